@@ -1,0 +1,79 @@
+// The frame record, its identifier flags and sizes, and the compact-notation parser.
+#ifndef CANTEXT_FRAME_HPP
+#define CANTEXT_FRAME_HPP
+
+#include <cstdint>
+#include <string_view>
+
+// The platform's <linux/can.h> defines these names as macros with the same values.  Hide them
+// while the namespace constants are declared, so that either header may be included first.
+#pragma push_macro("CAN_EFF_FLAG")
+#pragma push_macro("CAN_RTR_FLAG")
+#pragma push_macro("CAN_ERR_FLAG")
+#pragma push_macro("CAN_SFF_MASK")
+#pragma push_macro("CAN_EFF_MASK")
+#pragma push_macro("CAN_ERR_MASK")
+#pragma push_macro("CAN_MTU")
+#pragma push_macro("CANFD_MTU")
+#pragma push_macro("CAN_MAX_DLEN")
+#pragma push_macro("CANFD_MAX_DLEN")
+#undef CAN_EFF_FLAG
+#undef CAN_RTR_FLAG
+#undef CAN_ERR_FLAG
+#undef CAN_SFF_MASK
+#undef CAN_EFF_MASK
+#undef CAN_ERR_MASK
+#undef CAN_MTU
+#undef CANFD_MTU
+#undef CAN_MAX_DLEN
+#undef CANFD_MAX_DLEN
+
+namespace cantext {
+
+// Bits of frame_record::can_id.
+inline constexpr std::uint32_t CAN_EFF_FLAG = 0x80000000U;  // 29-bit identifier
+inline constexpr std::uint32_t CAN_RTR_FLAG = 0x40000000U;  // remote transmission request
+inline constexpr std::uint32_t CAN_ERR_FLAG = 0x20000000U;  // error frame
+inline constexpr std::uint32_t CAN_SFF_MASK = 0x000007FFU;
+inline constexpr std::uint32_t CAN_EFF_MASK = 0x1FFFFFFFU;
+inline constexpr std::uint32_t CAN_ERR_MASK = 0x1FFFFFFFU;
+
+// Record sizes, as returned by parse_frame_text, and the data lengths they allow.
+inline constexpr int CAN_MTU = 16;
+inline constexpr int CANFD_MTU = 72;
+inline constexpr int CAN_MAX_DLEN = 8;
+inline constexpr int CANFD_MAX_DLEN = 64;
+
+// One classic or CAN FD frame, laid out as the Linux CAN FD frame record (host byte order).
+// A classic frame uses the first 16 bytes.
+struct frame_record {
+  std::uint32_t can_id;  // identifier in the low bits, the flags above at the top
+  std::uint8_t len;      // data bytes; for a remote request the requested length
+  std::uint8_t flags;    // CAN FD flags
+  std::uint8_t res0;
+  std::uint8_t res1;
+  alignas(8) std::uint8_t data[64];
+};
+
+// Value 0..15 of a hex digit (either case); 16 for any other character.
+unsigned hex_nibble(char c) noexcept;
+
+// Parses one frame in compact notation ("123#DEADBEEF", "12345678#11.22", "123##1AABB",
+// "123#R5").  Clears the record first.  Returns CAN_MTU for a classic frame, CANFD_MTU for a
+// CAN FD frame, 0 when the text is not a frame (the record must then not be used).
+int parse_frame_text(std::string_view text, frame_record& record) noexcept;
+
+}  // namespace cantext
+
+#pragma pop_macro("CAN_EFF_FLAG")
+#pragma pop_macro("CAN_RTR_FLAG")
+#pragma pop_macro("CAN_ERR_FLAG")
+#pragma pop_macro("CAN_SFF_MASK")
+#pragma pop_macro("CAN_EFF_MASK")
+#pragma pop_macro("CAN_ERR_MASK")
+#pragma pop_macro("CAN_MTU")
+#pragma pop_macro("CANFD_MTU")
+#pragma pop_macro("CAN_MAX_DLEN")
+#pragma pop_macro("CANFD_MAX_DLEN")
+
+#endif

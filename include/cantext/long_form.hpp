@@ -1,0 +1,30 @@
+// The long, column-aligned form of a frame.
+#ifndef CANTEXT_LONG_FORM_HPP
+#define CANTEXT_LONG_FORM_HPP
+
+#include <cstddef>
+
+#include "cantext/frame.hpp"
+
+namespace cantext {
+
+// View flags for format_frame_long and write_frame_long.
+inline constexpr unsigned VIEW_ASCII = 0x01;      // column of the bytes as characters
+inline constexpr unsigned VIEW_BINARY = 0x02;     // bytes as 8 binary digits
+inline constexpr unsigned VIEW_SWAP = 0x04;       // bytes in reverse order, joined by '`'
+inline constexpr unsigned VIEW_ERROR = 0x08;      // write_frame_long: error description below
+inline constexpr unsigned VIEW_ALIGN_SFF = 0x10;  // right-align 3-digit identifiers in 8 columns
+
+// Least buffer for format_frame_long: an 8-digit identifier and 64 bytes in binary.
+inline constexpr std::size_t LONG_FORM_BUF_SIZE = 592;
+// Enough when at most 8 data bytes are shown (maxdlen 8).
+inline constexpr std::size_t LONG_FORM_CLASSIC_BUF_SIZE = 101;
+
+// Renders the record as one NUL-terminated line without a line break.  maxdlen is 8 for a
+// classic frame, 64 for a CAN FD frame; any other value selects the CAN FD length style, and
+// the number of bytes shown never exceeds 64.
+void format_frame_long(char* buf, const frame_record& record, unsigned view, int maxdlen) noexcept;
+
+}  // namespace cantext
+
+#endif

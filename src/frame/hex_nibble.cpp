@@ -1,0 +1,10 @@
+#include "cantext/frame.hpp"
+#include "frame/hex_value.hpp"
+
+namespace cantext {
+
+unsigned hex_nibble(char c) noexcept {
+  return detail::hex_value(c);
+}
+
+}  // namespace cantext

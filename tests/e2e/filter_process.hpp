@@ -1,0 +1,32 @@
+// Runs the filter as a child process with chosen standard streams and collects what it does.
+#ifndef CANTEXT_TESTS_FILTER_PROCESS_HPP
+#define CANTEXT_TESTS_FILTER_PROCESS_HPP
+
+#include <string>
+
+namespace filter_test {
+
+// Where a standard stream of the child comes from or goes to.
+enum class stream_mode { pipe, closed, path };
+
+struct run_options {
+  stream_mode in = stream_mode::pipe;
+  stream_mode out = stream_mode::pipe;
+  std::string in_path;   // for stream_mode::path
+  std::string out_path;  // for stream_mode::path
+  int timeout_seconds = 60;
+};
+
+struct run_result {
+  std::string out;
+  std::string err;
+  int status = -1;  // exit status, or -1 when ended by a signal
+  int signal = 0;   // the signal that ended it, if any
+  bool timed_out = false;
+};
+
+run_result run_filter(const std::string& input, const run_options& options = {});
+
+}  // namespace filter_test
+
+#endif

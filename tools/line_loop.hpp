@@ -1,0 +1,38 @@
+// The converter's line loop, over any byte source and sinks, so that it can be driven in-process.
+#ifndef CANTEXT_TOOLS_LINE_LOOP_HPP
+#define CANTEXT_TOOLS_LINE_LOOP_HPP
+
+#include <cstddef>
+
+namespace cantext::tool {
+
+// Reads up to n bytes into buf: returns the count, 0 at the end of input, or -1 with errno set.
+struct byte_source {
+  void* context;
+  long (*read)(void* context, char* buf, std::size_t n);
+};
+
+// Writes up to n bytes: returns the count written (at least 1), or -1 with errno set.
+struct byte_sink {
+  void* context;
+  long (*write)(void* context, const char* buf, std::size_t n);
+};
+
+// A line longer than this (the line break included) is handled in pieces of this size.
+inline constexpr std::size_t max_piece = 518;
+inline constexpr std::size_t block_size = 128 * 1024;
+// The longest converted line: two fields of a piece, their separators, the long form, "\n".
+inline constexpr std::size_t max_output_line = max_piece + 4 + 208 + 1;
+
+// The loop's buffers: caller-owned, so that the loop itself needs little stack.
+struct line_buffers {
+  char input[block_size + max_piece];
+  char output[block_size + max_output_line];
+};
+
+// Converts every line from `in` to `out`, messages to `err`; returns the exit status.
+int convert_lines(byte_source in, byte_sink out, byte_sink err, line_buffers& buffers) noexcept;
+
+}  // namespace cantext::tool
+
+#endif
