@@ -16,7 +16,7 @@ frame_record make(std::uint32_t id, std::vector<std::uint8_t> data, int len = -1
   std::memset(&r, 0, sizeof r);
   r.can_id = id;
   r.len = static_cast<std::uint8_t>(len < 0 ? static_cast<int>(data.size()) : len);
-  std::memcpy(r.data, data.data(), data.size());
+  if (!data.empty()) std::memcpy(r.data, data.data(), data.size());
   return r;
 }
 
