@@ -2,8 +2,11 @@
 #ifndef CANTEXT_CANTEXT_HPP
 #define CANTEXT_CANTEXT_HPP
 
+#include "cantext/compact_form.hpp"
 #include "cantext/frame.hpp"
 #include "cantext/hex_digits.hpp"
+#include "cantext/hex_string.hpp"
+#include "cantext/length_codes.hpp"
 #include "cantext/long_form.hpp"
 
 #endif

@@ -1,0 +1,14 @@
+// The compact renderer with its end position, for writers that need the text length.
+#ifndef CANTEXT_SRC_RENDER_COMPACT_FORM_RENDER_HPP
+#define CANTEXT_SRC_RENDER_COMPACT_FORM_RENDER_HPP
+
+#include "cantext/frame.hpp"
+
+namespace cantext::detail {
+
+// Writes the compact notation at out (without a terminator) and returns the end of the text.
+char* render_compact(char* out, const frame_record& record, bool sep, int maxdlen) noexcept;
+
+}  // namespace cantext::detail
+
+#endif
