@@ -3,6 +3,7 @@
 #define CANTEXT_CANTEXT_HPP
 
 #include "cantext/compact_form.hpp"
+#include "cantext/error_text.hpp"
 #include "cantext/frame.hpp"
 #include "cantext/hex_digits.hpp"
 #include "cantext/hex_string.hpp"
