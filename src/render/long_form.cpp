@@ -1,6 +1,14 @@
 // The long, column-aligned form of a frame.
+//
+// The text is assembled from fixed-size pieces: the identifier field and the padding are laid
+// down as spaces first, and every data byte is copied from a table of its ready-made digits.
+// Copies may run a few bytes past the text; they never pass the largest text of the same kind
+// (LONG_FORM_CLASSIC_BUF_SIZE with at most 8 bytes shown), and the caller's terminator or the
+// next text overwrites them.
+#include <array>
 #include <cstring>
 
+#include "byte_words.hpp"
 #include "cantext/hex_digits.hpp"
 #include "cantext/long_form.hpp"
 #include "render/long_form_render.hpp"
@@ -13,70 +21,102 @@ constexpr int narrow_base = 5;
 constexpr char remote_request[] = " remote request";
 constexpr char error_marker[] = "ERRORFRAME";
 
-char* put_hex(char* out, std::uint32_t value, int digits) noexcept {
-  for (int i = digits - 1; i >= 0; --i) {
-    out[i] = hex_asc_upper[value & 0x0F];
-    value >>= 4;
+// Ready-made digits of every byte value, taken from hex_asc_upper.
+struct digit_tables {
+  char pair[256][2];    // "00" .. "FF"
+  char spaced[256][4];  // " 00 " .. " FF ": a separator, the digits and the next padding space
+  char bits[256][8];    // "00000000" .. "11111111"
+};
+
+constexpr digit_tables make_digit_tables() noexcept {
+  digit_tables t{};
+  for (int b = 0; b < 256; ++b) {
+    const auto i = static_cast<std::size_t>(b);
+    t.pair[i][0] = hex_asc_upper[b >> 4];
+    t.pair[i][1] = hex_asc_upper[b & 0x0F];
+    t.spaced[i][0] = ' ';
+    t.spaced[i][1] = t.pair[i][0];
+    t.spaced[i][2] = t.pair[i][1];
+    t.spaced[i][3] = ' ';
+    for (int bit = 0; bit < 8; ++bit) t.bits[i][bit] = ((b >> (7 - bit)) & 1) ? '1' : '0';
   }
-  return out + digits;
+  return t;
 }
 
-char* put_byte(char* out, std::uint8_t byte, bool binary) noexcept {
-  if (!binary) {
-    out[0] = hex_asc_upper[byte >> 4];
-    out[1] = hex_asc_upper[byte & 0x0F];
-    return out + 2;
-  }
-  for (int bit = 7; bit >= 0; --bit) *out++ = static_cast<char>('0' + ((byte >> bit) & 1));
-  return out;
-}
+constexpr digit_tables digits = make_digit_tables();
 
-char* put_spaces(char* out, int count) noexcept {
-  std::memset(out, ' ', static_cast<std::size_t>(count));
-  return out + count;
+char* put_pair(char* out, std::uint32_t byte) noexcept {
+  std::memcpy(out, digits.pair[byte & 0xFF], 2);
+  return out + 2;
 }
 
 // The identifier in columns 0..7; returns the base column of the length field.
 int put_identifier(char* line, std::uint32_t id, unsigned view) noexcept {
-  if (id & CAN_ERR_FLAG) {
-    put_hex(line, id & (CAN_ERR_MASK | CAN_ERR_FLAG), 8);
+  if (id & (CAN_ERR_FLAG | CAN_EFF_FLAG)) {
+    id &= (id & CAN_ERR_FLAG) ? (CAN_ERR_MASK | CAN_ERR_FLAG) : CAN_EFF_MASK;
+    put_pair(put_pair(put_pair(put_pair(line, id >> 24), id >> 16), id >> 8), id);
     return wide_base;
   }
-  if (id & CAN_EFF_FLAG) {
-    put_hex(line, id & CAN_EFF_MASK, 8);
-    return wide_base;
-  }
-  if (view & VIEW_ALIGN_SFF) {
-    put_hex(line + 5, id & CAN_SFF_MASK, 3);
-    return wide_base;
-  }
-  put_hex(line, id & CAN_SFF_MASK, 3);
-  return narrow_base;
+  id &= CAN_SFF_MASK;
+  char* const at = (view & VIEW_ALIGN_SFF) ? line + 5 : line;
+  at[0] = hex_asc_upper[id >> 8];
+  put_pair(at + 1, id);
+  return (view & VIEW_ALIGN_SFF) ? wide_base : narrow_base;
 }
 
-// Index of the i-th byte shown, in the order the view asks for.
-int shown_index(int i, int shown, bool swap) noexcept {
-  return swap ? shown - 1 - i : i;
+// The i-th byte shown, in the order the view asks for.
+std::uint8_t shown_byte(const frame_record& record, int i, int shown, bool swap) noexcept {
+  return record.data[swap ? shown - 1 - i : i];
 }
 
 char* put_data(char* out, const frame_record& record, int shown, unsigned view) noexcept {
   const bool swap = (view & VIEW_SWAP) != 0;
-  const bool binary = (view & VIEW_BINARY) != 0;
+  if (view & VIEW_BINARY) {
+    for (int i = 0; i < shown; ++i) {
+      out[0] = (swap && i > 0) ? '`' : ' ';
+      std::memcpy(out + 1, digits.bits[shown_byte(record, i, shown, swap)], 8);
+      out += 9;
+    }
+    return out;
+  }
+  if (!swap) {
+    for (int i = 0; i < shown; ++i) std::memcpy(out + 3 * i, digits.spaced[record.data[i]], 4);
+    return out + 3 * shown;
+  }
   for (int i = 0; i < shown; ++i) {
-    *out++ = (swap && i > 0) ? '`' : ' ';
-    out = put_byte(out, record.data[shown_index(i, shown, swap)], binary);
+    std::memcpy(out, digits.spaced[shown_byte(record, i, shown, true)], 4);
+    if (i > 0) out[0] = '`';
+    out += 3;
   }
   return out;
 }
 
+// The first eight data bytes as characters, "." for those that do not print (all at once).
+std::uint64_t printable_characters(const frame_record& record) noexcept {
+  constexpr std::uint64_t high = detail::every_byte(0x80);
+  const std::uint64_t bytes = detail::load_word(record.data);
+  const std::uint64_t low7 = bytes & ~high;
+  // 0x20..0x7E: at least 0x20, not 0x7F, high bit clear.
+  const std::uint64_t printable =
+      (low7 + detail::every_byte(0x60)) & ~(low7 + detail::every_byte(0x01)) & ~bytes & high;
+  const std::uint64_t keep = (printable >> 7) * 0xFF;
+  return (bytes & keep) | (detail::every_byte('.') & ~keep);
+}
+
+// The quoted character column of at most eight bytes.
 char* put_characters(char* out, const frame_record& record, int shown, unsigned view) noexcept {
   const bool swap = (view & VIEW_SWAP) != 0;
   const char quote = swap ? '`' : '\'';
   *out++ = quote;
-  for (int i = 0; i < shown; ++i) {
-    const std::uint8_t b = record.data[shown_index(i, shown, swap)];
-    *out++ = (b >= 0x20 && b <= 0x7E) ? static_cast<char>(b) : '.';
+  const std::uint64_t chars = printable_characters(record);
+  if (!swap) {
+    detail::store_word(out, chars);
+  } else {
+    for (int i = 0; i < shown; ++i) {
+      out[i] = static_cast<char>(chars >> (8 * (shown - 1 - i)));
+    }
   }
+  out += shown;
   *out++ = quote;
   return out;
 }
@@ -90,7 +130,12 @@ char* render_long(char* out, const frame_record& record, unsigned view, int maxd
   const int shown = record.len < limit ? record.len : limit;
   const int width = (view & VIEW_BINARY) ? 9 : 3;
 
-  put_spaces(out, 15);
+  // The spaces of the identifier field, the data separators and the padding, all at once.
+  if (view & VIEW_BINARY) {
+    std::memset(out, ' ', wide_base + 5 + 9 * CAN_MAX_DLEN + 3);
+  } else {
+    std::memset(out, ' ', wide_base + 5 + 3 * CAN_MAX_DLEN + 3);
+  }
   const int base = put_identifier(out, record.can_id, view);
   char* const field = out + base;
   if (maxdlen == CAN_MAX_DLEN) {
@@ -107,20 +152,18 @@ char* render_long(char* out, const frame_record& record, unsigned view, int maxd
     field[2] = static_cast<char>('0' + shown % 10);
     field[3] = ']';
   }
-  field[4] = ' ';
-  char* end = put_data(field + 5, record, shown, view);
+  char* const end = put_data(field + 5, record, shown, view);
   if (shown > CAN_MAX_DLEN) return end;
 
-  // Padding keeps the marker and the character column in one column whatever the length.
-  const int pad = width * (CAN_MAX_DLEN - shown) + 3;
+  // The padding before the marker or the character column keeps them in one column whatever
+  // the length; it is already in place as spaces.
+  char* const tail = field + 5 + width * CAN_MAX_DLEN + 3;
   if (record.can_id & CAN_ERR_FLAG) {
-    end = put_spaces(end, pad);
-    std::memcpy(end, error_marker, sizeof error_marker - 1);
-    return end + (sizeof error_marker - 1);
+    std::memcpy(tail, error_marker, sizeof error_marker - 1);
+    return tail + (sizeof error_marker - 1);
   }
   if (view & VIEW_ASCII) {
-    end = put_spaces(end, pad);
-    end = put_characters(end, record, shown, view);
+    return put_characters(tail, record, shown, view);
   }
   return end;
 }
