@@ -1,0 +1,192 @@
+// The filter's whole line loop in-process: any input, delivered in any pieces, must give the
+// same output, messages and status as the input delivered whole, and as a plain model of the
+// conversion built on the public parser and renderer.
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "cantext/cantext.hpp"
+#include "fuzz_check.hpp"
+#include "fuzz_targets.hpp"
+#include "line_loop.hpp"
+
+namespace cantext_fuzz::line_loop {
+namespace {
+
+using cantext::tool::max_piece;
+
+struct outcome {
+  std::string out;
+  std::string err;
+  int status = 0;
+};
+
+// How large the next read or write may be: mostly small, sometimes interrupted, sometimes all.
+long next_chunk(choice_stream* chunks, std::size_t wanted) {
+  if (chunks == nullptr) return static_cast<long>(wanted);
+  const std::uint32_t r = chunks->next();
+  std::size_t k = wanted;
+  switch (r % 8) {
+    case 0:
+      errno = EINTR;
+      return -1;
+    case 1:
+    case 2:
+      k = 1 + (r >> 8) % 8;
+      break;
+    case 3:
+    case 4:
+      k = 1 + (r >> 8) % (2 * max_piece);
+      break;
+    case 5:
+      k = 1 + (r >> 8) % 8192;
+      break;
+    default:
+      break;
+  }
+  return static_cast<long>(k < wanted ? k : wanted);
+}
+
+struct memory_source {
+  std::string_view text;
+  choice_stream* chunks;
+  bool fails_at_end;  // after the text, reads fail as a broken device would
+  std::size_t pos = 0;
+
+  static long read(void* context, char* buf, std::size_t n) {
+    auto& s = *static_cast<memory_source*>(context);
+    if (s.pos == s.text.size()) {
+      if (!s.fails_at_end) return 0;
+      errno = EIO;
+      return -1;
+    }
+    const long k = next_chunk(s.chunks, n < s.text.size() - s.pos ? n : s.text.size() - s.pos);
+    if (k < 0) return k;
+    std::memcpy(buf, s.text.data() + s.pos, static_cast<std::size_t>(k));
+    s.pos += static_cast<std::size_t>(k);
+    return k;
+  }
+};
+
+struct memory_sink {
+  choice_stream* chunks;
+  std::size_t room;  // writes beyond this many bytes fail as on a full disk
+  std::string bytes;
+
+  static long write(void* context, const char* buf, std::size_t n) {
+    auto& s = *static_cast<memory_sink*>(context);
+    if (s.bytes.size() >= s.room) {
+      errno = ENOSPC;
+      return -1;
+    }
+    const std::size_t left = s.room - s.bytes.size();
+    const long k = next_chunk(s.chunks, n < left ? n : left);
+    if (k < 0) return k;
+    s.bytes.append(buf, static_cast<std::size_t>(k));
+    return k;
+  }
+};
+
+cantext::tool::line_buffers buffers;
+
+outcome run_loop(std::string_view text, choice_stream* chunks, bool read_fails,
+                 std::size_t out_room) {
+  memory_source in{text, chunks, read_fails};
+  memory_sink out{chunks, out_room, {}};
+  memory_sink err{chunks, std::string::npos, {}};
+  const int status = cantext::tool::convert_lines(
+      {&in, memory_source::read}, {&out, memory_sink::write}, {&err, memory_sink::write}, buffers);
+  return {out.bytes, err.bytes, status};
+}
+
+bool is_c_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// One piece as a line of its own: three fields, the frame parsed and shown in the long form.
+bool model_piece(std::string_view line, outcome& o) {
+  line = line.substr(0, line.find('\0'));
+  std::string_view fields[3];
+  std::size_t p = 0;
+  for (std::string_view& f : fields) {
+    while (p < line.size() && is_c_space(line[p])) ++p;
+    if (p == line.size()) {
+      o.status = 1;
+      return false;
+    }
+    const std::size_t begin = p;
+    while (p < line.size() && !is_c_space(line[p])) ++p;
+    f = line.substr(begin, p - begin);
+  }
+  cantext::frame_record record;
+  const int mtu = cantext::parse_frame_text(fields[2], record);
+  if (mtu == 0) {
+    o.err += "read: incomplete CAN frame\n";
+    o.status = 1;
+    return false;
+  }
+  char long_form[cantext::LONG_FORM_BUF_SIZE];
+  cantext::format_frame_long(long_form, record, cantext::VIEW_ASCII | cantext::VIEW_ALIGN_SFF,
+                             mtu == cantext::CANFD_MTU ? 64 : 8);
+  o.out.append(fields[0]).append("  ").append(fields[1]).append("  ").append(long_form) += '\n';
+  return true;
+}
+
+outcome model_loop(std::string_view text, bool read_fails) {
+  outcome o;
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t avail = text.size() - pos;
+    const std::size_t newline = text.substr(pos, max_piece).find('\n');
+    std::size_t piece = avail;
+    if (newline != std::string_view::npos) {
+      piece = newline + 1;
+    } else if (avail >= max_piece) {
+      piece = max_piece;
+    } else if (read_fails) {
+      o.err += "read: " + std::string(std::strerror(EIO)) + "\n";
+      o.status = 1;
+      return o;
+    } else if (avail == 0) {
+      return o;
+    }
+    if (!model_piece(text.substr(pos, piece), o)) return o;
+    pos += piece;
+  }
+}
+
+void check_same(const outcome& got, const outcome& expected) {
+  FUZZ_CHECK(got.status == expected.status);
+  FUZZ_CHECK(got.err == expected.err);
+  FUZZ_CHECK(got.out == expected.out);
+}
+
+}  // namespace
+
+int fuzz_one(const std::uint8_t* data, std::size_t size) {
+  input_reader in(data, size);
+  const std::uint8_t mode = in.byte();
+  const std::uint32_t seed = in.word();
+  const std::string_view text = in.rest();
+
+  const outcome whole = run_loop(text, nullptr, false, std::string::npos);
+  FUZZ_CHECK(whole.status == 0 || whole.status == 1);
+  check_same(whole, model_loop(text, false));
+
+  choice_stream chunks(seed);
+  check_same(run_loop(text, &chunks, false, std::string::npos), whole);
+
+  if (mode & 1)
+    check_same(run_loop(text, &chunks, true, std::string::npos), model_loop(text, true));
+
+  if ((mode & 2) && !whole.out.empty()) {
+    const std::size_t room = seed % whole.out.size();
+    const outcome full = run_loop(text, &chunks, false, room);
+    check_same(full, {whole.out.substr(0, room),
+                      "write: " + std::string(std::strerror(ENOSPC)) + "\n", 1});
+  }
+  return 0;
+}
+
+}  // namespace cantext_fuzz::line_loop
