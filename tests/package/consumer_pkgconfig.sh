@@ -1,0 +1,34 @@
+#!/bin/sh
+# Runs the README's two commands, installing into a prefix and compiling the README's example
+# against it with pkg-config, then runs the program.  The prefix is moved between the two.
+# Usage: consumer_pkgconfig.sh README BUILD_DIR EXAMPLE WORK_DIR EXPECTED CXX CROSS [CXXFLAGS]
+set -eu
+readme=$1 build=$2 example=$3 work=$4 expected=$5 cxx=$6 cross=$7 cxxflags=${8:-}
+
+case $cross in 1 | ON | TRUE | true) echo "cross build: the consumer cannot run here"; exit 77 ;; esac
+command -v pkg-config >/dev/null || { echo "pkg-config is not installed"; exit 77; }
+
+install_cmd=$(grep -m1 '^cmake --install build --prefix ' "$readme") ||
+  { echo "README shows no install command"; exit 1; }
+compile_cmd=$(grep -m1 '^c++ .*pkg-config --cflags --libs cantext' "$readme") ||
+  { echo "README shows no pkg-config compile command"; exit 1; }
+# The README's compiler stands for the one this build uses, with its flags.
+compile_cmd="\"\$CANTEXT_CXX\" $cxxflags ${compile_cmd#c++ }"
+
+rm -rf "$work"
+mkdir -p "$work/first"
+ln -s "$build" "$work/build"
+cp "$example" "$work/"
+cd "$work"
+
+echo "+ $install_cmd"
+HOME=$work/first sh -c "$install_cmd" >/dev/null
+mv "$work/first" "$work/second"
+echo "+ $compile_cmd"
+HOME=$work/second CANTEXT_CXX=$cxx sh -c "$compile_cmd"
+
+program=$(basename "$example" .cpp)
+LD_LIBRARY_PATH="$(find "$work/second" -name 'libcantext*' -exec dirname {} \; | head -n1)" \
+  "./$program" >"$work/actual"
+diff -u "$expected" "$work/actual"
+echo "pkg-config consumer built against the moved prefix and printed the expected text"
