@@ -121,10 +121,21 @@ INSTANTIATE_TEST_SUITE_P(examples, compact_form, testing::ValuesIn(cases),
 
 TEST(compact_form_size, the_longest_text_fills_the_documented_buffer_exactly) {
   const frame_record r = make(0x20000080, std::vector<std::uint8_t>(64, 0xFF), -1, 0xF);
-  char buf[COMPACT_FORM_BUF_SIZE + 8];
-  std::memset(buf, 0x5A, sizeof buf);
-  format_frame_compact(buf, r, true, 64);
-  EXPECT_EQ(std::strlen(buf), COMPACT_FORM_BUF_SIZE - 1);
+  // Exactly the documented size on the heap, so that the sanitizers see a byte written past it.
+  std::vector<char> buf(COMPACT_FORM_BUF_SIZE, 0x5A);
+  format_frame_compact(buf.data(), r, true, 64);
+  EXPECT_EQ(std::strlen(buf.data()), COMPACT_FORM_BUF_SIZE - 1);
+}
+
+TEST(compact_form_size, any_maxdlen_fits_the_documented_buffer) {
+  const frame_record r = make(0xE0000080, std::vector<std::uint8_t>(64, 0xA5), 255, 0xFF);
+  for (int maxdlen : {-1000, -1, 0, 7, 8, 9, 63, 64, 65, 255, 256, 0x7FFFFFFF}) {
+    for (bool sep : {false, true}) {
+      std::vector<char> buf(COMPACT_FORM_BUF_SIZE, 0x5A);
+      format_frame_compact(buf.data(), r, sep, maxdlen);
+      EXPECT_LT(std::strlen(buf.data()), COMPACT_FORM_BUF_SIZE) << maxdlen;
+    }
+  }
 }
 
 }  // namespace
