@@ -1,0 +1,21 @@
+#!/bin/sh
+# Cross-builds cantext for one target with Debian's cross compiler and runs every test under
+# qemu-user; prints the stripped size of the filter.
+#   cmake/cross-test.sh arm-linux-gnueabihf|powerpc-linux-gnu [build directory]
+set -eu
+triple=${1:?usage: cmake/cross-test.sh TRIPLE [BUILD_DIR]}
+cd "$(dirname "$0")/.."
+toolchain="$PWD/cmake/toolchains/$triple.cmake"
+if [ ! -f "$toolchain" ]; then
+  echo "cross-test: no toolchain file $toolchain" >&2
+  exit 2
+fi
+build=${2:-build-cross-$triple}
+jobs=$(nproc)
+
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j "$jobs"
+ctest --test-dir "$build" --output-on-failure -j "$jobs"
+
+"$triple-strip" -o "$build/cantext-long.stripped" "$build/tools/cantext-long"
+echo "cantext-long for $triple, stripped: $(wc -c <"$build/cantext-long.stripped") bytes"
