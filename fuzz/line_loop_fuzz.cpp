@@ -1,6 +1,6 @@
 // The filter's whole line loop in-process: any input, delivered in any pieces, must give the
-// same output, messages and status as the input delivered whole, and as a plain model of the
-// conversion built on the public parser and renderer.
+// same output, messages and status as the input delivered whole, and as the plain model of the
+// conversion.
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -10,17 +10,14 @@
 #include "fuzz_check.hpp"
 #include "fuzz_targets.hpp"
 #include "line_loop.hpp"
+#include "line_model.hpp"
 
 namespace cantext_fuzz::line_loop {
 namespace {
 
 using cantext::tool::max_piece;
 
-struct outcome {
-  std::string out;
-  std::string err;
-  int status = 0;
-};
+using outcome = filter_outcome;
 
 // How large the next read or write may be: mostly small, sometimes interrupted, sometimes all.
 long next_chunk(choice_stream* chunks, std::size_t wanted) {
@@ -100,62 +97,6 @@ outcome run_loop(std::string_view text, choice_stream* chunks, bool read_fails,
   return {out.bytes, err.bytes, status};
 }
 
-bool is_c_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// One piece as a line of its own: three fields, the frame parsed and shown in the long form.
-bool model_piece(std::string_view line, outcome& o) {
-  line = line.substr(0, line.find('\0'));
-  std::string_view fields[3];
-  std::size_t p = 0;
-  for (std::string_view& f : fields) {
-    while (p < line.size() && is_c_space(line[p])) ++p;
-    if (p == line.size()) {
-      o.status = 1;
-      return false;
-    }
-    const std::size_t begin = p;
-    while (p < line.size() && !is_c_space(line[p])) ++p;
-    f = line.substr(begin, p - begin);
-  }
-  cantext::frame_record record;
-  const int mtu = cantext::parse_frame_text(fields[2], record);
-  if (mtu == 0) {
-    o.err += "read: incomplete CAN frame\n";
-    o.status = 1;
-    return false;
-  }
-  char long_form[cantext::LONG_FORM_BUF_SIZE];
-  cantext::format_frame_long(long_form, record, cantext::VIEW_ASCII | cantext::VIEW_ALIGN_SFF,
-                             mtu == cantext::CANFD_MTU ? 64 : 8);
-  o.out.append(fields[0]).append("  ").append(fields[1]).append("  ").append(long_form) += '\n';
-  return true;
-}
-
-outcome model_loop(std::string_view text, bool read_fails) {
-  outcome o;
-  std::size_t pos = 0;
-  for (;;) {
-    const std::size_t avail = text.size() - pos;
-    const std::size_t newline = text.substr(pos, max_piece).find('\n');
-    std::size_t piece = avail;
-    if (newline != std::string_view::npos) {
-      piece = newline + 1;
-    } else if (avail >= max_piece) {
-      piece = max_piece;
-    } else if (read_fails) {
-      o.err += "read: " + std::string(std::strerror(EIO)) + "\n";
-      o.status = 1;
-      return o;
-    } else if (avail == 0) {
-      return o;
-    }
-    if (!model_piece(text.substr(pos, piece), o)) return o;
-    pos += piece;
-  }
-}
-
 void check_same(const outcome& got, const outcome& expected) {
   FUZZ_CHECK(got.status == expected.status);
   FUZZ_CHECK(got.err == expected.err);
@@ -172,13 +113,13 @@ int fuzz_one(const std::uint8_t* data, std::size_t size) {
 
   const outcome whole = run_loop(text, nullptr, false, std::string::npos);
   FUZZ_CHECK(whole.status == 0 || whole.status == 1);
-  check_same(whole, model_loop(text, false));
+  check_same(whole, model_filter(text, false));
 
   choice_stream chunks(seed);
   check_same(run_loop(text, &chunks, false, std::string::npos), whole);
 
   if (mode & 1)
-    check_same(run_loop(text, &chunks, true, std::string::npos), model_loop(text, true));
+    check_same(run_loop(text, &chunks, true, std::string::npos), model_filter(text, true));
 
   if ((mode & 2) && !whole.out.empty()) {
     const std::size_t room = seed % whole.out.size();

@@ -1,7 +1,10 @@
 // The converter's line loop: block reads, pieces of at most max_piece bytes, block writes.
+//
+// Each block read is marked once (white space and line breaks as bit maps); pieces and fields
+// are then found by scanning bits, and every converted line is rendered straight into the
+// output block.
 #include "line_loop.hpp"
 
-#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -14,18 +17,6 @@ namespace {
 
 constexpr unsigned line_view = VIEW_ASCII | VIEW_ALIGN_SFF;
 constexpr char incomplete_frame[] = "read: incomplete CAN frame\n";
-
-// White space as the C locale has it.
-constexpr std::array<bool, 256> make_space_table() noexcept {
-  std::array<bool, 256> t{};
-  for (const char c : {' ', '\t', '\n', '\v', '\f', '\r'}) t[static_cast<unsigned char>(c)] = true;
-  return t;
-}
-constexpr std::array<bool, 256> space_table = make_space_table();
-
-bool is_space(char c) noexcept {
-  return space_table[static_cast<unsigned char>(c)];
-}
 
 void write_all(byte_sink sink, const char* p, std::size_t n) noexcept;
 
@@ -75,60 +66,78 @@ struct output {
   }
 };
 
-struct field {
-  const char* begin;
-  std::size_t size;
+// The input block with its marks: bytes [0, end) are read and marked.
+struct input_block {
+  char* buf;
+  mark_words marks;
+  mark_function mark;
+  std::size_t end;
+  bool has_nul;
+
+  // Marks the whole block again: what is kept from the last one is under a piece long.
+  void mark_all() noexcept {
+    // Whole words are marked: the bytes past the end read as blanks (not as NUL).
+    const std::size_t words = end / 64 + 1;
+    std::memset(buf + end, ' ', words * 64 - end);
+    has_nul = mark(buf, words, marks);
+  }
 };
 
-// Splits [p, end) into its first three white-space separated fields; false if fewer.
-bool split_fields(const char* p, const char* end, field (&fields)[3]) noexcept {
-  for (field& f : fields) {
-    while (p < end && is_space(*p)) ++p;
-    if (p == end) return false;
-    const char* const begin = p;
-    while (p < end && !is_space(*p)) ++p;
-    f = {begin, static_cast<std::size_t>(p - begin)};
+// Copies a field; short ones as one fixed-size copy that may run past them into the slack.
+char* put_field(char* out, const char* p, std::size_t n) noexcept {
+  if (n <= 32) {
+    std::memcpy(out, p, 32);
+  } else {
+    std::memcpy(out, p, n);
   }
-  return true;
+  out[n] = ' ';
+  out[n + 1] = ' ';
+  return out + n + 2;
 }
 
-char* append(char* out, const char* p, std::size_t n) noexcept {
-  std::memcpy(out, p, n);
-  return out + n;
-}
-
-// Converts one piece into the output; returns -1 to go on, or the status to stop with.
-int convert_piece(const char* begin, const char* end, output& out, byte_sink err) noexcept {
+// Converts the piece [begin, end) of the block into the output; returns -1 to go on, or the
+// status to stop with.
+int convert_piece(const input_block& in, std::size_t begin, std::size_t end, output& out,
+                  byte_sink err) noexcept {
+  const char* const text = in.buf;
   // The line is a C string to the field splitter: a NUL byte ends it.
-  if (const void* nul = std::memchr(begin, '\0', static_cast<std::size_t>(end - begin))) {
-    end = static_cast<const char*>(nul);
+  if (in.has_nul) {
+    if (const void* nul = std::memchr(text + begin, '\0', end - begin)) {
+      end = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
+    }
   }
-  field fields[3];
-  if (!split_fields(begin, end, fields)) return 1;
+  const std::uint64_t* const spaces = in.marks.spaces;
+  std::size_t field[3][2];
+  std::size_t p = begin;
+  for (auto& f : field) {
+    p = next_clear(spaces, p, end);
+    if (p == end) return 1;
+    f[0] = p;
+    p = next_set(spaces, p, end);
+    f[1] = p;
+  }
   frame_record record;
-  const int mtu = parse_frame_text({fields[2].begin, fields[2].size}, record);
+  const int mtu = parse_frame_text({text + field[2][0], field[2][1] - field[2][0]}, record);
   if (mtu == 0) {
     if (!out.flush()) return report_error(err, "write", errno);
     write_all(err, incomplete_frame, sizeof incomplete_frame - 1);
     return 1;
   }
   char* o = out.buf + out.used;
-  o = append(o, fields[0].begin, fields[0].size);
-  o = append(o, "  ", 2);
-  o = append(o, fields[1].begin, fields[1].size);
-  o = append(o, "  ", 2);
+  o = put_field(o, text + field[0][0], field[0][1] - field[0][0]);
+  o = put_field(o, text + field[1][0], field[1][1] - field[1][0]);
   o = detail::render_long(o, record, line_view, mtu == CANFD_MTU ? CANFD_MAX_DLEN : CAN_MAX_DLEN);
   *o++ = '\n';
   out.used = static_cast<std::size_t>(o - out.buf);
   return -1;
 }
 
-// Length of the next piece at [p, p + avail), or 0 when more input is needed to tell.
-std::size_t next_piece(const char* p, std::size_t avail, bool at_end) noexcept {
+// Length of the next piece from `start`, or 0 when more input is needed to tell.
+std::size_t next_piece(const input_block& in, std::size_t start, bool at_end) noexcept {
+  const std::size_t avail = in.end - start;
   const std::size_t window = avail < max_piece ? avail : max_piece;
-  if (const void* nl = std::memchr(p, '\n', window)) {
-    return static_cast<std::size_t>(static_cast<const char*>(nl) - p) + 1;
-  }
+  const std::size_t line_break = next_set(in.marks.breaks, start, start + window);
+  if (line_break < start + window) return line_break - start + 1;
   if (avail >= max_piece) return max_piece;
   return at_end ? avail : 0;
 }
@@ -142,16 +151,17 @@ long read_some(byte_source in, char* buf, std::size_t n) noexcept {
 
 }  // namespace
 
-int convert_lines(byte_source in, byte_sink out, byte_sink err, line_buffers& buffers) noexcept {
-  char* const buf = buffers.input;
+int convert_lines_with(mark_function mark, byte_source in, byte_sink out, byte_sink err,
+                       line_buffers& buffers) noexcept {
+  input_block block{buffers.input, {buffers.space_marks, buffers.break_marks}, mark, 0, false};
   output o{out, buffers.output, 0};
   std::size_t start = 0;
-  std::size_t end = 0;
   bool at_end = false;
+  block.mark_all();
   for (;;) {
-    const std::size_t piece = next_piece(buf + start, end - start, at_end);
+    const std::size_t piece = next_piece(block, start, at_end);
     if (piece > 0) {
-      const int status = convert_piece(buf + start, buf + start + piece, o, err);
+      const int status = convert_piece(block, start, start + piece, o, err);
       if (status >= 0) return o.flush() ? status : report_error(err, "write", errno);
       start += piece;
       if (o.used > block_size && !o.flush()) return report_error(err, "write", errno);
@@ -159,15 +169,20 @@ int convert_lines(byte_source in, byte_sink out, byte_sink err, line_buffers& bu
     }
     if (at_end) return o.flush() ? 0 : report_error(err, "write", errno);
     // Keep the unfinished piece, and hand on everything converted before waiting for input.
-    std::memmove(buf, buf + start, end - start);
-    end -= start;
+    std::memmove(block.buf, block.buf + start, block.end - start);
+    block.end -= start;
     start = 0;
     if (!o.flush()) return report_error(err, "write", errno);
-    const long n = read_some(in, buf + end, block_size);
+    const long n = read_some(in, block.buf + block.end, block_size);
     if (n < 0) return report_error(err, "read", errno);
     if (n == 0) at_end = true;
-    end += static_cast<std::size_t>(n);
+    block.end += static_cast<std::size_t>(n);
+    block.mark_all();
   }
+}
+
+int convert_lines(byte_source in, byte_sink out, byte_sink err, line_buffers& buffers) noexcept {
+  return convert_lines_with(best_mark_function(), in, out, err, buffers);
 }
 
 }  // namespace cantext::tool

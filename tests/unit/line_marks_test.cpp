@@ -1,0 +1,230 @@
+// The line loop's block marks: every way of marking (portable words, SSE2, AVX2 where the
+// processor has it) gives the bits of the plain per-character rule, and the loop converts the
+// same way with each of them whatever the sizes of the reads.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "line_loop.hpp"
+#include "space_marks.hpp"
+
+namespace {
+
+using namespace cantext::tool;
+
+struct named_marker {
+  const char* name;
+  mark_function mark;
+};
+
+std::vector<named_marker> available_markers() {
+  std::vector<named_marker> all = {{"portable", portable_mark_function()},
+                                   {"sse2", sse2_mark_function()},
+                                   {"avx2", avx2_mark_function()},
+                                   {"best", best_mark_function()}};
+  std::vector<named_marker> present;
+  for (const auto& m : all) {
+    if (m.mark != nullptr) present.push_back(m);
+  }
+  return present;
+}
+
+bool c_locale_space(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Blocks of whole 64-byte words.
+struct block_case {
+  const char* name;
+  std::string bytes;
+};
+
+std::string every_byte_value() {
+  std::string s;
+  for (int i = 0; i < 256; ++i) s += static_cast<char>(i);
+  return s;
+}
+
+std::string random_bytes(std::size_t n, unsigned seed, const std::string& alphabet) {
+  std::mt19937 rng(seed);
+  std::string s(n, ' ');
+  for (char& c : s) c = alphabet[rng() % alphabet.size()];
+  return s;
+}
+
+const block_case block_cases[] = {
+    {"all_blank", std::string(128, ' ')},
+    {"no_blank", std::string(64, 'x')},
+    {"every_byte_value", every_byte_value()},
+    {"every_byte_value_shifted", "abc" + every_byte_value() + std::string(61, 'z')},
+    {"nul_in_last_byte", std::string(127, 'a') + std::string(1, '\0')},
+    {"log_like", random_bytes(1024, 1, "0123456789ABCDEF#.() \n\r\tcan")},
+    {"controls_and_high",
+     random_bytes(1024, 2, std::string("\x08\x09\x0d\x0e\x1f\x20\x7f\x80\x89\xa0\xff", 11))},
+};
+
+class block_marks : public testing::TestWithParam<block_case> {};
+
+TEST_P(block_marks, every_way_gives_the_bits_of_the_per_character_rule) {
+  const std::string& bytes = GetParam().bytes;
+  ASSERT_EQ(bytes.size() % 64, 0u);
+  const std::size_t words = bytes.size() / 64;
+  bool any_nul = false;
+  std::vector<std::uint64_t> spaces(words), breaks(words);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c_locale_space(c)) spaces[i / 64] |= std::uint64_t{1} << (i % 64);
+    if (c == '\n') breaks[i / 64] |= std::uint64_t{1} << (i % 64);
+    any_nul = any_nul || c == 0;
+  }
+  for (const auto& m : available_markers()) {
+    std::vector<std::uint64_t> s(words, 0x5A5A), b(words, 0xA5A5);
+    EXPECT_EQ(m.mark(bytes.data(), words, {s.data(), b.data()}), any_nul) << m.name;
+    EXPECT_EQ(s, spaces) << m.name;
+    EXPECT_EQ(b, breaks) << m.name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(blocks, block_marks, testing::ValuesIn(block_cases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+struct bit_search_case {
+  const char* name;
+  std::vector<std::uint64_t> bits;
+  std::size_t from;
+  std::size_t limit;
+  std::size_t set;    // next_set
+  std::size_t clear;  // next_clear
+};
+
+const bit_search_case bit_search_cases[] = {
+    {"found_in_first_word", {0x10, 0}, 0, 128, 4, 0},
+    {"from_past_a_bit", {0x10, 0}, 5, 128, 128, 5},
+    {"found_in_later_word", {0, 0, 0x1}, 3, 192, 128, 3},
+    {"limit_before_the_bit", {0, 0x100}, 0, 70, 70, 0},
+    {"limit_equal_to_from", {~0ULL, ~0ULL}, 64, 64, 64, 64},
+    {"clear_after_a_full_word", {~0ULL, 0x7}, 10, 128, 10, 67},
+    {"last_bit_of_a_word", {1ULL << 63, ~0ULL}, 0, 128, 63, 0},
+};
+
+class bit_search : public testing::TestWithParam<bit_search_case> {};
+
+TEST_P(bit_search, stops_at_the_first_match_or_the_limit) {
+  const auto& c = GetParam();
+  EXPECT_EQ(next_set(c.bits.data(), c.from, c.limit), c.set);
+  EXPECT_EQ(next_clear(c.bits.data(), c.from, c.limit), c.clear);
+}
+
+INSTANTIATE_TEST_SUITE_P(searches, bit_search, testing::ValuesIn(bit_search_cases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// The loop in-process, its input handed over in reads of a fixed size.
+struct chunked_source {
+  const std::string* text;
+  std::size_t chunk;
+  std::size_t pos = 0;
+  static long read(void* context, char* buf, std::size_t n) {
+    auto& s = *static_cast<chunked_source*>(context);
+    std::size_t k = s.text->size() - s.pos;
+    if (k > s.chunk) k = s.chunk;
+    if (k > n) k = n;
+    std::memcpy(buf, s.text->data() + s.pos, k);
+    s.pos += k;
+    return static_cast<long>(k);
+  }
+};
+
+long append_to(void* context, const char* buf, std::size_t n) {
+  static_cast<std::string*>(context)->append(buf, n);
+  return static_cast<long>(n);
+}
+
+struct run_outcome {
+  std::string out;
+  std::string err;
+  int status;
+};
+
+line_buffers buffers;
+
+run_outcome run_loop(mark_function mark, const std::string& input, std::size_t chunk) {
+  chunked_source source{&input, chunk};
+  run_outcome r;
+  r.status = convert_lines_with(mark, {&source, chunked_source::read}, {&r.out, append_to},
+                                {&r.err, append_to}, buffers);
+  return r;
+}
+
+std::string padded(std::string line, std::size_t width) {
+  line.resize(width, ' ');
+  return line;
+}
+
+std::string log_lines(unsigned count) {
+  std::string s;
+  const char* frames[] = {
+      "123#DEADBEEF", "18FEF100#FFFF0AFFFFFFFFFF",       "244#R",
+      "103##1.DE.AD", "1ABCDE00##400010203040506070809", "20000004#0004000000000000"};
+  for (unsigned i = 0; i < count; ++i) {
+    s += "(1700000000." + std::to_string(100000 + i) + ") can" + std::to_string(i % 2) + " " +
+         frames[i % 6] + (i % 7 == 0 ? "\r\n" : "\n");
+  }
+  return s;
+}
+
+constexpr char incomplete[] = "read: incomplete CAN frame\n";
+
+struct loop_case {
+  const char* name;
+  std::string input;
+  bool exact;  // whether out and err below are the exact outputs, or only status is known
+  std::string out;
+  std::string err;
+  int status;
+};
+
+const loop_case loop_cases[] = {
+    {"one_line", "a b 123#11\n", true, "a  b       123   [1]  11                        '.'\n", "",
+     0},
+    {"field_ends_at_a_piece_boundary", padded("a b", 515) + "123#11\n", true, "", incomplete, 1},
+    {"frame_cut_by_a_piece_boundary", padded("a b", 512) + "123#1122\n", true,
+     "a  b       123   [1]  11                        '.'\n", "", 1},
+    {"nul_after_the_frame", std::string("a b 123#22\0 x\n", 14) + "c d 7FF#\n", true,
+     "a  b       123   [1]  22                        '\"'\n"
+     "c  d       7FF   [0]                            ''\n",
+     "", 0},
+    {"many_lines", log_lines(5000), false, "", "", 0},
+    {"many_lines_then_a_bad_one", log_lines(3000) + "a b 123#1\n" + log_lines(10), false, "",
+     incomplete, 1},
+    {"long_lines_in_pieces", padded("a b 123#11", 1500) + "\n" + log_lines(50), false, "", "", 1},
+};
+
+class loop_ways : public testing::TestWithParam<loop_case> {};
+
+TEST_P(loop_ways, every_way_and_read_size_converts_alike) {
+  const auto& c = GetParam();
+  const run_outcome whole = run_loop(portable_mark_function(), c.input, c.input.size() + 1);
+  EXPECT_EQ(whole.status, c.status);
+  if (c.exact) {
+    EXPECT_EQ(whole.out, c.out);
+    EXPECT_EQ(whole.err, c.err);
+  }
+  for (const auto& m : available_markers()) {
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{63}, std::size_t{517},
+                              std::size_t{4096}, block_size}) {
+      const run_outcome r = run_loop(m.mark, c.input, chunk);
+      EXPECT_EQ(r.out, whole.out) << m.name << " in reads of " << chunk;
+      EXPECT_EQ(r.err, whole.err) << m.name << " in reads of " << chunk;
+      EXPECT_EQ(r.status, whole.status) << m.name << " in reads of " << chunk;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(inputs, loop_ways, testing::ValuesIn(loop_cases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+}  // namespace

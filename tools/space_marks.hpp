@@ -1,0 +1,53 @@
+// Bit maps of where the white space and the line breaks of a block of input are: the line loop
+// finds pieces and fields by scanning bits instead of characters.
+#ifndef CANTEXT_TOOLS_SPACE_MARKS_HPP
+#define CANTEXT_TOOLS_SPACE_MARKS_HPP
+
+#include <cstddef>
+#include <cstdint>
+
+namespace cantext::tool {
+
+// Bit i % 64 of word i / 64 stands for byte i of the block.
+struct mark_words {
+  std::uint64_t* spaces;  // the C locale's white space: space, \t, \n, \v, \f, \r
+  std::uint64_t* breaks;  // \n
+};
+
+// Fills words [0, count) of both maps from bytes [0, 64 * count) of `block`; returns whether
+// any of those bytes is NUL.
+using mark_function = bool (*)(const char* block, std::size_t count, mark_words marks) noexcept;
+
+// The fastest way the running processor offers.
+mark_function best_mark_function() noexcept;
+
+// Each way on its own, so that tests can hold them against each other.  Null where the target
+// or the processor lacks it; the portable one is always there.
+mark_function portable_mark_function() noexcept;
+mark_function sse2_mark_function() noexcept;
+mark_function avx2_mark_function() noexcept;
+
+// Position of the first set bit at or after `from`, or `limit` when there is none before it.
+inline std::size_t next_set(const std::uint64_t* bits, std::size_t from, std::size_t limit,
+                            std::uint64_t flip = 0) noexcept {
+  std::size_t word = from / 64;
+  std::uint64_t w = (bits[word] ^ flip) >> (from % 64);
+  std::size_t at = from;
+  while (w == 0) {
+    at = ++word * 64;
+    if (at >= limit) return limit;
+    w = bits[word] ^ flip;
+  }
+  at += static_cast<std::size_t>(__builtin_ctzll(w));
+  return at < limit ? at : limit;
+}
+
+// Position of the first clear bit at or after `from`, or `limit` when there is none before it.
+inline std::size_t next_clear(const std::uint64_t* bits, std::size_t from,
+                              std::size_t limit) noexcept {
+  return next_set(bits, from, limit, ~std::uint64_t{0});
+}
+
+}  // namespace cantext::tool
+
+#endif
