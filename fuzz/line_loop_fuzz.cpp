@@ -87,13 +87,18 @@ struct memory_sink {
 
 cantext::tool::line_buffers buffers;
 
+// Runs the loop with the given way of marking blocks, or the one it picks itself.
 outcome run_loop(std::string_view text, choice_stream* chunks, bool read_fails,
-                 std::size_t out_room) {
+                 std::size_t out_room, cantext::tool::mark_function mark = nullptr) {
   memory_source in{text, chunks, read_fails};
   memory_sink out{chunks, out_room, {}};
   memory_sink err{chunks, std::string::npos, {}};
-  const int status = cantext::tool::convert_lines(
-      {&in, memory_source::read}, {&out, memory_sink::write}, {&err, memory_sink::write}, buffers);
+  const cantext::tool::byte_source source{&in, memory_source::read};
+  const cantext::tool::byte_sink out_sink{&out, memory_sink::write};
+  const cantext::tool::byte_sink err_sink{&err, memory_sink::write};
+  const int status =
+      mark ? cantext::tool::convert_lines_with(mark, source, out_sink, err_sink, buffers)
+           : cantext::tool::convert_lines(source, out_sink, err_sink, buffers);
   return {out.bytes, err.bytes, status};
 }
 
@@ -115,8 +120,14 @@ int fuzz_one(const std::uint8_t* data, std::size_t size) {
   FUZZ_CHECK(whole.status == 0 || whole.status == 1);
   check_same(whole, model_filter(text, false));
 
+  // Every way of marking the input that this processor has must give the same result.
   choice_stream chunks(seed);
-  check_same(run_loop(text, &chunks, false, std::string::npos), whole);
+  for (const auto way : {cantext::tool::portable_mark_function, cantext::tool::sse2_mark_function,
+                         cantext::tool::avx2_mark_function}) {
+    if (const cantext::tool::mark_function mark = way()) {
+      check_same(run_loop(text, &chunks, false, std::string::npos, mark), whole);
+    }
+  }
 
   if (mode & 1)
     check_same(run_loop(text, &chunks, true, std::string::npos), model_filter(text, true));
