@@ -60,10 +60,10 @@ constexpr std::size_t error_description_buf_size(std::size_t sep_length) noexcep
 inline constexpr std::size_t ERROR_DESCRIPTION_BUF_SIZE = error_description_buf_size(2);
 
 // Appends the names of the bits 0..count-1 set in bits, joined by ",", at buf, which has room
-// for cap characters including the terminator.  A name that does not fit is cut and the text
-// terminated at buf[cap-1]; with cap 0 nothing is written, so buf may then be null.  Returns the
-// length of the whole list, which exceeds what was stored when the room ran out.  names[i] is
-// read only for the bits that are set.
+// for cap characters including the terminator.  The text is always terminated, also when no
+// name is listed; a name that does not fit is cut at buf[cap-1].  With cap 0 nothing is written,
+// so buf may then be null.  Returns the length of the whole list, which exceeds what was stored
+// when the room ran out.  names[i] is read only for the bits that are set.
 int append_bit_names(char* buf, std::size_t cap, unsigned bits, const char* const names[],
                      int count) noexcept;
 
@@ -72,7 +72,7 @@ int append_bit_names(char* buf, std::size_t cap, unsigned bits, const char* cons
 // A record without CAN_ERR_FLAG gives an empty text; a class value above 0x200 gives an empty
 // text and the message "Error class 0x... is invalid" on standard error.  buf has room for cap
 // characters including the terminator: a longer text is cut at buf[cap-1].  With cap 0 no byte
-// of buf is touched.
+// of buf is touched (an invalid class is still reported).
 void format_error_description(char* buf, std::size_t cap, const frame_record& record,
                               const char* sep = nullptr) noexcept;
 
