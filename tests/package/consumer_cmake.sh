@@ -22,6 +22,8 @@ case $found in
   *) echo "find_package found cantext in '$found', not in the moved prefix"; exit 1 ;;
 esac
 "$cmake" --build "$work/build" >"$work/build.log" || { cat "$work/build.log"; exit 1; }
+"$cmake" -DVERSION_FILE="$found/cantext-config-version.cmake" \
+  -P "$(dirname "$0")/package_version.cmake"
 
 LD_LIBRARY_PATH="$work/moved/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
   "$work/build/first_frame" >"$work/actual"
