@@ -3,6 +3,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,16 +27,18 @@ bool read_file(const std::string& path, std::vector<std::uint8_t>& bytes) {
   return ok;
 }
 
-std::vector<std::string> corpus_files(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (const dirent* e = readdir(d)) {
-      if (e->d_name[0] != '.') names.push_back(dir + "/" + e->d_name);
-    }
-    closedir(d);
+// The files of `dir` in name order; false when it cannot be listed.
+bool corpus_files(const std::string& dir, std::vector<std::string>& names) {
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) return false;
+  errno = 0;
+  while (const dirent* e = readdir(d)) {
+    if (e->d_name[0] != '.') names.push_back(dir + "/" + e->d_name);
   }
+  const bool listed = errno == 0;
+  closedir(d);
   std::sort(names.begin(), names.end());
-  return names;
+  return listed;
 }
 
 }  // namespace
@@ -53,7 +56,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no fuzz target named %s\n", argv[1]);
     return 2;
   }
-  const std::vector<std::string> files = corpus_files(argv[2]);
+  std::vector<std::string> files;
+  if (!corpus_files(argv[2], files)) {
+    std::fprintf(stderr, "cannot list %s: %s\n", argv[2], std::strerror(errno));
+    return 1;
+  }
   if (files.empty()) {
     std::fprintf(stderr, "no inputs in %s\n", argv[2]);
     return 1;
