@@ -76,8 +76,9 @@ struct input_block {
 
   // Marks the whole block again: what is kept from the last one is under a piece long.
   void mark_all() noexcept {
-    // Whole words are marked: the bytes past the end read as blanks (not as NUL).
-    const std::size_t words = end / 64 + 1;
+    // Whole words are marked, and one more for the searches that look one word ahead; the
+    // bytes past the end read as blanks (not as NUL).
+    const std::size_t words = end / 64 + 2;
     std::memset(buf + end, ' ', words * 64 - end);
     has_nul = mark(buf, words, marks);
   }
@@ -106,16 +107,16 @@ int convert_piece(const input_block& in, std::size_t begin, std::size_t end, out
       end = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
     }
   }
+  // Once a field is missing every later search ends at `end`: one test after all of them.
   const std::uint64_t* const spaces = in.marks.spaces;
   std::size_t field[3][2];
-  std::size_t p = begin;
-  for (auto& f : field) {
-    p = next_clear(spaces, p, end);
-    if (p == end) return 1;
-    f[0] = p;
-    p = next_set(spaces, p, end);
-    f[1] = p;
-  }
+  field[0][0] = next_clear(spaces, begin, end);
+  field[0][1] = next_set(spaces, field[0][0], end);
+  field[1][0] = next_clear(spaces, field[0][1], end);
+  field[1][1] = next_set(spaces, field[1][0], end);
+  field[2][0] = next_clear(spaces, field[1][1], end);
+  field[2][1] = next_set(spaces, field[2][0], end);
+  if (field[2][0] == end) return 1;
   frame_record record;
   const int mtu = parse_frame_text({text + field[2][0], field[2][1] - field[2][0]}, record);
   if (mtu == 0) {

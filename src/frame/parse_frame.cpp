@@ -8,19 +8,34 @@
 namespace cantext {
 namespace {
 
-// Reads data bytes of text[0, n) from p on; returns the parse result or 0.  Runs of eight digits
-// without separators are taken a word at a time, the rest a byte at a time.
+// The last `left` characters of text[0, n) (n >= 8, left < 8), followed by "0" digits.
+std::uint64_t last_characters(const char* text, std::size_t n, std::size_t left) noexcept {
+  return (detail::load_word(text + n - 8) >> (8 * (8 - left))) |
+         (detail::every_byte('0') << (8 * left));
+}
+
+// Reads data bytes of text[0, n) from p on; returns the parse result or 0.  Runs of digit
+// pairs without separators are taken eight digits at a time, the rest a byte at a time.
 int parse_payload(const char* text, std::size_t n, std::size_t p, std::size_t max, int result,
                   frame_record& record) noexcept {
   std::size_t k = 0;
   while (k < max) {
+    const std::size_t room = max - k;
+    const std::size_t left = n - p;
     std::uint64_t values;
-    if (max - k >= 4 && n - p >= 8 &&
-        detail::hex_digit_values(detail::load_word(text + p), values)) {
+    if (room >= 4 && left >= 8 && detail::hex_digit_values(detail::load_word(text + p), values)) {
       detail::store_half_word(record.data + k, detail::join_digit_pairs(values));
       k += 4;
       p += 8;
       continue;
+    }
+    // A short run of pairs that ends the text: the "0" digits after it give zero bytes, which
+    // the cleared record already holds past its length.
+    if (left < 8 && left >= 2 && left % 2 == 0 && left / 2 <= room && n >= 8 && k + 4 <= 64 &&
+        detail::hex_digit_values(last_characters(text, n, left), values)) {
+      detail::store_half_word(record.data + k, detail::join_digit_pairs(values));
+      k += left / 2;
+      break;
     }
     if (p < n && text[p] == '.') ++p;
     if (p >= n) break;

@@ -79,6 +79,14 @@ char* put_data(char* out, const frame_record& record, int shown, unsigned view) 
     }
     return out;
   }
+  if (!swap && shown <= CAN_MAX_DLEN) {
+    // A fixed eight bytes, then blanks over those not shown: no branch on the length.
+    for (int i = 0; i < CAN_MAX_DLEN; ++i) {
+      std::memcpy(out + 3 * i, digits.spaced[record.data[i]], 4);
+    }
+    std::memset(out + 3 * shown, ' ', 3 * CAN_MAX_DLEN);
+    return out + 3 * shown;
+  }
   if (!swap) {
     for (int i = 0; i < shown; ++i) std::memcpy(out + 3 * i, digits.spaced[record.data[i]], 4);
     return out + 3 * shown;

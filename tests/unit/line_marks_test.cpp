@@ -109,14 +109,21 @@ const bit_search_case bit_search_cases[] = {
     {"limit_equal_to_from", {~0ULL, ~0ULL}, 64, 64, 64, 64},
     {"clear_after_a_full_word", {~0ULL, 0x7}, 10, 128, 10, 67},
     {"last_bit_of_a_word", {1ULL << 63, ~0ULL}, 0, 128, 63, 0},
+    {"window_across_two_words", {1ULL << 62, 0x4}, 63, 128, 66, 63},
+    {"clear_across_two_words", {~0ULL, ~0x8ULL}, 60, 128, 60, 67},
+    {"past_a_long_run", {0, 0, 0, 0x10}, 5, 256, 196, 5},
 };
 
 class bit_search : public testing::TestWithParam<bit_search_case> {};
 
 TEST_P(bit_search, stops_at_the_first_match_or_the_limit) {
   const auto& c = GetParam();
-  EXPECT_EQ(next_set(c.bits.data(), c.from, c.limit), c.set);
-  EXPECT_EQ(next_clear(c.bits.data(), c.from, c.limit), c.clear);
+  for (std::uint64_t beyond : {std::uint64_t{0}, ~std::uint64_t{0}}) {
+    std::vector<std::uint64_t> bits = c.bits;
+    bits.push_back(beyond);  // the word past the map that the searches may look at
+    EXPECT_EQ(next_set(bits.data(), c.from, c.limit), c.set);
+    EXPECT_EQ(next_clear(bits.data(), c.from, c.limit), c.clear);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(searches, bit_search, testing::ValuesIn(bit_search_cases),
