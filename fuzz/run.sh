@@ -19,7 +19,8 @@ if [ -z "$cxx" ]; then
 fi
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCANTEXT_FUZZ=ON -DCANTEXT_SANITIZE=ON -DCANTEXT_BUILD_TESTS=OFF >/dev/null
+  -DCANTEXT_FUZZ=ON -DCANTEXT_SANITIZE=ON -DCANTEXT_BUILD_TESTS=OFF -DCANTEXT_BUILD_EXAMPLES=OFF \
+  >/dev/null
 mkdir -p "$build/artifacts" "$build/logs"
 if ! cmake --build "$build" -j 2 >"$build/logs/build.log" 2>&1; then
   tail -n 40 "$build/logs/build.log" >&2
