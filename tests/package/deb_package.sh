@@ -20,14 +20,16 @@ deb=$1
 [ "$(dpkg-deb -f "$deb" Package)" = cantext ] || { echo "wrong package name"; exit 1; }
 dpkg-deb -x "$deb" "$work/root"
 root=$work/root/usr
+# The library directory is lib or Debian's lib/<multiarch>, as the build was configured.
 status=0
 for f in bin/cantext-long include/cantext/cantext.hpp include/cantext/frame.hpp \
-  share/man/man1/cantext-long.1 lib/cmake/cantext/cantext-config.cmake \
-  lib/cmake/cantext/cantext-config-version.cmake lib/pkgconfig/cantext.pc; do
-  [ -f "$root/$f" ] || { echo "missing from the package: /usr/$f"; status=1; }
+  share/man/man1/cantext-long.1 'lib*/cmake/cantext/cantext-config.cmake' \
+  'lib*/cmake/cantext/cantext-config-version.cmake' 'lib*/pkgconfig/cantext.pc' 'lib*/libcantext.*'; do
+  [ -n "$(find "$root" -path "$root/$f" -type f)" ] || { echo "missing from the package: /usr/$f"; status=1; }
 done
-ls "$root"/lib/libcantext.* >/dev/null 2>&1 || { echo "no library in the package"; status=1; }
 [ $status -eq 0 ] || exit 1
+pcdir=$(dirname "$(find "$root" -name cantext.pc)")
+libdir=$(dirname "$(find "$root" -name 'libcantext.*' | head -n1)")
 
 actual=$(printf '(1.5) can0 123#DEADBEEF\n(1.6) can1 20000004#0004000000000000\n' |
   "$root/bin/cantext-long")
@@ -37,9 +39,9 @@ want="(1.5)  can0       123   [4]  DE AD BE EF               '....'
 
 # The unpacked tree is a moved prefix too: pkg-config must still point into it.
 cd "$work"
-flags=$(PKG_CONFIG_PATH="$root/lib/pkgconfig" pkg-config --cflags --libs cantext)
+flags=$(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs cantext)
 # shellcheck disable=SC2086
 "$cxx" $cxxflags -std=c++17 "$example" -o "$work/first_frame" $flags
-LD_LIBRARY_PATH="$root/lib" "$work/first_frame" >"$work/actual"
+LD_LIBRARY_PATH="$libdir" "$work/first_frame" >"$work/actual"
 diff -u "$expected" "$work/actual"
 echo "$(basename "$deb"): contents complete, unpacked filter and library work"
