@@ -7,7 +7,8 @@ set -eu
 cpack=$1 build=$2 work=$3 example=$4 expected=$5 cxx=$6 cross=$7 cxxflags=${8:-}
 
 case $cross in 1 | ON | TRUE | true) echo "cross build: the packaged filter cannot run here"; exit 77 ;; esac
-command -v dpkg-deb >/dev/null || { echo "dpkg-deb is not installed"; exit 77; }
+command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null ||
+  { echo "dpkg-deb and dpkg-shlibdeps (dpkg-dev) are needed"; exit 77; }
 
 rm -rf "$work"
 mkdir -p "$work"
