@@ -96,6 +96,41 @@ char* put_field(char* out, const char* p, std::size_t n) noexcept {
   return out + n + 2;
 }
 
+// The first three fields of [begin, end) as [begin, end) pairs; false if there are fewer.
+// Once a field is missing every later search ends at `end`: one test after all of them.
+bool piece_fields(const std::uint64_t* spaces, std::size_t begin, std::size_t end,
+                  std::size_t (&field)[3][2]) noexcept {
+  field[0][0] = next_clear(spaces, begin, end);
+  field[0][1] = next_set(spaces, field[0][0], end);
+  field[1][0] = next_clear(spaces, field[0][1], end);
+  field[1][1] = next_set(spaces, field[1][0], end);
+  field[2][0] = next_clear(spaces, field[1][1], end);
+  field[2][1] = next_set(spaces, field[2][0], end);
+  return field[2][0] != end;
+}
+
+// piece_fields for a piece shorter than 64 bytes: its white space in one word, where every
+// field start and end is a bit of its own, so the six positions come out independently.
+bool short_piece_fields(const std::uint64_t* spaces, std::size_t begin, std::size_t end,
+                        std::size_t (&field)[3][2]) noexcept {
+  const std::size_t word = begin / 64;
+  const unsigned shift = begin % 64;
+  // The 64 bits from `begin`; those past the piece count as white space.
+  const std::uint64_t blank = (spaces[word] >> shift) | ((spaces[word + 1] << 1) << (63 - shift)) |
+                              (~std::uint64_t{0} << (end - begin));
+  const std::uint64_t before = (blank << 1) | 1;  // white space (or the piece start) before
+  std::uint64_t starts = ~blank & before;
+  std::uint64_t ends = blank & ~before;
+  for (auto& f : field) {
+    if (starts == 0) return false;
+    f[0] = begin + static_cast<std::size_t>(__builtin_ctzll(starts));
+    f[1] = begin + static_cast<std::size_t>(__builtin_ctzll(ends));
+    starts &= starts - 1;
+    ends &= ends - 1;
+  }
+  return true;
+}
+
 // Converts the piece [begin, end) of the block into the output; returns -1 to go on, or the
 // status to stop with.
 int convert_piece(const input_block& in, std::size_t begin, std::size_t end, output& out,
@@ -107,16 +142,12 @@ int convert_piece(const input_block& in, std::size_t begin, std::size_t end, out
       end = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
     }
   }
-  // Once a field is missing every later search ends at `end`: one test after all of them.
-  const std::uint64_t* const spaces = in.marks.spaces;
   std::size_t field[3][2];
-  field[0][0] = next_clear(spaces, begin, end);
-  field[0][1] = next_set(spaces, field[0][0], end);
-  field[1][0] = next_clear(spaces, field[0][1], end);
-  field[1][1] = next_set(spaces, field[1][0], end);
-  field[2][0] = next_clear(spaces, field[1][1], end);
-  field[2][1] = next_set(spaces, field[2][0], end);
-  if (field[2][0] == end) return 1;
+  if (end - begin < 64) {
+    if (!short_piece_fields(in.marks.spaces, begin, end, field)) return 1;
+  } else if (!piece_fields(in.marks.spaces, begin, end, field)) {
+    return 1;
+  }
   frame_record record;
   const int mtu = parse_frame_text({text + field[2][0], field[2][1] - field[2][0]}, record);
   if (mtu == 0) {
