@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "bit_scan.hpp"
+
 namespace cantext::tool {
 
 // Bit i % 64 of word i / 64 stands for byte i of the block.
@@ -38,7 +40,7 @@ inline std::size_t next_set(const std::uint64_t* bits, std::size_t from, std::si
     if (at >= limit) return limit;
     w = bits[word] ^ flip;
   }
-  at += static_cast<std::size_t>(__builtin_ctzll(w));
+  at += lowest_set_bit(w);
   return at < limit ? at : limit;
 }
 
