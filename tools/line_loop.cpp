@@ -123,8 +123,8 @@ bool short_piece_fields(const std::uint64_t* spaces, std::size_t begin, std::siz
   std::uint64_t ends = blank & ~before;
   for (auto& f : field) {
     if (starts == 0) return false;
-    f[0] = begin + static_cast<std::size_t>(__builtin_ctzll(starts));
-    f[1] = begin + static_cast<std::size_t>(__builtin_ctzll(ends));
+    f[0] = begin + lowest_set_bit(starts);
+    f[1] = begin + lowest_set_bit(ends);
     starts &= starts - 1;
     ends &= ends - 1;
   }
