@@ -32,15 +32,17 @@ void parse_typical(benchmark::State& state) {
 }
 BENCHMARK(parse_typical)->DenseRange(0, std::size(typical_frames) - 1);
 
-// Renders the frame parsed from typical_frames[range(0)] with the given view.
-void render_typical(benchmark::State& state, unsigned view) {
+// Renders the frame parsed from typical_frames[range(0)] into a buffer of `size` bytes with
+// render(buf, record, maxdlen).
+template <std::size_t size, class Render>
+void render_typical(benchmark::State& state, Render render) {
   const std::string_view text = typical_frames[state.range(0)];
   frame_record record;
   const int mtu = parse_frame_text(text, record);
   const int maxdlen = mtu == CANFD_MTU ? CANFD_MAX_DLEN : CAN_MAX_DLEN;
-  char buf[LONG_FORM_BUF_SIZE];
+  char buf[size];
   for (auto _ : state) {
-    format_frame_long(buf, record, view, maxdlen);
+    render(buf, record, maxdlen);
     benchmark::DoNotOptimize(buf);
     benchmark::ClobberMemory();
   }
@@ -48,38 +50,30 @@ void render_typical(benchmark::State& state, unsigned view) {
 }
 
 void format_long_hex(benchmark::State& state) {
-  render_typical(state, VIEW_ASCII | VIEW_ALIGN_SFF);
+  render_typical<LONG_FORM_BUF_SIZE>(state, [](char* buf, const frame_record& r, int maxdlen) {
+    format_frame_long(buf, r, VIEW_ASCII | VIEW_ALIGN_SFF, maxdlen);
+  });
 }
 BENCHMARK(format_long_hex)->DenseRange(0, std::size(typical_frames) - 1);
 
 void format_long_binary(benchmark::State& state) {
-  render_typical(state, VIEW_BINARY | VIEW_ASCII);
+  render_typical<LONG_FORM_BUF_SIZE>(state, [](char* buf, const frame_record& r, int maxdlen) {
+    format_frame_long(buf, r, VIEW_BINARY | VIEW_ASCII, maxdlen);
+  });
 }
 BENCHMARK(format_long_binary)->DenseRange(0, std::size(typical_frames) - 1);
 
-}  // namespace
-
-void format_compact(benchmark::State& state, bool sep) {
-  const std::string_view text = typical_frames[state.range(0)];
-  frame_record record;
-  const int mtu = parse_frame_text(text, record);
-  const int maxdlen = mtu == CANFD_MTU ? CANFD_MAX_DLEN : CAN_MAX_DLEN;
-  char buf[COMPACT_FORM_BUF_SIZE];
-  for (auto _ : state) {
-    format_frame_compact(buf, record, sep, maxdlen);
-    benchmark::DoNotOptimize(buf);
-    benchmark::ClobberMemory();
-  }
-  state.SetLabel(std::string(text));
-}
-
 void format_compact_plain(benchmark::State& state) {
-  format_compact(state, false);
+  render_typical<COMPACT_FORM_BUF_SIZE>(state, [](char* buf, const frame_record& r, int maxdlen) {
+    format_frame_compact(buf, r, false, maxdlen);
+  });
 }
 BENCHMARK(format_compact_plain)->DenseRange(0, std::size(typical_frames) - 1);
 
 void format_compact_separated(benchmark::State& state) {
-  format_compact(state, true);
+  render_typical<COMPACT_FORM_BUF_SIZE>(state, [](char* buf, const frame_record& r, int maxdlen) {
+    format_frame_compact(buf, r, true, maxdlen);
+  });
 }
 BENCHMARK(format_compact_separated)->DenseRange(0, std::size(typical_frames) - 1);
 
@@ -105,3 +99,5 @@ void format_error_text(benchmark::State& state) {
   state.SetLabel(std::string(text) + " " + buf);
 }
 BENCHMARK(format_error_text)->DenseRange(0, std::size(typical_error_frames) - 1);
+
+}  // namespace
