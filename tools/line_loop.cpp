@@ -113,11 +113,8 @@ bool piece_fields(const std::uint64_t* spaces, std::size_t begin, std::size_t en
 // field start and end is a bit of its own, so the six positions come out independently.
 bool short_piece_fields(const std::uint64_t* spaces, std::size_t begin, std::size_t end,
                         std::size_t (&field)[3][2]) noexcept {
-  const std::size_t word = begin / 64;
-  const unsigned shift = begin % 64;
   // The 64 bits from `begin`; those past the piece count as white space.
-  const std::uint64_t blank = (spaces[word] >> shift) | ((spaces[word + 1] << 1) << (63 - shift)) |
-                              (~std::uint64_t{0} << (end - begin));
+  const std::uint64_t blank = bits_from(spaces, begin) | (~std::uint64_t{0} << (end - begin));
   const std::uint64_t before = (blank << 1) | 1;  // white space (or the piece start) before
   std::uint64_t starts = ~blank & before;
   std::uint64_t ends = blank & ~before;
@@ -168,7 +165,13 @@ int convert_piece(const input_block& in, std::size_t begin, std::size_t end, out
 std::size_t next_piece(const input_block& in, std::size_t start, bool at_end) noexcept {
   const std::size_t avail = in.end - start;
   const std::size_t window = avail < max_piece ? avail : max_piece;
-  const std::size_t line_break = next_set(in.marks.breaks, start, start + window);
+  // Most lines end within the next 64 bytes: one word of bits, wherever it starts.
+  const std::uint64_t near = bits_from(in.marks.breaks, start) &
+                             (window < 64 ? (std::uint64_t{1} << window) - 1 : ~std::uint64_t{0});
+  const std::size_t line_break =
+      near != 0
+          ? start + lowest_set_bit(near)
+          : (window > 64 ? next_set(in.marks.breaks, start + 64, start + window) : start + window);
   if (line_break < start + window) return line_break - start + 1;
   if (avail >= max_piece) return max_piece;
   return at_end ? avail : 0;

@@ -29,6 +29,14 @@ mark_function portable_mark_function() noexcept;
 mark_function sse2_mark_function() noexcept;
 mark_function avx2_mark_function() noexcept;
 
+// The 64 bits from bit `from` on, taken from two words; the map must hold the word after the
+// one of `from`.
+inline std::uint64_t bits_from(const std::uint64_t* bits, std::size_t from) noexcept {
+  const std::size_t word = from / 64;
+  const unsigned shift = from % 64;
+  return (bits[word] >> shift) | ((bits[word + 1] << 1) << (63 - shift));
+}
+
 // Position of the first set bit at or after `from`, or `limit` when there is none before it.
 inline std::size_t next_set(const std::uint64_t* bits, std::size_t from, std::size_t limit,
                             std::uint64_t flip = 0) noexcept {

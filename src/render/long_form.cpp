@@ -102,8 +102,12 @@ char* put_data(char* out, const frame_record& record, int shown, unsigned view) 
   if (!swap) {
     // Whole groups of eight bytes; past the bytes shown, blanks (at most eight shown, where
     // the padding follows) or whatever the next text writes.
+    if (shown <= CAN_MAX_DLEN) {
+      put_eight_hex(out, record.data);
+      std::memset(out + 3 * shown, ' ', 3 * CAN_MAX_DLEN);
+      return out + 3 * shown;
+    }
     for (int i = 0; i < shown; i += 8) put_eight_hex(out + 3 * i, record.data + i);
-    if (shown <= CAN_MAX_DLEN) std::memset(out + 3 * shown, ' ', 3 * CAN_MAX_DLEN);
     return out + 3 * shown;
   }
   for (int i = 0; i < shown; ++i) {
