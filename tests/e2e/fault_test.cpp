@@ -8,7 +8,6 @@
 #include <random>
 #include <string>
 
-#include "closing_reader.hpp"
 #include "filter_process.hpp"
 #include "line_model.hpp"
 
@@ -101,6 +100,14 @@ run_result run_into(const std::string& input, stream_mode mode, const char* path
   return run_filter(input, options);
 }
 
+run_result run_into_closing_reader(const std::string& input, bool sigpipe_ignored) {
+  run_options options;
+  options.out_closed_after_first_line = true;
+  options.sigpipe_ignored = sigpipe_ignored;
+  options.timeout_seconds = 120;
+  return run_filter(input, options);
+}
+
 run_result run_from(stream_mode mode, const char* path) {
   run_options options;
   options.in = mode;
@@ -153,14 +160,14 @@ const fault_case cases[] = {
     {"random_bytes_50_mb", random_bytes, run_piped, as_model, 0},
     {"random_frames_50_mb", random_lines, run_piped, as_model, 0},
     {"reader_closes_after_one_line", many_lines,
-     [](const std::string& in) { return run_filter_into_closing_reader(in, false); },
+     [](const std::string& in) { return run_into_closing_reader(in, false); },
      [](const std::string&) {
        return filter_outcome{
            "(1.000001)  can0  12345678   [8]  01 02 03 04 05 06 07 08   '........'\n", "", -1};
      },
      SIGPIPE},
     {"reader_closes_with_sigpipe_ignored", many_lines,
-     [](const std::string& in) { return run_filter_into_closing_reader(in, true); },
+     [](const std::string& in) { return run_into_closing_reader(in, true); },
      [](const std::string&) {
        return filter_outcome{
            "(1.000001)  can0  12345678   [8]  01 02 03 04 05 06 07 08   '........'\n",

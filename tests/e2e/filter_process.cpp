@@ -54,7 +54,7 @@ run_result run_filter(const std::string& input, const run_options& options) {
   if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0 || pipe(err_pipe) != 0) std::abort();
   const pid_t pid = fork();
   if (pid == 0) {
-    signal(SIGPIPE, SIG_DFL);
+    signal(SIGPIPE, options.sigpipe_ignored ? SIG_IGN : SIG_DFL);
     child_stream(options.in, in_pipe[0], options.in_path, 0, O_RDONLY);
     child_stream(options.out, out_pipe[1], options.out_path, 1, O_WRONLY | O_CREAT | O_TRUNC);
     dup2(err_pipe[1], 2);
@@ -92,7 +92,15 @@ run_result run_filter(const std::string& input, const run_options& options) {
       break;
     }
     if (poll(fds, 3, static_cast<int>(left)) < 0 && errno != EINTR) break;
-    if (fds[0].revents) drain(from_out, result.out);
+    if (fds[0].revents) {
+      drain(from_out, result.out);
+      const std::size_t line_end = result.out.find('\n');
+      if (options.out_closed_after_first_line && line_end != std::string::npos) {
+        result.out.resize(line_end + 1);
+        close(from_out);
+        from_out = -1;
+      }
+    }
     if (fds[1].revents) drain(from_err, result.err);
     if (fds[2].revents) {
       const ssize_t n = write(to_child, input.data() + written, input.size() - written);

@@ -15,6 +15,11 @@ struct run_options {
   std::string in_path;   // for stream_mode::path
   std::string out_path;  // for stream_mode::path
   int timeout_seconds = 60;
+  // The filter starts with SIGPIPE ignored, as some shells and service managers leave it.
+  bool sigpipe_ignored = false;
+  // Standard output is read by a reader that closes the pipe after the first line, as
+  // `cantext-long < log | head -n 1` does; `out` then holds that line only.
+  bool out_closed_after_first_line = false;
 };
 
 struct run_result {
