@@ -11,6 +11,7 @@
 #include "byte_words.hpp"
 #include "cantext/hex_digits.hpp"
 #include "cantext/long_form.hpp"
+#include "render/hex_pairs.hpp"
 #include "render/long_form_render.hpp"
 
 namespace cantext {
@@ -21,10 +22,9 @@ constexpr int narrow_base = 5;
 constexpr char remote_request[] = " remote request";
 constexpr char error_marker[] = "ERRORFRAME";
 
-// Ready-made digits of every byte value, taken from hex_asc_upper.
+// Ready-made digits of every byte value, from the shared table of hex pairs.
 struct digit_tables {
-  char pair[256][2];             // "00" .. "FF"
-  std::uint16_t pair_word[256];  // the same two characters, the first in the low byte
+  std::uint16_t pair_word[256];  // "00" .. "FF", the first character in the low byte
   char spaced[256][4];  // " 00 " .. " FF ": a separator, the digits and the next padding space
   char bits[256][8];    // "00000000" .. "11111111"
 };
@@ -33,13 +33,12 @@ constexpr digit_tables make_digit_tables() noexcept {
   digit_tables t{};
   for (int b = 0; b < 256; ++b) {
     const auto i = static_cast<std::size_t>(b);
-    t.pair[i][0] = hex_asc_upper[b >> 4];
-    t.pair[i][1] = hex_asc_upper[b & 0x0F];
-    t.pair_word[i] = static_cast<std::uint16_t>(static_cast<unsigned char>(t.pair[i][0]) |
-                                                static_cast<unsigned char>(t.pair[i][1]) << 8);
+    const detail::hex_pair& pair = detail::hex_pairs[i];
+    t.pair_word[i] = static_cast<std::uint16_t>(static_cast<unsigned char>(pair[0]) |
+                                                static_cast<unsigned char>(pair[1]) << 8);
     t.spaced[i][0] = ' ';
-    t.spaced[i][1] = t.pair[i][0];
-    t.spaced[i][2] = t.pair[i][1];
+    t.spaced[i][1] = pair[0];
+    t.spaced[i][2] = pair[1];
     t.spaced[i][3] = ' ';
     for (int bit = 0; bit < 8; ++bit) t.bits[i][bit] = ((b >> (7 - bit)) & 1) ? '1' : '0';
   }
@@ -47,11 +46,6 @@ constexpr digit_tables make_digit_tables() noexcept {
 }
 
 constexpr digit_tables digits = make_digit_tables();
-
-char* put_pair(char* out, std::uint32_t byte) noexcept {
-  std::memcpy(out, digits.pair[byte & 0xFF], 2);
-  return out + 2;
-}
 
 std::uint64_t pair_word(std::uint32_t byte) noexcept {
   return digits.pair_word[byte & 0xFF];
@@ -80,7 +74,7 @@ int put_identifier(char* line, std::uint32_t id, unsigned view) noexcept {
   id &= CAN_SFF_MASK;
   char* const at = (view & VIEW_ALIGN_SFF) ? line + 5 : line;
   at[0] = hex_asc_upper[id >> 8];
-  put_pair(at + 1, id);
+  detail::put_hex_pair(at + 1, static_cast<std::uint8_t>(id));
   return (view & VIEW_ALIGN_SFF) ? wide_base : narrow_base;
 }
 
