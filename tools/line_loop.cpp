@@ -161,6 +161,66 @@ int convert_piece(const input_block& in, std::size_t begin, std::size_t end, out
   return -1;
 }
 
+// The three fields of a line shorter than 64 bytes, from the white space bits of the line
+// (those past it set): the start and end of each, relative to the line.  False when the line
+// has fewer than three fields.
+struct short_fields {
+  unsigned start[3];
+  unsigned end[3];
+};
+
+bool find_short_fields(std::uint64_t blank, short_fields& f) noexcept {
+  const std::uint64_t before = (blank << 1) | 1;  // white space (or the line start) before
+  const std::uint64_t starts = ~blank & before;
+  const std::uint64_t starts1 = starts & (starts - 1);
+  const std::uint64_t starts2 = starts1 & (starts1 - 1);
+  if (starts2 == 0) return false;
+  // Every field ends: the bits past the line are set.
+  const std::uint64_t ends = blank & ~before;
+  const std::uint64_t ends1 = ends & (ends - 1);
+  f.start[0] = lowest_set_bit(starts);
+  f.start[1] = lowest_set_bit(starts1);
+  f.start[2] = lowest_set_bit(starts2);
+  f.end[0] = lowest_set_bit(ends);
+  f.end[1] = lowest_set_bit(ends1);
+  f.end[2] = lowest_set_bit(ends1 & (ends1 - 1));
+  return true;
+}
+
+// Converts the lines from `start` on while each is whole in the block, shorter than 64 bytes
+// and of the usual shape (its first two fields at most 32 bytes, its frame well formed), and
+// the output has room; returns where it stopped.  The general path takes the line there, so
+// this one needs no care for long lines, NUL bytes, errors or the end of the input.
+std::size_t convert_short_lines(const input_block& in, std::size_t start, output& out) noexcept {
+  const char* const text = in.buf;
+  char* o = out.buf + out.used;
+  char* const full = out.buf + block_size;
+  while (o <= full) {
+    const std::uint64_t breaks = bits_from(in.marks.breaks, start);
+    if (breaks == 0) break;
+    const unsigned line_break = lowest_set_bit(breaks);
+    short_fields f;
+    if (!find_short_fields(bits_from(in.marks.spaces, start) | (~std::uint64_t{0} << line_break),
+                           f)) {
+      break;
+    }
+    const unsigned n0 = f.end[0] - f.start[0];
+    const unsigned n1 = f.end[1] - f.start[1];
+    if ((n0 | n1) > 32) break;
+    const char* const line = text + start;
+    frame_record record;
+    const int mtu = parse_frame_text({line + f.start[2], f.end[2] - f.start[2]}, record);
+    if (mtu == 0) break;
+    o = put_field(o, line + f.start[0], n0);
+    o = put_field(o, line + f.start[1], n1);
+    o = detail::render_long(o, record, line_view, mtu == CANFD_MTU ? CANFD_MAX_DLEN : CAN_MAX_DLEN);
+    *o++ = '\n';
+    start += line_break + 1;
+  }
+  out.used = static_cast<std::size_t>(o - out.buf);
+  return start;
+}
+
 // Length of the next piece from `start`, or 0 when more input is needed to tell.
 std::size_t next_piece(const input_block& in, std::size_t start, bool at_end) noexcept {
   const std::size_t avail = in.end - start;
@@ -194,6 +254,9 @@ int convert_lines_with(mark_function mark, byte_source in, byte_sink out, byte_s
   bool at_end = false;
   block.mark_all();
   for (;;) {
+    // Lines are cut at NUL bytes, which the short-line path does not look for.
+    if (!block.has_nul) start = convert_short_lines(block, start, o);
+    if (o.used > block_size && !o.flush()) return report_error(err, "write", errno);
     const std::size_t piece = next_piece(block, start, at_end);
     if (piece > 0) {
       const int status = convert_piece(block, start, start + piece, o, err);

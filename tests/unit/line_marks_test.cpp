@@ -204,6 +204,25 @@ const loop_case loop_cases[] = {
      "a  b       123   [1]  22                        '\"'\n"
      "c  d       7FF   [0]                            ''\n",
      "", 0},
+    // Short lines of the usual shape take a quicker path than the rest; these sit on its edges.
+    {"line_of_64_bytes", padded("a b 123#11", 63) + "\n", true,
+     "a  b       123   [1]  11                        '.'\n", "", 0},
+    {"line_of_65_bytes", padded("a b 123#11", 64) + "\n", true,
+     "a  b       123   [1]  11                        '.'\n", "", 0},
+    {"fields_of_32_and_33_bytes",
+     std::string(32, 't') + " " + std::string(33, 'i') + " 123#11\n" + std::string(33, 't') + " " +
+         std::string(32, 'i') + " 123#11\n",
+     true,
+     std::string(32, 't') + "  " + std::string(33, 'i') +
+         "       123   [1]  11                        '.'\n" + std::string(33, 't') + "  " +
+         std::string(32, 'i') + "       123   [1]  11                        '.'\n",
+     "", 0},
+    {"every_kind_of_white_space", "\t a\vb\f 123#11\r\n \r\n", true,
+     "a  b       123   [1]  11                        '.'\n", "", 1},
+    {"two_fields_after_a_good_line", "a b 123#11\nx y\na b 123#22\n", true,
+     "a  b       123   [1]  11                        '.'\n", "", 1},
+    {"fourth_field_ignored", "a b 123#11 more\n", true,
+     "a  b       123   [1]  11                        '.'\n", "", 0},
     {"many_lines", log_lines(5000), false, "", "", 0},
     {"many_lines_then_a_bad_one", log_lines(3000) + "a b 123#1\n" + log_lines(10), false, "",
      incomplete, 1},
