@@ -161,58 +161,77 @@ int convert_piece(const input_block& in, std::size_t begin, std::size_t end, out
   return -1;
 }
 
-// The three fields of a line shorter than 64 bytes, from the white space bits of the line
-// (those past it set): the start and end of each, relative to the line.  False when the line
-// has fewer than three fields.
-struct short_fields {
+// The three fields of a line whose first two and the start of the third lie in its first 64
+// bytes, from the white space bits of those bytes (with the bits past the line set): where each
+// starts and ends, relative to the line.  The end of the third is left at 64 when it lies past
+// them.  False when the first 64 bytes hold fewer than three field starts.
+struct line_fields {
   unsigned start[3];
   unsigned end[3];
 };
 
-bool find_short_fields(std::uint64_t blank, short_fields& f) noexcept {
+bool find_line_fields(std::uint64_t blank, line_fields& f) noexcept {
   const std::uint64_t before = (blank << 1) | 1;  // white space (or the line start) before
   const std::uint64_t starts = ~blank & before;
   const std::uint64_t starts1 = starts & (starts - 1);
   const std::uint64_t starts2 = starts1 & (starts1 - 1);
   if (starts2 == 0) return false;
-  // Every field ends: the bits past the line are set.
+  // A field followed by another ends before it.
   const std::uint64_t ends = blank & ~before;
   const std::uint64_t ends1 = ends & (ends - 1);
+  const std::uint64_t ends2 = ends1 & (ends1 - 1);
   f.start[0] = lowest_set_bit(starts);
   f.start[1] = lowest_set_bit(starts1);
   f.start[2] = lowest_set_bit(starts2);
   f.end[0] = lowest_set_bit(ends);
   f.end[1] = lowest_set_bit(ends1);
-  f.end[2] = lowest_set_bit(ends1 & (ends1 - 1));
+  f.end[2] = ends2 != 0 ? lowest_set_bit(ends2) : 64;
   return true;
 }
 
-// Converts the lines from `start` on while each is whole in the block, shorter than 64 bytes
-// and of the usual shape (its first two fields at most 32 bytes, its frame well formed), and
-// the output has room; returns where it stopped.  The general path takes the line there, so
-// this one needs no care for long lines, NUL bytes, errors or the end of the input.
-std::size_t convert_short_lines(const input_block& in, std::size_t start, output& out) noexcept {
+// Copies a field of at most 32 bytes as one fixed-size copy, and the two blanks after it.
+char* put_short_field(char* out, const char* p, unsigned n) noexcept {
+  std::memcpy(out, p, 32);
+  out[n] = ' ';
+  out[n + 1] = ' ';
+  return out + n + 2;
+}
+
+// Converts the lines from `start` on while each is whole in the block and one piece long, of
+// the usual shape (its first two fields at most 32 bytes and within its first 64 bytes with the
+// start of the third, its frame well formed), and the output has room; returns where it
+// stopped.  The general path takes the line there, so this one needs no care for long lines,
+// NUL bytes, errors or the end of the input.
+std::size_t convert_usual_lines(const input_block& in, std::size_t start, output& out) noexcept {
   const char* const text = in.buf;
   char* o = out.buf + out.used;
   char* const full = out.buf + block_size;
   while (o <= full) {
     const std::uint64_t breaks = bits_from(in.marks.breaks, start);
-    if (breaks == 0) break;
-    const unsigned line_break = lowest_set_bit(breaks);
-    short_fields f;
-    if (!find_short_fields(bits_from(in.marks.spaces, start) | (~std::uint64_t{0} << line_break),
-                           f)) {
-      break;
+    std::uint64_t blank = bits_from(in.marks.spaces, start);
+    std::size_t line_break;
+    if (breaks != 0) {
+      line_break = lowest_set_bit(breaks);
+      blank |= ~std::uint64_t{0} << line_break;
+    } else {
+      const std::size_t limit = in.end - start < max_piece ? in.end - start : max_piece;
+      line_break = next_set(in.marks.breaks, start + 64, start + limit) - start;
+      if (line_break == limit) break;
     }
+    line_fields f;
+    if (!find_line_fields(blank, f)) break;
     const unsigned n0 = f.end[0] - f.start[0];
     const unsigned n1 = f.end[1] - f.start[1];
     if ((n0 | n1) > 32) break;
+    const std::size_t frame_end =
+        f.end[2] < 64 ? f.end[2]
+                      : next_set(in.marks.spaces, start + 64, start + line_break) - start;
     const char* const line = text + start;
     frame_record record;
-    const int mtu = parse_frame_text({line + f.start[2], f.end[2] - f.start[2]}, record);
+    const int mtu = parse_frame_text({line + f.start[2], frame_end - f.start[2]}, record);
     if (mtu == 0) break;
-    o = put_field(o, line + f.start[0], n0);
-    o = put_field(o, line + f.start[1], n1);
+    o = put_short_field(o, line + f.start[0], n0);
+    o = put_short_field(o, line + f.start[1], n1);
     o = detail::render_long(o, record, line_view, mtu == CANFD_MTU ? CANFD_MAX_DLEN : CAN_MAX_DLEN);
     *o++ = '\n';
     start += line_break + 1;
@@ -254,8 +273,8 @@ int convert_lines_with(mark_function mark, byte_source in, byte_sink out, byte_s
   bool at_end = false;
   block.mark_all();
   for (;;) {
-    // Lines are cut at NUL bytes, which the short-line path does not look for.
-    if (!block.has_nul) start = convert_short_lines(block, start, o);
+    // Lines are cut at NUL bytes, which the quick path does not look for.
+    if (!block.has_nul) start = convert_usual_lines(block, start, o);
     if (o.used > block_size && !o.flush()) return report_error(err, "write", errno);
     const std::size_t piece = next_piece(block, start, at_end);
     if (piece > 0) {

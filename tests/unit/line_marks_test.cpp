@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "line_loop.hpp"
+#include "line_model.hpp"
 #include "space_marks.hpp"
 
 namespace {
@@ -223,6 +224,21 @@ const loop_case loop_cases[] = {
      "a  b       123   [1]  11                        '.'\n", "", 1},
     {"fourth_field_ignored", "a b 123#11 more\n", true,
      "a  b       123   [1]  11                        '.'\n", "", 0},
+    {"frames_past_the_first_64_bytes",
+     "a b 123##1" + std::string(128, 'A') + "\n" + std::string(30, 't') + " " +
+         std::string(30, 'i') + " 12345678##0" + std::string(20, '5') + "\n",
+     false, "", "", 0},
+    {"third_field_starting_past_64_bytes", "a b" + std::string(70, ' ') + "123#11\na b 123#22\n",
+     true,
+     "a  b       123   [1]  11                        '.'\n"
+     "a  b       123   [1]  22                        '\"'\n",
+     "", 0},
+    {"line_of_518_bytes", padded("a b 123#11", 517) + "\na b 123#22\n", true,
+     "a  b       123   [1]  11                        '.'\n"
+     "a  b       123   [1]  22                        '\"'\n",
+     "", 0},
+    {"line_of_519_bytes", padded("a b 123#11", 518) + "\na b 123#22\n", true,
+     "a  b       123   [1]  11                        '.'\n", "", 1},
     {"many_lines", log_lines(5000), false, "", "", 0},
     {"many_lines_then_a_bad_one", log_lines(3000) + "a b 123#1\n" + log_lines(10), false, "",
      incomplete, 1},
@@ -239,6 +255,11 @@ TEST_P(loop_ways, every_way_and_read_size_converts_alike) {
     EXPECT_EQ(whole.out, c.out);
     EXPECT_EQ(whole.err, c.err);
   }
+  // The plain model cuts and splits every line the one general way.
+  const cantext_fuzz::filter_outcome model = cantext_fuzz::model_filter(c.input);
+  EXPECT_EQ(whole.out, model.out);
+  EXPECT_EQ(whole.err, model.err);
+  EXPECT_EQ(whole.status, model.status);
   for (const auto& m : available_markers()) {
     for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{63}, std::size_t{517},
                               std::size_t{4096}, block_size}) {
