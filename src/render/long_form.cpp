@@ -88,12 +88,20 @@ std::uint8_t shown_byte(const frame_record& record, int i, int shown, bool swap)
 }
 
 #if defined(__x86_64__)
+// The 16 digits of the low eight bytes, in memory order.
+__attribute__((target("ssse3"))) inline __m128i digit_characters_ssse3(__m128i bytes) noexcept {
+  const __m128i digit_chars =
+      _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E', 'F');
+  const __m128i low_nibbles = _mm_set1_epi8(0x0F);
+  const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), low_nibbles);
+  const __m128i low = _mm_and_si128(bytes, low_nibbles);
+  return _mm_shuffle_epi8(digit_chars, _mm_unpacklo_epi8(high, low));
+}
+
 // " XX XX XX XX XX XX XX XX" for each group of eight bytes from `data`, with byte shuffles: the
 // digits of a group are looked up and spread out among the blanks in a few instructions.
 __attribute__((target("ssse3"))) void put_hex_groups_ssse3(char* out, const std::uint8_t* data,
                                                            int groups) noexcept {
-  const __m128i digit_chars =
-      _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E', 'F');
   // Where each output character comes from: one of the 16 digits, or a blank (-1, which the
   // shuffle turns into 0 for the blank to be added).
   const __m128i first_spread = _mm_setr_epi8(-1, 0, 1, -1, 2, 3, -1, 4, 5, -1, 6, 7, -1, 8, 9, -1);
@@ -102,12 +110,9 @@ __attribute__((target("ssse3"))) void put_hex_groups_ssse3(char* out, const std:
   const __m128i first_blanks =
       _mm_setr_epi8(' ', 0, 0, ' ', 0, 0, ' ', 0, 0, ' ', 0, 0, ' ', 0, 0, ' ');
   const __m128i last_blanks = _mm_setr_epi8(0, 0, ' ', 0, 0, ' ', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-  const __m128i low_nibbles = _mm_set1_epi8(0x0F);
   for (int group = 0; group < groups; ++group) {
     const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(data + 8 * group));
-    const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), low_nibbles);
-    const __m128i low = _mm_and_si128(bytes, low_nibbles);
-    const __m128i digits16 = _mm_shuffle_epi8(digit_chars, _mm_unpacklo_epi8(high, low));
+    const __m128i digits16 = digit_characters_ssse3(bytes);
     char* const at = out + 24 * group;
     _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
                      _mm_or_si128(_mm_shuffle_epi8(digits16, first_spread), first_blanks));
@@ -190,18 +195,46 @@ char* put_characters(char* out, const frame_record& record, int shown, unsigned 
   return out;
 }
 
-// The identifier as its eight columns, a standard one right-aligned behind five blanks.
-std::uint64_t aligned_identifier(std::uint32_t id) noexcept {
-  if (id & (CAN_ERR_FLAG | CAN_EFF_FLAG)) {
-    id &= (id & CAN_ERR_FLAG) ? (CAN_ERR_MASK | CAN_ERR_FLAG) : CAN_EFF_MASK;
-    return pair_word(id >> 24) | pair_word(id >> 16) << 16 | pair_word(id >> 8) << 32 |
-           pair_word(id) << 48;
-  }
-  id &= CAN_SFF_MASK;
-  return (detail::every_byte(' ') >> 24) |
-         std::uint64_t{static_cast<unsigned char>(hex_asc_upper[id >> 8])} << 40 |
-         pair_word(id) << 48;
+// What the identifier field shows: the identifier's bits for its kind, and the mask that turns
+// the leading five "0" digits of a standard one into blanks, right-aligning it.  The kinds
+// follow each other at random in a log, so the kind picks masks rather than a branch.
+struct aligned_identifier {
+  std::uint32_t value;
+  std::uint64_t zeros_to_blanks;
+};
+
+aligned_identifier identifier_to_show(std::uint32_t id) noexcept {
+  const std::uint32_t error = (id & CAN_ERR_FLAG) != 0;
+  const std::uint32_t extended = error | ((id & CAN_EFF_FLAG) != 0);
+  const std::uint32_t shown_bits = CAN_SFF_MASK | ((0U - extended) & CAN_EFF_MASK) |
+                                   ((0U - error) & (CAN_ERR_MASK | CAN_ERR_FLAG));
+  return {id & shown_bits, (detail::every_byte('0' ^ ' ') >> 24) & (std::uint64_t{extended} - 1)};
 }
+
+// The eight digits of a number, the most significant first in memory.
+std::uint64_t eight_digits(std::uint32_t v) noexcept {
+  return pair_word(v >> 24) | pair_word(v >> 16) << 16 | pair_word(v >> 8) << 32 |
+         pair_word(v) << 48;
+}
+
+#if defined(__x86_64__)
+__attribute__((target("ssse3"))) inline std::uint64_t eight_digits_ssse3(std::uint32_t v) noexcept {
+  const __m128i bytes = _mm_cvtsi32_si128(static_cast<int>(__builtin_bswap32(v)));
+  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(digit_characters_ssse3(bytes)));
+}
+
+// printable_characters, sixteen comparisons at once.
+__attribute__((target("ssse3"))) inline std::uint64_t printable_characters_ssse3(
+    const frame_record& record) noexcept {
+  const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(record.data));
+  // As signed bytes, those from 0x80 up are negative and fail the first test.
+  const __m128i keep = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F)),
+                                     _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7F)));
+  const __m128i chars =
+      _mm_or_si128(_mm_and_si128(keep, bytes), _mm_andnot_si128(keep, _mm_set1_epi8('.')));
+  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(chars));
+}
+#endif
 
 // The most common text of all: a classic data frame in hex with its characters and an aligned
 // identifier.  Whole words are stored where the general way fills spaces first and then
@@ -210,24 +243,31 @@ template <bool shuffles>
 [[gnu::always_inline]] inline char* render_classic_data(char* out,
                                                         const frame_record& record) noexcept {
   const unsigned shown = record.len < CAN_MAX_DLEN ? record.len : CAN_MAX_DLEN;
-  detail::store_word(out, aligned_identifier(record.can_id));
-  // Columns 8..15: the gap, "[n]" and the blank that starts the data.
-  constexpr std::uint64_t length_field = 0x20205D005B202020ULL;
-  detail::store_word(out + 8, length_field | std::uint64_t{'0' + shown} << 32);
+  const aligned_identifier id = identifier_to_show(record.can_id);
   char* const data = out + wide_base + 5;
+  std::uint64_t id_digits;
+  std::uint64_t chars;
 #if defined(__x86_64__)
   if constexpr (shuffles) {
+    id_digits = eight_digits_ssse3(id.value);
+    chars = printable_characters_ssse3(record);
     put_hex_groups_ssse3(data, record.data, 1);
   } else
 #endif
   {
+    id_digits = eight_digits(id.value);
+    chars = printable_characters(record);
     put_eight_hex(data, record.data);
   }
+  detail::store_word(out, id_digits ^ id.zeros_to_blanks);
+  // Columns 8..15: the gap, "[n]" and the blank that starts the data.
+  constexpr std::uint64_t length_field = 0x20205D005B202020ULL;
+  detail::store_word(out + 8, length_field | std::uint64_t{'0' + shown} << 32);
   // Blanks from the last byte shown to the character column, which then overwrites the rest.
   std::memset(data + 3 * shown, ' ', 32);
   char* const tail = data + 3 * CAN_MAX_DLEN + 3;
   tail[0] = '\'';
-  detail::store_word(tail + 1, printable_characters(record));
+  detail::store_word(tail + 1, chars);
   tail[1 + shown] = '\'';
   return tail + 2 + shown;
 }
