@@ -67,19 +67,44 @@ void put_eight_hex(char* out, const std::uint8_t* data) noexcept {
                                    blank << 40 | pair_word(data[7]) << 48);
 }
 
+// What the identifier field shows: the identifier's bits for its kind, and the mask that turns
+// the leading five "0" digits of a standard one into blanks, right-aligning it.  The kinds
+// follow each other at random in a log, so the kind picks masks rather than a branch.
+struct aligned_identifier {
+  std::uint32_t value;
+  std::uint64_t zeros_to_blanks;
+};
+
+aligned_identifier identifier_to_show(std::uint32_t id) noexcept {
+  const std::uint32_t error = (id & CAN_ERR_FLAG) != 0;
+  const std::uint32_t extended = error | ((id & CAN_EFF_FLAG) != 0);
+  const std::uint32_t shown_bits = CAN_SFF_MASK | ((0U - extended) & CAN_EFF_MASK) |
+                                   ((0U - error) & (CAN_ERR_MASK | CAN_ERR_FLAG));
+  return {id & shown_bits, (detail::every_byte('0' ^ ' ') >> 24) & (std::uint64_t{extended} - 1)};
+}
+
+// The eight digits of a number, the most significant first in memory.
+std::uint64_t eight_digits(std::uint32_t v) noexcept {
+  return pair_word(v >> 24) | pair_word(v >> 16) << 16 | pair_word(v >> 8) << 32 |
+         pair_word(v) << 48;
+}
+
 // The identifier in columns 0..7; returns the base column of the length field.
 int put_identifier(char* line, std::uint32_t id, unsigned view) noexcept {
+  if (view & VIEW_ALIGN_SFF) {
+    const aligned_identifier shown = identifier_to_show(id);
+    detail::store_word(line, eight_digits(shown.value) ^ shown.zeros_to_blanks);
+    return wide_base;
+  }
   if (id & (CAN_ERR_FLAG | CAN_EFF_FLAG)) {
     id &= (id & CAN_ERR_FLAG) ? (CAN_ERR_MASK | CAN_ERR_FLAG) : CAN_EFF_MASK;
-    detail::store_word(line, pair_word(id >> 24) | pair_word(id >> 16) << 16 |
-                                 pair_word(id >> 8) << 32 | pair_word(id) << 48);
+    detail::store_word(line, eight_digits(id));
     return wide_base;
   }
   id &= CAN_SFF_MASK;
-  char* const at = (view & VIEW_ALIGN_SFF) ? line + 5 : line;
-  at[0] = hex_asc_upper[id >> 8];
-  detail::put_hex_pair(at + 1, static_cast<std::uint8_t>(id));
-  return (view & VIEW_ALIGN_SFF) ? wide_base : narrow_base;
+  line[0] = hex_asc_upper[id >> 8];
+  detail::put_hex_pair(line + 1, static_cast<std::uint8_t>(id));
+  return narrow_base;
 }
 
 // The i-th byte shown, in the order the view asks for.
@@ -193,28 +218,6 @@ char* put_characters(char* out, const frame_record& record, int shown, unsigned 
   out += shown;
   *out++ = quote;
   return out;
-}
-
-// What the identifier field shows: the identifier's bits for its kind, and the mask that turns
-// the leading five "0" digits of a standard one into blanks, right-aligning it.  The kinds
-// follow each other at random in a log, so the kind picks masks rather than a branch.
-struct aligned_identifier {
-  std::uint32_t value;
-  std::uint64_t zeros_to_blanks;
-};
-
-aligned_identifier identifier_to_show(std::uint32_t id) noexcept {
-  const std::uint32_t error = (id & CAN_ERR_FLAG) != 0;
-  const std::uint32_t extended = error | ((id & CAN_EFF_FLAG) != 0);
-  const std::uint32_t shown_bits = CAN_SFF_MASK | ((0U - extended) & CAN_EFF_MASK) |
-                                   ((0U - error) & (CAN_ERR_MASK | CAN_ERR_FLAG));
-  return {id & shown_bits, (detail::every_byte('0' ^ ' ') >> 24) & (std::uint64_t{extended} - 1)};
-}
-
-// The eight digits of a number, the most significant first in memory.
-std::uint64_t eight_digits(std::uint32_t v) noexcept {
-  return pair_word(v >> 24) | pair_word(v >> 16) << 16 | pair_word(v >> 8) << 32 |
-         pair_word(v) << 48;
 }
 
 #if defined(__x86_64__)
