@@ -161,10 +161,10 @@ int convert_piece(const input_block& in, std::size_t begin, std::size_t end, out
   return -1;
 }
 
-// The three fields of a line whose first two and the start of the third lie in its first 64
-// bytes, from the white space bits of those bytes (with the bits past the line set): where each
-// starts and ends, relative to the line.  The end of the third is left at 64 when it lies past
-// them.  False when the first 64 bytes hold fewer than three field starts.
+// The three fields of a line whose first two and the start of the third lie in its first
+// window_bits bytes, from the white space bits of those bytes (with the bits past the window or
+// the line set): where each starts and ends, relative to the line.  False when the window holds
+// fewer than three field starts.
 struct line_fields {
   unsigned start[3];
   unsigned end[3];
@@ -185,7 +185,7 @@ bool find_line_fields(std::uint64_t blank, line_fields& f) noexcept {
   f.start[2] = lowest_set_bit(starts2);
   f.end[0] = lowest_set_bit(ends);
   f.end[1] = lowest_set_bit(ends1);
-  f.end[2] = ends2 != 0 ? lowest_set_bit(ends2) : 64;
+  f.end[2] = lowest_set_bit(ends2);  // at the latest where the window ends
   return true;
 }
 
@@ -198,24 +198,26 @@ char* put_short_field(char* out, const char* p, unsigned n) noexcept {
 }
 
 // Converts the lines from `start` on while each is whole in the block and one piece long, of
-// the usual shape (its first two fields at most 32 bytes and within its first 64 bytes with the
-// start of the third, its frame well formed), and the output has room; returns where it
-// stopped.  The general path takes the line there, so this one needs no care for long lines,
-// NUL bytes, errors or the end of the input.
+// the usual shape (its first two fields at most 32 bytes and, with the start of the third,
+// within its first window_bits bytes; its frame well formed), and the output has room; returns
+// where it stopped.  The general path takes the line there, so this one needs no care for long
+// lines, NUL bytes, errors or the end of the input.
 std::size_t convert_usual_lines(const input_block& in, std::size_t start, output& out) noexcept {
   const char* const text = in.buf;
   char* o = out.buf + out.used;
   char* const full = out.buf + block_size;
   while (o <= full) {
-    const std::uint64_t breaks = bits_from(in.marks.breaks, start);
-    std::uint64_t blank = bits_from(in.marks.spaces, start);
+    const std::uint64_t breaks = bits_window(in.marks.breaks, start);
+    // Past the window everything counts as white space: a field reaching it ends there.
+    std::uint64_t blank =
+        bits_window(in.marks.spaces, start) | (~std::uint64_t{0} << 1 << (window_bits - 1));
     std::size_t line_break;
     if (breaks != 0) {
       line_break = lowest_set_bit(breaks);
       blank |= ~std::uint64_t{0} << line_break;
     } else {
       const std::size_t limit = in.end - start < max_piece ? in.end - start : max_piece;
-      line_break = next_set(in.marks.breaks, start + 64, start + limit) - start;
+      line_break = next_set(in.marks.breaks, start + window_bits, start + limit) - start;
       if (line_break == limit) break;
     }
     line_fields f;
@@ -224,8 +226,9 @@ std::size_t convert_usual_lines(const input_block& in, std::size_t start, output
     const unsigned n1 = f.end[1] - f.start[1];
     if ((n0 | n1) > 32) break;
     const std::size_t frame_end =
-        f.end[2] < 64 ? f.end[2]
-                      : next_set(in.marks.spaces, start + 64, start + line_break) - start;
+        f.end[2] < window_bits
+            ? f.end[2]
+            : next_set(in.marks.spaces, start + window_bits, start + line_break) - start;
     const char* const line = text + start;
     frame_record record;
     const int mtu = parse_frame_text({line + f.start[2], frame_end - f.start[2]}, record);

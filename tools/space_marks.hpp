@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "bit_scan.hpp"
 
@@ -36,6 +37,25 @@ inline std::uint64_t bits_from(const std::uint64_t* bits, std::size_t from) noex
   const unsigned shift = from % 64;
   return (bits[word] >> shift) | ((bits[word + 1] << 1) << (63 - shift));
 }
+
+// bits_from for the quick path, where a narrower window will do: bit i of the result is bit
+// from + i of the map for i < window_bits, and 0 above.  Where the bytes of a word are in the
+// order of its bits, the window is one unaligned load and one shift.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+inline constexpr unsigned window_bits = 57;
+
+inline std::uint64_t bits_window(const std::uint64_t* bits, std::size_t from) noexcept {
+  std::uint64_t w;
+  std::memcpy(&w, reinterpret_cast<const unsigned char*>(bits) + from / 8, sizeof w);
+  return (w >> (from % 8)) & (~std::uint64_t{0} >> (64 - window_bits));
+}
+#else
+inline constexpr unsigned window_bits = 64;
+
+inline std::uint64_t bits_window(const std::uint64_t* bits, std::size_t from) noexcept {
+  return bits_from(bits, from);
+}
+#endif
 
 // Position of the first set bit at or after `from`, or `limit` when there is none before it.
 inline std::size_t next_set(const std::uint64_t* bits, std::size_t from, std::size_t limit,

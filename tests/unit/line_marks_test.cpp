@@ -130,6 +130,20 @@ TEST_P(bit_search, stops_at_the_first_match_or_the_limit) {
 INSTANTIATE_TEST_SUITE_P(searches, bit_search, testing::ValuesIn(bit_search_cases),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// The quick path's narrower window agrees with the full one in its low window_bits bits, and
+// has nothing above them, from every starting bit of a few patterns.
+TEST(bit_window, agrees_with_the_full_window_below_its_width) {
+  const std::uint64_t patterns[][3] = {{~0ULL, ~0ULL, ~0ULL},
+                                       {0x8000000000000001ULL, 0x1ULL, 0x8000000000000000ULL},
+                                       {0x0123456789ABCDEFULL, 0xFEDCBA9876543210ULL, 0xA5A5ULL}};
+  const std::uint64_t low = window_bits == 64 ? ~0ULL : (1ULL << window_bits) - 1;
+  for (const auto& bits : patterns) {
+    for (std::size_t from = 0; from < 128; ++from) {
+      EXPECT_EQ(bits_window(bits, from), bits_from(bits, from) & low) << "from " << from;
+    }
+  }
+}
+
 // The loop in-process, its input handed over in reads of a fixed size.
 struct chunked_source {
   const std::string* text;
