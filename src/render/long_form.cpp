@@ -67,51 +67,6 @@ void put_eight_hex(char* out, const std::uint8_t* data) noexcept {
                                    blank << 40 | pair_word(data[7]) << 48);
 }
 
-// What the identifier field shows: the identifier's bits for its kind, and the mask that turns
-// the leading five "0" digits of a standard one into blanks, right-aligning it.  The kinds
-// follow each other at random in a log, so the kind picks masks rather than a branch.
-struct aligned_identifier {
-  std::uint32_t value;
-  std::uint64_t zeros_to_blanks;
-};
-
-aligned_identifier identifier_to_show(std::uint32_t id) noexcept {
-  const std::uint32_t error = (id & CAN_ERR_FLAG) != 0;
-  const std::uint32_t extended = error | ((id & CAN_EFF_FLAG) != 0);
-  const std::uint32_t shown_bits = CAN_SFF_MASK | ((0U - extended) & CAN_EFF_MASK) |
-                                   ((0U - error) & (CAN_ERR_MASK | CAN_ERR_FLAG));
-  return {id & shown_bits, (detail::every_byte('0' ^ ' ') >> 24) & (std::uint64_t{extended} - 1)};
-}
-
-// The eight digits of a number, the most significant first in memory.
-std::uint64_t eight_digits(std::uint32_t v) noexcept {
-  return pair_word(v >> 24) | pair_word(v >> 16) << 16 | pair_word(v >> 8) << 32 |
-         pair_word(v) << 48;
-}
-
-// The identifier in columns 0..7; returns the base column of the length field.
-int put_identifier(char* line, std::uint32_t id, unsigned view) noexcept {
-  if (view & VIEW_ALIGN_SFF) {
-    const aligned_identifier shown = identifier_to_show(id);
-    detail::store_word(line, eight_digits(shown.value) ^ shown.zeros_to_blanks);
-    return wide_base;
-  }
-  if (id & (CAN_ERR_FLAG | CAN_EFF_FLAG)) {
-    id &= (id & CAN_ERR_FLAG) ? (CAN_ERR_MASK | CAN_ERR_FLAG) : CAN_EFF_MASK;
-    detail::store_word(line, eight_digits(id));
-    return wide_base;
-  }
-  id &= CAN_SFF_MASK;
-  line[0] = hex_asc_upper[id >> 8];
-  detail::put_hex_pair(line + 1, static_cast<std::uint8_t>(id));
-  return narrow_base;
-}
-
-// The i-th byte shown, in the order the view asks for.
-std::uint8_t shown_byte(const frame_record& record, int i, int shown, bool swap) noexcept {
-  return record.data[swap ? shown - 1 - i : i];
-}
-
 #if defined(__x86_64__)
 // The 16 digits of the low eight bytes, in memory order.
 __attribute__((target("ssse3"))) inline __m128i digit_characters_ssse3(__m128i bytes) noexcept {
@@ -145,7 +100,80 @@ __attribute__((target("ssse3"))) void put_hex_groups_ssse3(char* out, const std:
                      _mm_or_si128(_mm_shuffle_epi8(digits16, last_spread), last_blanks));
   }
 }
+
+__attribute__((target("ssse3"))) inline std::uint64_t eight_digits_ssse3(std::uint32_t v) noexcept {
+  const __m128i bytes = _mm_cvtsi32_si128(static_cast<int>(__builtin_bswap32(v)));
+  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(digit_characters_ssse3(bytes)));
+}
+
+// printable_characters, sixteen comparisons at once.
+__attribute__((target("ssse3"))) inline std::uint64_t printable_characters_ssse3(
+    const frame_record& record) noexcept {
+  const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(record.data));
+  // As signed bytes, those from 0x80 up are negative and fail the first test.
+  const __m128i keep = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F)),
+                                     _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7F)));
+  const __m128i chars =
+      _mm_or_si128(_mm_and_si128(keep, bytes), _mm_andnot_si128(keep, _mm_set1_epi8('.')));
+  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(chars));
+}
 #endif
+
+// What the identifier field shows: the identifier's bits for its kind, and the mask that turns
+// the leading five "0" digits of a standard one into blanks, right-aligning it.  The kinds
+// follow each other at random in a log, so the kind picks masks rather than a branch.
+struct aligned_identifier {
+  std::uint32_t value;
+  std::uint64_t zeros_to_blanks;
+};
+
+aligned_identifier identifier_to_show(std::uint32_t id) noexcept {
+  const std::uint32_t error = (id & CAN_ERR_FLAG) != 0;
+  const std::uint32_t extended = error | ((id & CAN_EFF_FLAG) != 0);
+  const std::uint32_t shown_bits = CAN_SFF_MASK | ((0U - extended) & CAN_EFF_MASK) |
+                                   ((0U - error) & (CAN_ERR_MASK | CAN_ERR_FLAG));
+  return {id & shown_bits, (detail::every_byte('0' ^ ' ') >> 24) & (std::uint64_t{extended} - 1)};
+}
+
+// The eight digits of a number, the most significant first in memory.
+std::uint64_t eight_digits(std::uint32_t v) noexcept {
+  return pair_word(v >> 24) | pair_word(v >> 16) << 16 | pair_word(v >> 8) << 32 |
+         pair_word(v) << 48;
+}
+
+// eight_digits, with byte shuffles or without.
+template <bool shuffles>
+[[gnu::always_inline]] inline std::uint64_t eight_digits_as(std::uint32_t v) noexcept {
+#if defined(__x86_64__)
+  if constexpr (shuffles) return eight_digits_ssse3(v);
+#endif
+  return eight_digits(v);
+}
+
+// The identifier in columns 0..7; returns the base column of the length field.
+template <bool shuffles>
+[[gnu::always_inline]] inline int put_identifier(char* line, std::uint32_t id,
+                                                 unsigned view) noexcept {
+  if (view & VIEW_ALIGN_SFF) {
+    const aligned_identifier shown = identifier_to_show(id);
+    detail::store_word(line, eight_digits_as<shuffles>(shown.value) ^ shown.zeros_to_blanks);
+    return wide_base;
+  }
+  if (id & (CAN_ERR_FLAG | CAN_EFF_FLAG)) {
+    id &= (id & CAN_ERR_FLAG) ? (CAN_ERR_MASK | CAN_ERR_FLAG) : CAN_EFF_MASK;
+    detail::store_word(line, eight_digits(id));
+    return wide_base;
+  }
+  id &= CAN_SFF_MASK;
+  line[0] = hex_asc_upper[id >> 8];
+  detail::put_hex_pair(line + 1, static_cast<std::uint8_t>(id));
+  return narrow_base;
+}
+
+// The i-th byte shown, in the order the view asks for.
+std::uint8_t shown_byte(const frame_record& record, int i, int shown, bool swap) noexcept {
+  return record.data[swap ? shown - 1 - i : i];
+}
 
 // Whether the processor has byte shuffles (almost every x86-64 one made since 2006).
 bool has_byte_shuffles() noexcept {
@@ -157,7 +185,8 @@ bool has_byte_shuffles() noexcept {
 }
 
 template <bool shuffles>
-char* put_data(char* out, const frame_record& record, int shown, unsigned view) noexcept {
+[[gnu::always_inline]] inline char* put_data(char* out, const frame_record& record, int shown,
+                                             unsigned view) noexcept {
   const bool swap = (view & VIEW_SWAP) != 0;
   if (view & VIEW_BINARY) {
     for (int i = 0; i < shown; ++i) {
@@ -220,25 +249,6 @@ char* put_characters(char* out, const frame_record& record, int shown, unsigned 
   return out;
 }
 
-#if defined(__x86_64__)
-__attribute__((target("ssse3"))) inline std::uint64_t eight_digits_ssse3(std::uint32_t v) noexcept {
-  const __m128i bytes = _mm_cvtsi32_si128(static_cast<int>(__builtin_bswap32(v)));
-  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(digit_characters_ssse3(bytes)));
-}
-
-// printable_characters, sixteen comparisons at once.
-__attribute__((target("ssse3"))) inline std::uint64_t printable_characters_ssse3(
-    const frame_record& record) noexcept {
-  const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(record.data));
-  // As signed bytes, those from 0x80 up are negative and fail the first test.
-  const __m128i keep = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F)),
-                                     _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7F)));
-  const __m128i chars =
-      _mm_or_si128(_mm_and_si128(keep, bytes), _mm_andnot_si128(keep, _mm_set1_epi8('.')));
-  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(chars));
-}
-#endif
-
 // The most common text of all: a classic data frame in hex with its characters and an aligned
 // identifier.  Whole words are stored where the general way fills spaces first and then
 // places every piece.
@@ -280,19 +290,13 @@ bool is_classic_data(const frame_record& record, unsigned view, int maxdlen) noe
          (record.can_id & (CAN_RTR_FLAG | CAN_ERR_FLAG)) == 0;
 }
 
-#if defined(__x86_64__)
-__attribute__((target("ssse3"))) char* render_classic_data_ssse3(
-    char* out, const frame_record& record) noexcept {
-  return render_classic_data<true>(out, record);
-}
-#endif
-
 }  // namespace
 
 namespace detail {
 
 template <bool shuffles>
-char* render_long_as(char* out, const frame_record& record, unsigned view, int maxdlen) noexcept {
+[[gnu::always_inline]] inline char* render_long_as(char* out, const frame_record& record,
+                                                   unsigned view, int maxdlen) noexcept {
   const int limit = maxdlen < 0 ? 0 : (maxdlen > CANFD_MAX_DLEN ? CANFD_MAX_DLEN : maxdlen);
   const int shown = record.len < limit ? record.len : limit;
   const int width = (view & VIEW_BINARY) ? 9 : 3;
@@ -303,7 +307,7 @@ char* render_long_as(char* out, const frame_record& record, unsigned view, int m
   } else {
     std::memset(out, ' ', wide_base + 5 + 3 * CAN_MAX_DLEN + 3);
   }
-  const int base = put_identifier(out, record.can_id, view);
+  const int base = put_identifier<shuffles>(out, record.can_id, view);
   char* const field = out + base;
   if (maxdlen == CAN_MAX_DLEN) {
     field[1] = '[';
@@ -335,21 +339,26 @@ char* render_long_as(char* out, const frame_record& record, unsigned view, int m
   return end;
 }
 
-char* render_long(char* out, const frame_record& record, unsigned view, int maxdlen) noexcept {
-#if defined(__x86_64__)
-  if (is_classic_data(record, view, maxdlen) && has_byte_shuffles()) {
-    return render_classic_data_ssse3(out, record);
-  }
-#endif
-  if (is_classic_data(record, view, maxdlen)) return render_classic_data<false>(out, record);
-  return has_byte_shuffles() ? render_long_as<true>(out, record, view, maxdlen)
-                             : render_long_as<false>(out, record, view, maxdlen);
-}
-
 char* render_long_portable(char* out, const frame_record& record, unsigned view,
                            int maxdlen) noexcept {
   if (is_classic_data(record, view, maxdlen)) return render_classic_data<false>(out, record);
   return render_long_as<false>(out, record, view, maxdlen);
+}
+
+#if defined(__x86_64__)
+// Everything built with byte shuffles at hand.
+__attribute__((target("ssse3"))) char* render_long_ssse3(char* out, const frame_record& record,
+                                                         unsigned view, int maxdlen) noexcept {
+  if (is_classic_data(record, view, maxdlen)) return render_classic_data<true>(out, record);
+  return render_long_as<true>(out, record, view, maxdlen);
+}
+#endif
+
+char* render_long(char* out, const frame_record& record, unsigned view, int maxdlen) noexcept {
+#if defined(__x86_64__)
+  if (has_byte_shuffles()) return render_long_ssse3(out, record, view, maxdlen);
+#endif
+  return render_long_portable(out, record, view, maxdlen);
 }
 
 }  // namespace detail
