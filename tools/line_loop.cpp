@@ -185,7 +185,8 @@ bool find_line_fields(std::uint64_t blank, line_fields& f) noexcept {
   f.start[2] = lowest_set_bit(starts2);
   f.end[0] = lowest_set_bit(ends);
   f.end[1] = lowest_set_bit(ends1);
-  f.end[2] = lowest_set_bit(ends2);  // at the latest where the window ends
+  // Where the window is a whole word, a third field may run past its end.
+  f.end[2] = ends2 != 0 ? lowest_set_bit(ends2) : 64;
   return true;
 }
 
