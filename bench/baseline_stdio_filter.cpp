@@ -10,6 +10,7 @@ int main() {
   char first[520];
   char second[520];
   char frame_text[520];
+  char long_form[cantext::LONG_FORM_BUF_SIZE];
   cantext::frame_record record;
   while (std::fgets(line, sizeof line, stdin)) {
     if (std::sscanf(line, "%s %s %s", first, second, frame_text) != 3) return 1;
@@ -19,9 +20,9 @@ int main() {
       return 1;
     }
     const int maxdlen = mtu == cantext::CANFD_MTU ? cantext::CANFD_MAX_DLEN : cantext::CAN_MAX_DLEN;
-    cantext::format_frame_long(frame_text, record, cantext::VIEW_ASCII | cantext::VIEW_ALIGN_SFF,
+    cantext::format_frame_long(long_form, record, cantext::VIEW_ASCII | cantext::VIEW_ALIGN_SFF,
                                maxdlen);
-    std::printf("%s  %s  %s\n", first, second, frame_text);
+    std::printf("%s  %s  %s\n", first, second, long_form);
   }
   return 0;
 }
