@@ -121,18 +121,38 @@ __attribute__((target("ssse3"))) inline std::uint64_t printable_characters_ssse3
 
 // What the identifier field shows: the identifier's bits for its kind, and the mask that turns
 // the leading five "0" digits of a standard one into blanks, right-aligning it.  The kinds
-// follow each other at random in a log, so the kind picks masks rather than a branch.
+// follow each other at random in a log, so the kind picks them from a table by its flag bits
+// (error, remote, extended: the top three) rather than by a branch.
 struct aligned_identifier {
   std::uint32_t value;
   std::uint64_t zeros_to_blanks;
 };
 
+struct identifier_kind {
+  std::uint32_t shown_bits;
+  std::uint64_t zeros_to_blanks;
+};
+
+constexpr std::array<identifier_kind, 8> make_identifier_kinds() noexcept {
+  std::array<identifier_kind, 8> t{};
+  for (std::uint32_t flags = 0; flags < 8; ++flags) {
+    const std::uint32_t id = flags << 29;
+    if (id & CAN_ERR_FLAG) {
+      t[flags] = {CAN_ERR_MASK | CAN_ERR_FLAG, 0};
+    } else if (id & CAN_EFF_FLAG) {
+      t[flags] = {CAN_EFF_MASK, 0};
+    } else {
+      t[flags] = {CAN_SFF_MASK, detail::every_byte('0' ^ ' ') >> 24};
+    }
+  }
+  return t;
+}
+
+constexpr std::array<identifier_kind, 8> identifier_kinds = make_identifier_kinds();
+
 aligned_identifier identifier_to_show(std::uint32_t id) noexcept {
-  const std::uint32_t error = (id & CAN_ERR_FLAG) != 0;
-  const std::uint32_t extended = error | ((id & CAN_EFF_FLAG) != 0);
-  const std::uint32_t shown_bits = CAN_SFF_MASK | ((0U - extended) & CAN_EFF_MASK) |
-                                   ((0U - error) & (CAN_ERR_MASK | CAN_ERR_FLAG));
-  return {id & shown_bits, (detail::every_byte('0' ^ ' ') >> 24) & (std::uint64_t{extended} - 1)};
+  const identifier_kind& kind = identifier_kinds[id >> 29];
+  return {id & kind.shown_bits, kind.zeros_to_blanks};
 }
 
 // The eight digits of a number, the most significant first in memory.
