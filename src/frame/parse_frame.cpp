@@ -1,4 +1,11 @@
 // The compact-notation parser.
+//
+// Nearly every text in a log is an identifier of either length and a short run of digit pairs,
+// classic or CAN FD.  Those take one straight path: the identifier and the run are read as three
+// words, all their digits are checked and decoded together, and masks rather than branches
+// choose between the kinds, which follow each other at random in a log.  Anything else (a
+// remote request, separators, a long or odd run, a wrong character, a short text) takes the
+// paths below it, the last of which reads one pair at a time and is the notation's definition.
 #include <cstring>
 
 #include "cantext/frame.hpp"
@@ -8,62 +15,14 @@
 namespace cantext {
 namespace {
 
-// The last `left` characters of text[0, n) (n >= 8, left < 8), followed by "0" digits.
-std::uint64_t last_characters(const char* text, std::size_t n, std::size_t left) noexcept {
-  return (detail::load_word(text + n - 8) >> (8 * (8 - left))) |
-         (detail::every_byte('0') << (8 * left));
-}
+constexpr std::uint64_t zero_digits = detail::every_byte('0');
 
-// A classic payload of whole digit pairs without separators, when the text has at least eight
-// characters, in two words and without a branch on its length: the first eight digits (or all
-// of a shorter payload, followed by "0" digits that give the zero bytes already there) and the
-// last eight, stored where they belong even where the two overlap.  False when the payload is
-// of another kind; nothing is stored then.
-bool parse_classic_payload(const char* text, std::size_t n, std::size_t p,
-                           frame_record& record) noexcept {
-  const std::size_t left = n - p;
-  if (left > 2 * CAN_MAX_DLEN || left % 2 != 0 || n < 8) return false;
-  if (left == 0) return true;  // no data: the cleared record is right as it is
-  const bool long_run = left >= 8;
-  const std::uint64_t last = detail::load_word(text + n - 8);
-  const std::uint64_t first =
-      long_run ? detail::load_word(text + p) : last_characters(text, n, left);
-  std::uint64_t first_values;
-  std::uint64_t last_values;
-  if (!detail::hex_digit_values(first, first_values) ||
-      !detail::hex_digit_values(long_run ? last : first, last_values)) {
-    return false;
-  }
-  detail::store_half_word(record.data, detail::join_digit_pairs(first_values));
-  detail::store_half_word(record.data + (long_run ? left / 2 - 4 : 0),
-                          detail::join_digit_pairs(last_values));
-  record.len = static_cast<std::uint8_t>(left / 2);
-  return true;
-}
-
-// Reads data bytes of text[0, n) from p on; returns the parse result or 0.  Runs of digit
-// pairs without separators are taken eight digits at a time, the rest a byte at a time.
-int parse_payload(const char* text, std::size_t n, std::size_t p, std::size_t max, int result,
-                  frame_record& record) noexcept {
+// Data bytes of text[0, n) from p on, each pair after at most one "."; stops at the end of the
+// text or after `max` bytes.  Returns `result`, or 0 at a pair that is not two hex digits.
+int parse_pairs(const char* text, std::size_t n, std::size_t p, std::size_t max, int result,
+                frame_record& record) noexcept {
   std::size_t k = 0;
   while (k < max) {
-    const std::size_t room = max - k;
-    const std::size_t left = n - p;
-    std::uint64_t values;
-    if (room >= 4 && left >= 8 && detail::hex_digit_values(detail::load_word(text + p), values)) {
-      detail::store_half_word(record.data + k, detail::join_digit_pairs(values));
-      k += 4;
-      p += 8;
-      continue;
-    }
-    // A short run of pairs that ends the text: the "0" digits after it give zero bytes, which
-    // the cleared record already holds past its length.
-    if (left < 8 && left >= 2 && left % 2 == 0 && left / 2 <= room && n >= 8 && k + 4 <= 64 &&
-        detail::hex_digit_values(last_characters(text, n, left), values)) {
-      detail::store_half_word(record.data + k, detail::join_digit_pairs(values));
-      k += left / 2;
-      break;
-    }
     if (p < n && text[p] == '.') ++p;
     if (p >= n) break;
     const unsigned hi = detail::hex_value(text[p]);
@@ -76,49 +35,149 @@ int parse_payload(const char* text, std::size_t n, std::size_t p, std::size_t ma
   return result;
 }
 
+// A CAN FD run of at least 16 digits without separators, sixteen at a time: whole blocks, then
+// the last sixteen digits, which overlap the blocks read already where the run is not a multiple
+// of sixteen and give the same bytes there.  Digits past the 64th byte are never read, whatever
+// they are.  False for a run of another form; the bytes stored by then are right ones.
+bool fd_blocks(const char* run, std::size_t left, frame_record& record) noexcept {
+  const std::size_t used = left < 2 * CANFD_MAX_DLEN ? left : 2 * CANFD_MAX_DLEN;
+  if (used % 2 != 0 || used < 16) return false;
+  std::uint64_t bytes;
+  for (std::size_t done = 0; done + 16 <= used; done += 16) {
+    if (!detail::digit_pairs_at(run + done, bytes)) return false;
+    detail::store_word(record.data + done / 2, bytes);
+  }
+  if (!detail::digit_pairs_at(run + used - 16, bytes)) return false;
+  detail::store_word(record.data + used / 2 - 8, bytes);
+  record.len = static_cast<std::uint8_t>(used / 2);
+  return true;
+}
+
+// A CAN FD run with a "." before every byte, as a quarter of the CAN FD frames of a log have: a
+// group of three characters to a byte, with one test for all of them at the end.  False for a
+// run of another form, with the data cleared again.
+bool fd_dotted(const char* run, std::size_t left, frame_record& record) noexcept {
+  const std::size_t used = left < 3 * CANFD_MAX_DLEN ? left : 3 * CANFD_MAX_DLEN;
+  if (used % 3 != 0) return false;
+  unsigned wrong = 0;
+  for (std::size_t k = 0; k < used / 3; ++k, run += 3) {
+    const unsigned hi = detail::hex_value(run[1]);
+    const unsigned lo = detail::hex_value(run[2]);
+    wrong |= hi | lo | static_cast<unsigned char>(run[0] ^ '.') << 4;
+    record.data[k] = static_cast<std::uint8_t>(hi << 4 | lo);
+  }
+  if (wrong > 15) {
+    std::memset(record.data, 0, sizeof record.data);
+    return false;
+  }
+  record.len = static_cast<std::uint8_t>(used / 3);
+  return true;
+}
+
+// The data of a CAN FD frame from text[start] on, when the text is not one the straight path
+// takes.
+int parse_fd_data(const char* text, std::size_t n, std::size_t start,
+                  frame_record& record) noexcept {
+  if (fd_blocks(text + start, n - start, record) || fd_dotted(text + start, n - start, record)) {
+    return CANFD_MTU;
+  }
+  return parse_pairs(text, n, start, CANFD_MAX_DLEN, CANFD_MTU, record);
+}
+
+// The body from text[p] on, after the identifier, for any text.
+int parse_body(const char* text, std::size_t n, std::size_t p, frame_record& record) noexcept {
+  const char kind = p < n ? text[p] : '\0';
+  if ((kind & ~0x20) == 'R') {
+    record.can_id |= CAN_RTR_FLAG;
+    if (p + 1 < n) {
+      const unsigned len = detail::hex_value(text[p + 1]);
+      if (len <= CAN_MAX_DLEN) record.len = static_cast<std::uint8_t>(len);
+    }
+    return CAN_MTU;
+  }
+  if (kind == '#') {
+    const unsigned flags = p + 1 < n ? detail::hex_value(text[p + 1]) : detail::not_hex;
+    if (flags > 15) return 0;
+    record.flags = static_cast<std::uint8_t>(flags);
+    return parse_fd_data(text, n, p + 2, record);
+  }
+  return parse_pairs(text, n, p, CAN_MAX_DLEN, CAN_MTU, record);
+}
+
+// Any text the straight path does not take.
+int parse_other(const char* text, std::size_t n, frame_record& record) noexcept {
+  if (n < 4) return 0;
+  std::size_t p;
+  if (text[3] == '#') {
+    const unsigned a = detail::hex_value(text[0]);
+    const unsigned b = detail::hex_value(text[1]);
+    const unsigned c = detail::hex_value(text[2]);
+    if ((a | b | c) > 15) return 0;
+    record.can_id = a << 8 | b << 4 | c;
+    p = 4;
+  } else if (n >= 9 && text[8] == '#') {
+    std::uint64_t bytes;
+    if (!detail::digit_pairs(detail::load_word(text), zero_digits, bytes)) return 0;
+    const std::uint32_t id = __builtin_bswap32(static_cast<std::uint32_t>(bytes));
+    record.can_id = id | (~id & CAN_ERR_FLAG) << 2;  // error frames have no extended flag
+    p = 9;
+  } else {
+    return 0;
+  }
+  return parse_body(text, n, p, record);
+}
+
 }  // namespace
 
 int parse_frame_text(std::string_view text, frame_record& record) noexcept {
   std::memset(&record, 0, sizeof record);
   const char* const s = text.data();
   const std::size_t n = text.size();
-  if (n < 4) return 0;
+  if (n < 8) return parse_other(s, n, record);
 
-  std::size_t p;
-  if (s[3] == '#') {
-    const unsigned a = detail::hex_value(s[0]);
-    const unsigned b = detail::hex_value(s[1]);
-    const unsigned c = detail::hex_value(s[2]);
-    if ((a | b | c) > 15) return 0;
-    record.can_id = a << 8 | b << 4 | c;
-    p = 4;
-  } else if (n >= 9 && s[8] == '#') {
-    std::uint64_t values;
-    if (!detail::hex_digit_values(detail::load_word(s), values)) return 0;
-    record.can_id = detail::digits_number(values);
-    if ((record.can_id & CAN_ERR_FLAG) == 0) record.can_id |= CAN_EFF_FLAG;
-    p = 9;
-  } else {
-    return 0;
-  }
-
-  const char c = p < n ? s[p] : '\0';
-  if ((c & ~0x20) == 'R') {
-    record.can_id |= CAN_RTR_FLAG;
-    if (p + 1 < n) {
-      const unsigned len = detail::hex_value(s[p + 1]);
-      if (len <= CAN_MAX_DLEN) record.len = static_cast<std::uint8_t>(len);
+  // The characters from the end of the identifier on, NUL past the end of the text: those of
+  // the first word after three digits, or those from s[8] on, taken from the last word of the
+  // first sixteen characters.
+  const std::uint64_t head = detail::load_word(s);
+  const std::uint64_t standard = 0 - std::uint64_t{((head >> 24) & 0xFF) == '#'};
+  const std::size_t upto16 = n < 16 ? n : 16;
+  const unsigned past = static_cast<unsigned>(4 * (16 - upto16));
+  const std::uint64_t from8 = detail::load_word(s + upto16 - 8) >> past >> past;
+  const std::uint64_t body = ((head >> 24) & standard) | (from8 & ~standard);
+  // A CAN FD frame has its flags digit and data two characters later than a classic one.  A
+  // remote request is never taken here: its "R" would be the first digit of its run.
+  const unsigned kind = (body >> 8) & 0xFF;
+  const std::size_t fd = kind == '#';
+  const unsigned flags =
+      detail::hex_value(static_cast<char>(body >> 16)) & (0 - unsigned{kind == '#'});
+  const std::size_t left = n - 9 + (standard & 5) - 2 * fd;  // wraps without a flags digit
+  if (left <= 16 && left % 2 == 0) {
+    // The run of data digits ends the text: it is in the sixteen characters before the end.  A
+    // text shorter than 16 is all in `head`, which stands in for them: moved up by the count of
+    // characters missing before the text, it holds its first ones where the sixteen would.
+    const std::size_t whole = n > 16 ? n : 16;
+    const unsigned missing = static_cast<unsigned>(4 * (whole - n));
+    const std::uint64_t middle = detail::load_word(s + whole - 16) << missing << missing;
+    // All 24 characters are decoded; masks pick the ones that must be digits: the first three
+    // or eight, and the last `left`.
+    std::uint32_t id_bytes;
+    std::uint64_t run_bytes;
+    const std::uint32_t good =
+        detail::digit_pairs(head, middle, detail::load_word(s + n - 8), id_bytes, run_bytes);
+    const std::uint32_t needed = (0xFFU >> (standard & 5)) | (0xFFFF00U << (16 - left) & 0xFFFF00U);
+    if (((good & needed) == needed) & ((body & 0xFF) == '#') & (flags <= 15)) {
+      const std::uint32_t id = __builtin_bswap32(id_bytes) >> (standard & 20);
+      const std::uint32_t extended_flag = (~id & CAN_ERR_FLAG) << 2;  // error frames have none
+      record.can_id = id | (extended_flag & ~static_cast<std::uint32_t>(standard));
+      record.len = static_cast<std::uint8_t>(left / 2);
+      record.flags = static_cast<std::uint8_t>(flags);
+      // The run's bytes are the last of the sixteen; a run of none shifts them out in two steps.
+      const unsigned before = static_cast<unsigned>(2 * (16 - left));
+      detail::store_word(record.data, run_bytes >> before >> before);
+      return CAN_MTU + static_cast<int>(fd) * (CANFD_MTU - CAN_MTU);
     }
-    return CAN_MTU;
   }
-  if (c == '#') {
-    const unsigned flags = p + 1 < n ? detail::hex_value(s[p + 1]) : detail::not_hex;
-    if (flags > 15) return 0;
-    record.flags = static_cast<std::uint8_t>(flags);
-    return parse_payload(s, n, p + 2, CANFD_MAX_DLEN, CANFD_MTU, record);
-  }
-  if (parse_classic_payload(s, n, p, record)) return CAN_MTU;
-  return parse_payload(s, n, p, CAN_MAX_DLEN, CAN_MTU, record);
+  return parse_other(s, n, record);
 }
 
 }  // namespace cantext
