@@ -78,9 +78,10 @@ bool fd_dotted(const char* run, std::size_t left, frame_record& record) noexcept
 // takes.
 int parse_fd_data(const char* text, std::size_t n, std::size_t start,
                   frame_record& record) noexcept {
-  if (fd_blocks(text + start, n - start, record) || fd_dotted(text + start, n - start, record)) {
-    return CANFD_MTU;
-  }
+  const char* const run = text + start;
+  const std::size_t left = n - start;
+  const bool dotted = left > 0 && run[0] == '.';
+  if (dotted ? fd_dotted(run, left, record) : fd_blocks(run, left, record)) return CANFD_MTU;
   return parse_pairs(text, n, start, CANFD_MAX_DLEN, CANFD_MTU, record);
 }
 
