@@ -151,7 +151,8 @@ int parse_frame_text(std::string_view text, frame_record& record) noexcept {
   const std::size_t fd = kind == '#';
   const unsigned flags =
       detail::hex_value(static_cast<char>(body >> 16)) & (0 - unsigned{kind == '#'});
-  const std::size_t left = n - 9 + (standard & 5) - 2 * fd;  // wraps without a flags digit
+  const std::size_t left =
+      n - 9 + static_cast<std::size_t>(standard & 5) - 2 * fd;  // wraps without a flags digit
   if (left <= 16 && left % 2 == 0) {
     // The run of data digits ends the text: it is in the sixteen characters before the end.  A
     // text shorter than 16 is all in `head`, which stands in for them: moved up by the count of
