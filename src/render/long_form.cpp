@@ -205,8 +205,7 @@ bool has_byte_shuffles() noexcept {
 }
 
 template <bool shuffles>
-[[gnu::always_inline]] inline char* put_data(char* out, const frame_record& record, int shown,
-                                             unsigned view) noexcept {
+inline char* put_data(char* out, const frame_record& record, int shown, unsigned view) noexcept {
   const bool swap = (view & VIEW_SWAP) != 0;
   if (view & VIEW_BINARY) {
     for (int i = 0; i < shown; ++i) {
