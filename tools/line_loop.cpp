@@ -84,83 +84,6 @@ struct input_block {
   }
 };
 
-// Copies a field; short ones as one fixed-size copy that may run past them into the slack.
-char* put_field(char* out, const char* p, std::size_t n) noexcept {
-  if (n <= 32) {
-    std::memcpy(out, p, 32);
-  } else {
-    std::memcpy(out, p, n);
-  }
-  out[n] = ' ';
-  out[n + 1] = ' ';
-  return out + n + 2;
-}
-
-// The first three fields of [begin, end) as [begin, end) pairs; false if there are fewer.
-// Once a field is missing every later search ends at `end`: one test after all of them.
-bool piece_fields(const std::uint64_t* spaces, std::size_t begin, std::size_t end,
-                  std::size_t (&field)[3][2]) noexcept {
-  field[0][0] = next_clear(spaces, begin, end);
-  field[0][1] = next_set(spaces, field[0][0], end);
-  field[1][0] = next_clear(spaces, field[0][1], end);
-  field[1][1] = next_set(spaces, field[1][0], end);
-  field[2][0] = next_clear(spaces, field[1][1], end);
-  field[2][1] = next_set(spaces, field[2][0], end);
-  return field[2][0] != end;
-}
-
-// piece_fields for a piece shorter than 64 bytes: its white space in one word, where every
-// field start and end is a bit of its own, so the six positions come out independently.
-bool short_piece_fields(const std::uint64_t* spaces, std::size_t begin, std::size_t end,
-                        std::size_t (&field)[3][2]) noexcept {
-  // The 64 bits from `begin`; those past the piece count as white space.
-  const std::uint64_t blank = bits_from(spaces, begin) | (~std::uint64_t{0} << (end - begin));
-  const std::uint64_t before = (blank << 1) | 1;  // white space (or the piece start) before
-  std::uint64_t starts = ~blank & before;
-  std::uint64_t ends = blank & ~before;
-  for (auto& f : field) {
-    if (starts == 0) return false;
-    f[0] = begin + lowest_set_bit(starts);
-    f[1] = begin + lowest_set_bit(ends);
-    starts &= starts - 1;
-    ends &= ends - 1;
-  }
-  return true;
-}
-
-// Converts the piece [begin, end) of the block into the output; returns -1 to go on, or the
-// status to stop with.
-int convert_piece(const input_block& in, std::size_t begin, std::size_t end, output& out,
-                  byte_sink err) noexcept {
-  const char* const text = in.buf;
-  // The line is a C string to the field splitter: a NUL byte ends it.
-  if (in.has_nul) {
-    if (const void* nul = std::memchr(text + begin, '\0', end - begin)) {
-      end = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
-    }
-  }
-  std::size_t field[3][2];
-  if (end - begin < 64) {
-    if (!short_piece_fields(in.marks.spaces, begin, end, field)) return 1;
-  } else if (!piece_fields(in.marks.spaces, begin, end, field)) {
-    return 1;
-  }
-  frame_record record;
-  const int mtu = parse_frame_text({text + field[2][0], field[2][1] - field[2][0]}, record);
-  if (mtu == 0) {
-    if (!out.flush()) return report_error(err, "write", errno);
-    write_all(err, incomplete_frame, sizeof incomplete_frame - 1);
-    return 1;
-  }
-  char* o = out.buf + out.used;
-  o = put_field(o, text + field[0][0], field[0][1] - field[0][0]);
-  o = put_field(o, text + field[1][0], field[1][1] - field[1][0]);
-  o = detail::render_long(o, record, line_view, mtu == CANFD_MTU ? CANFD_MAX_DLEN : CAN_MAX_DLEN);
-  *o++ = '\n';
-  out.used = static_cast<std::size_t>(o - out.buf);
-  return -1;
-}
-
 // The three fields of a line whose first two and the start of the third lie in its first
 // window_bits bytes, from the white space bits of those bytes (with the bits past the window or
 // the line set): where each starts and ends, relative to the line.  False when the window holds
@@ -196,6 +119,76 @@ char* put_short_field(char* out, const char* p, unsigned n) noexcept {
   out[n] = ' ';
   out[n + 1] = ' ';
   return out + n + 2;
+}
+
+// Copies a field; short ones as one fixed-size copy that may run past them into the slack.
+char* put_field(char* out, const char* p, std::size_t n) noexcept {
+  if (n <= 32) return put_short_field(out, p, static_cast<unsigned>(n));
+  std::memcpy(out, p, n);
+  out[n] = ' ';
+  out[n + 1] = ' ';
+  return out + n + 2;
+}
+
+// The first three fields of [begin, end) as [begin, end) pairs; false if there are fewer.
+// Once a field is missing every later search ends at `end`: one test after all of them.
+bool piece_fields(const std::uint64_t* spaces, std::size_t begin, std::size_t end,
+                  std::size_t (&field)[3][2]) noexcept {
+  field[0][0] = next_clear(spaces, begin, end);
+  field[0][1] = next_set(spaces, field[0][0], end);
+  field[1][0] = next_clear(spaces, field[0][1], end);
+  field[1][1] = next_set(spaces, field[1][0], end);
+  field[2][0] = next_clear(spaces, field[1][1], end);
+  field[2][1] = next_set(spaces, field[2][0], end);
+  return field[2][0] != end;
+}
+
+// piece_fields for a piece shorter than 64 bytes: its white space in one word, with the bits
+// past the piece set.
+bool short_piece_fields(const std::uint64_t* spaces, std::size_t begin, std::size_t end,
+                        std::size_t (&field)[3][2]) noexcept {
+  line_fields f;
+  if (!find_line_fields(bits_from(spaces, begin) | (~std::uint64_t{0} << (end - begin)), f)) {
+    return false;
+  }
+  for (int i = 0; i < 3; ++i) {
+    field[i][0] = begin + f.start[i];
+    field[i][1] = begin + f.end[i];
+  }
+  return true;
+}
+
+// Converts the piece [begin, end) of the block into the output; returns -1 to go on, or the
+// status to stop with.
+int convert_piece(const input_block& in, std::size_t begin, std::size_t end, output& out,
+                  byte_sink err) noexcept {
+  const char* const text = in.buf;
+  // The line is a C string to the field splitter: a NUL byte ends it.
+  if (in.has_nul) {
+    if (const void* nul = std::memchr(text + begin, '\0', end - begin)) {
+      end = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
+    }
+  }
+  std::size_t field[3][2];
+  if (end - begin < 64) {
+    if (!short_piece_fields(in.marks.spaces, begin, end, field)) return 1;
+  } else if (!piece_fields(in.marks.spaces, begin, end, field)) {
+    return 1;
+  }
+  frame_record record;
+  const int mtu = parse_frame_text({text + field[2][0], field[2][1] - field[2][0]}, record);
+  if (mtu == 0) {
+    if (!out.flush()) return report_error(err, "write", errno);
+    write_all(err, incomplete_frame, sizeof incomplete_frame - 1);
+    return 1;
+  }
+  char* o = out.buf + out.used;
+  o = put_field(o, text + field[0][0], field[0][1] - field[0][0]);
+  o = put_field(o, text + field[1][0], field[1][1] - field[1][0]);
+  o = detail::render_long(o, record, line_view, mtu == CANFD_MTU ? CANFD_MAX_DLEN : CAN_MAX_DLEN);
+  *o++ = '\n';
+  out.used = static_cast<std::size_t>(o - out.buf);
+  return -1;
 }
 
 // Converts the lines from `start` on while each is whole in the block and one piece long, of

@@ -1,7 +1,9 @@
 // The long, column-aligned form of a frame.
 //
 // The text is assembled from fixed-size pieces: the identifier field and the padding are laid
-// down as spaces first, and every data byte is copied from a table of its ready-made digits.
+// down as spaces first, and the data digits come from a table of ready-made pairs or, where the
+// processor has byte shuffles (chosen once per call), from a few vector instructions.  The
+// filter's usual text, a classic data frame, takes a shorter route of whole-word stores.
 // Copies may run a few bytes past the text; they never pass the largest text of the same kind
 // (LONG_FORM_CLASSIC_BUF_SIZE with at most 8 bytes shown), and the caller's terminator or the
 // next text overwrites them.
@@ -174,19 +176,14 @@ template <bool shuffles>
 template <bool shuffles>
 [[gnu::always_inline]] inline int put_identifier(char* line, std::uint32_t id,
                                                  unsigned view) noexcept {
-  if (view & VIEW_ALIGN_SFF) {
-    const aligned_identifier shown = identifier_to_show(id);
+  const aligned_identifier shown = identifier_to_show(id);
+  const bool standard = shown.zeros_to_blanks != 0;
+  if (!standard || (view & VIEW_ALIGN_SFF)) {
     detail::store_word(line, eight_digits_as<shuffles>(shown.value) ^ shown.zeros_to_blanks);
     return wide_base;
   }
-  if (id & (CAN_ERR_FLAG | CAN_EFF_FLAG)) {
-    id &= (id & CAN_ERR_FLAG) ? (CAN_ERR_MASK | CAN_ERR_FLAG) : CAN_EFF_MASK;
-    detail::store_word(line, eight_digits(id));
-    return wide_base;
-  }
-  id &= CAN_SFF_MASK;
-  line[0] = hex_asc_upper[id >> 8];
-  detail::put_hex_pair(line + 1, static_cast<std::uint8_t>(id));
+  line[0] = hex_asc_upper[shown.value >> 8];
+  detail::put_hex_pair(line + 1, static_cast<std::uint8_t>(shown.value));
   return narrow_base;
 }
 
@@ -204,6 +201,16 @@ bool has_byte_shuffles() noexcept {
 #endif
 }
 
+// Groups of eight data bytes in hex, with byte shuffles or without.
+template <bool shuffles>
+[[gnu::always_inline]] inline void put_hex_groups(char* out, const std::uint8_t* data,
+                                                  int groups) noexcept {
+#if defined(__x86_64__)
+  if constexpr (shuffles) return put_hex_groups_ssse3(out, data, groups);
+#endif
+  for (int g = 0; g < groups; ++g) put_eight_hex(out + 24 * g, data + 8 * g);
+}
+
 template <bool shuffles>
 inline char* put_data(char* out, const frame_record& record, int shown, unsigned view) noexcept {
   const bool swap = (view & VIEW_SWAP) != 0;
@@ -218,15 +225,7 @@ inline char* put_data(char* out, const frame_record& record, int shown, unsigned
   if (!swap) {
     // Whole groups of eight bytes; past the bytes shown, blanks (at most eight shown, where
     // the padding follows) or whatever the next text writes.
-    const int groups = shown <= CAN_MAX_DLEN ? 1 : (shown + 7) / 8;
-#if defined(__x86_64__)
-    if (shuffles) {
-      put_hex_groups_ssse3(out, record.data, groups);
-    } else
-#endif
-    {
-      for (int g = 0; g < groups; ++g) put_eight_hex(out + 24 * g, record.data + 8 * g);
-    }
+    put_hex_groups<shuffles>(out, record.data, shown <= CAN_MAX_DLEN ? 1 : (shown + 7) / 8);
     if (shown <= CAN_MAX_DLEN) std::memset(out + 3 * shown, ' ', 3 * CAN_MAX_DLEN);
     return out + 3 * shown;
   }
@@ -248,6 +247,16 @@ std::uint64_t printable_characters(const frame_record& record) noexcept {
       (low7 + detail::every_byte(0x60)) & ~(low7 + detail::every_byte(0x01)) & ~bytes & high;
   const std::uint64_t keep = (printable >> 7) * 0xFF;
   return (bytes & keep) | (detail::every_byte('.') & ~keep);
+}
+
+// printable_characters, with byte shuffles or without.
+template <bool shuffles>
+[[gnu::always_inline]] inline std::uint64_t printable_characters_as(
+    const frame_record& record) noexcept {
+#if defined(__x86_64__)
+  if constexpr (shuffles) return printable_characters_ssse3(record);
+#endif
+  return printable_characters(record);
 }
 
 // The quoted character column of at most eight bytes.
@@ -277,21 +286,8 @@ template <bool shuffles>
   const unsigned shown = record.len < CAN_MAX_DLEN ? record.len : CAN_MAX_DLEN;
   const aligned_identifier id = identifier_to_show(record.can_id);
   char* const data = out + wide_base + 5;
-  std::uint64_t id_digits;
-  std::uint64_t chars;
-#if defined(__x86_64__)
-  if constexpr (shuffles) {
-    id_digits = eight_digits_ssse3(id.value);
-    chars = printable_characters_ssse3(record);
-    put_hex_groups_ssse3(data, record.data, 1);
-  } else
-#endif
-  {
-    id_digits = eight_digits(id.value);
-    chars = printable_characters(record);
-    put_eight_hex(data, record.data);
-  }
-  detail::store_word(out, id_digits ^ id.zeros_to_blanks);
+  put_hex_groups<shuffles>(data, record.data, 1);
+  detail::store_word(out, eight_digits_as<shuffles>(id.value) ^ id.zeros_to_blanks);
   // Columns 8..15: the gap, "[n]" and the blank that starts the data.
   constexpr std::uint64_t length_field = 0x20205D005B202020ULL;
   detail::store_word(out + 8, length_field | std::uint64_t{'0' + shown} << 32);
@@ -299,7 +295,7 @@ template <bool shuffles>
   std::memset(data + 3 * shown, ' ', 32);
   char* const tail = data + 3 * CAN_MAX_DLEN + 3;
   tail[0] = '\'';
-  detail::store_word(tail + 1, chars);
+  detail::store_word(tail + 1, printable_characters_as<shuffles>(record));
   tail[1 + shown] = '\'';
   return tail + 2 + shown;
 }
@@ -308,10 +304,6 @@ bool is_classic_data(const frame_record& record, unsigned view, int maxdlen) noe
   return view == (VIEW_ASCII | VIEW_ALIGN_SFF) && maxdlen == CAN_MAX_DLEN &&
          (record.can_id & (CAN_RTR_FLAG | CAN_ERR_FLAG)) == 0;
 }
-
-}  // namespace
-
-namespace detail {
 
 template <bool shuffles>
 [[gnu::always_inline]] inline char* render_long_as(char* out, const frame_record& record,
@@ -357,6 +349,10 @@ template <bool shuffles>
   }
   return end;
 }
+
+}  // namespace
+
+namespace detail {
 
 char* render_long_portable(char* out, const frame_record& record, unsigned view,
                            int maxdlen) noexcept {
