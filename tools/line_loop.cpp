@@ -10,6 +10,7 @@
 
 #include "cantext/frame.hpp"
 #include "cantext/long_form.hpp"
+#include "frame/usual_frame.hpp"
 #include "render/long_form_render.hpp"
 
 namespace cantext::tool {
@@ -17,8 +18,16 @@ namespace {
 
 constexpr unsigned line_view = VIEW_ASCII | VIEW_ALIGN_SFF;
 constexpr char incomplete_frame[] = "read: incomplete CAN frame\n";
+// The quick path reads words around a frame; the room around the data keeps them in the input.
+static_assert(front >= detail::usual_frame_reach && slack >= detail::usual_frame_reach);
 
 void write_all(byte_sink sink, const char* p, std::size_t n) noexcept;
+
+// The most data bytes a frame of the parser's record size shows; by arithmetic, as the kinds
+// follow each other at random.
+int shown_length(int mtu) noexcept {
+  return CAN_MAX_DLEN + static_cast<int>(mtu == CANFD_MTU) * (CANFD_MAX_DLEN - CAN_MAX_DLEN);
+}
 
 // Writes "<what>: <system error text>\n" and gives the failure status.
 int report_error(byte_sink err, const char* what, int errnum) noexcept {
@@ -185,7 +194,7 @@ int convert_piece(const input_block& in, std::size_t begin, std::size_t end, out
   char* o = out.buf + out.used;
   o = put_field(o, text + field[0][0], field[0][1] - field[0][0]);
   o = put_field(o, text + field[1][0], field[1][1] - field[1][0]);
-  o = detail::render_long(o, record, line_view, mtu == CANFD_MTU ? CANFD_MAX_DLEN : CAN_MAX_DLEN);
+  o = detail::render_long(o, record, line_view, shown_length(mtu));
   *o++ = '\n';
   out.used = static_cast<std::size_t>(o - out.buf);
   return -1;
@@ -225,11 +234,13 @@ std::size_t convert_usual_lines(const input_block& in, std::size_t start, output
             : next_set(in.marks.spaces, start + window_bits, start + line_break) - start;
     const char* const line = text + start;
     frame_record record;
-    const int mtu = parse_frame_text({line + f.start[2], frame_end - f.start[2]}, record);
+    std::memset(&record, 0, sizeof record);
+    int mtu = detail::parse_usual_frame(line + f.start[2], frame_end - f.start[2], record);
+    if (mtu == 0) mtu = parse_frame_text({line + f.start[2], frame_end - f.start[2]}, record);
     if (mtu == 0) break;
     o = put_short_field(o, line + f.start[0], n0);
     o = put_short_field(o, line + f.start[1], n1);
-    o = detail::render_long(o, record, line_view, mtu == CANFD_MTU ? CANFD_MAX_DLEN : CAN_MAX_DLEN);
+    o = detail::render_long(o, record, line_view, shown_length(mtu));
     *o++ = '\n';
     start += line_break + 1;
   }
@@ -264,7 +275,10 @@ long read_some(byte_source in, char* buf, std::size_t n) noexcept {
 
 int convert_lines_with(mark_function mark, byte_source in, byte_sink out, byte_sink err,
                        line_buffers& buffers) noexcept {
-  input_block block{buffers.input, {buffers.space_marks, buffers.break_marks}, mark, 0, false};
+  // What lies before the data is read but never used; it is set all the same.
+  std::memset(buffers.input, ' ', front);
+  input_block block{
+      buffers.input + front, {buffers.space_marks, buffers.break_marks}, mark, 0, false};
   output o{out, buffers.output, 0};
   std::size_t start = 0;
   bool at_end = false;

@@ -29,12 +29,14 @@ inline constexpr std::size_t block_size = 128 * 1024;
 inline constexpr std::size_t max_output_line = max_piece + 4 + 208 + 1;
 // Room past the data for copies of whole words that run beyond what they need.
 inline constexpr std::size_t slack = 128;
+// Room before the data for word loads that start a little before a text.
+inline constexpr std::size_t front = 16;
 // The input may hold an unfinished piece before a whole block.
 inline constexpr std::size_t input_size = block_size + max_piece;
 
 // The loop's buffers: caller-owned, so that the loop itself needs little stack.
 struct line_buffers {
-  char input[input_size + slack];
+  char input[front + input_size + slack];
   char output[block_size + max_output_line + slack];
   std::uint64_t space_marks[input_size / 64 + 2];
   std::uint64_t break_marks[input_size / 64 + 2];

@@ -1,16 +1,15 @@
 // The compact-notation parser.
 //
-// Nearly every text in a log is an identifier of either length and a short run of digit pairs,
-// classic or CAN FD.  Those take one straight path: the identifier and the run are read as three
-// words, all their digits are checked and decoded together, and masks rather than branches
-// choose between the kinds, which follow each other at random in a log.  Anything else (a
-// remote request, separators, a long or odd run, a wrong character, a short text) takes the
-// paths below it, the last of which reads one pair at a time and is the notation's definition.
+// Nearly every text in a log takes the straight path of usual_frame.hpp, from words read here
+// within the text.  Anything else (a remote request, separators, a long or odd run, a wrong
+// character, a short text) takes the paths below, the last of which reads one pair at a time
+// and is the notation's definition.
 #include <cstring>
 
 #include "cantext/frame.hpp"
 #include "frame/hex_value.hpp"
 #include "frame/hex_word.hpp"
+#include "frame/usual_frame.hpp"
 
 namespace cantext {
 namespace {
@@ -136,50 +135,17 @@ int parse_frame_text(std::string_view text, frame_record& record) noexcept {
   const std::size_t n = text.size();
   if (n < 8) return parse_other(s, n, record);
 
-  // The characters from the end of the identifier on, NUL past the end of the text: those of
-  // the first word after three digits, or those from s[8] on, taken from the last word of the
-  // first sixteen characters.
-  const std::uint64_t head = detail::load_word(s);
-  const std::uint64_t standard = 0 - std::uint64_t{((head >> 24) & 0xFF) == '#'};
+  // The straight path's words, read within the text: NUL for characters past its end, and for
+  // those before its start in a text shorter than sixteen.
   const std::size_t upto16 = n < 16 ? n : 16;
   const unsigned past = static_cast<unsigned>(4 * (16 - upto16));
-  const std::uint64_t from8 = detail::load_word(s + upto16 - 8) >> past >> past;
-  const std::uint64_t body = ((head >> 24) & standard) | (from8 & ~standard);
-  // A CAN FD frame has its flags digit and data two characters later than a classic one.  A
-  // remote request is never taken here: its "R" would be the first digit of its run.
-  const unsigned kind = (body >> 8) & 0xFF;
-  const std::size_t fd = kind == '#';
-  const unsigned flags =
-      detail::hex_value(static_cast<char>(body >> 16)) & (0 - unsigned{kind == '#'});
-  const std::size_t left =
-      n - 9 + static_cast<std::size_t>(standard & 5) - 2 * fd;  // wraps without a flags digit
-  if (left <= 16 && left % 2 == 0) {
-    // The run of data digits ends the text: it is in the sixteen characters before the end.  A
-    // text shorter than 16 is all in `head`, which stands in for them: moved up by the count of
-    // characters missing before the text, it holds its first ones where the sixteen would.
-    const std::size_t whole = n > 16 ? n : 16;
-    const unsigned missing = static_cast<unsigned>(4 * (whole - n));
-    const std::uint64_t middle = detail::load_word(s + whole - 16) << missing << missing;
-    // All 24 characters are decoded; masks pick the ones that must be digits: the first three
-    // or eight, and the last `left`.
-    std::uint32_t id_bytes;
-    std::uint64_t run_bytes;
-    const std::uint32_t good =
-        detail::digit_pairs(head, middle, detail::load_word(s + n - 8), id_bytes, run_bytes);
-    const std::uint32_t needed = (0xFFU >> (standard & 5)) | (0xFFFF00U << (16 - left) & 0xFFFF00U);
-    if (((good & needed) == needed) & ((body & 0xFF) == '#') & (flags <= 15)) {
-      const std::uint32_t id = __builtin_bswap32(id_bytes) >> (standard & 20);
-      const std::uint32_t extended_flag = (~id & CAN_ERR_FLAG) << 2;  // error frames have none
-      record.can_id = id | (extended_flag & ~static_cast<std::uint32_t>(standard));
-      record.len = static_cast<std::uint8_t>(left / 2);
-      record.flags = static_cast<std::uint8_t>(flags);
-      // The run's bytes are the last of the sixteen; a run of none shifts them out in two steps.
-      const unsigned before = static_cast<unsigned>(2 * (16 - left));
-      detail::store_word(record.data, run_bytes >> before >> before);
-      return CAN_MTU + static_cast<int>(fd) * (CANFD_MTU - CAN_MTU);
-    }
-  }
-  return parse_other(s, n, record);
+  const std::size_t whole = n > 16 ? n : 16;
+  const unsigned missing = static_cast<unsigned>(4 * (whole - n));
+  const detail::usual_words w{
+      detail::load_word(s), detail::load_word(s + upto16 - 8) >> past >> past,
+      detail::load_word(s + whole - 16) << missing << missing, detail::load_word(s + n - 8)};
+  const int mtu = detail::parse_usual_words(w, n, record);
+  return mtu != 0 ? mtu : parse_other(s, n, record);
 }
 
 }  // namespace cantext
