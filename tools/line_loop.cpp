@@ -10,6 +10,7 @@
 
 #include "cantext/frame.hpp"
 #include "cantext/long_form.hpp"
+#include "frame/parse_general.hpp"
 #include "frame/usual_frame.hpp"
 #include "render/long_form_render.hpp"
 
@@ -236,7 +237,8 @@ std::size_t convert_usual_lines(const input_block& in, std::size_t start, output
     frame_record record;
     std::memset(&record, 0, sizeof record);
     int mtu = detail::parse_usual_frame(line + f.start[2], frame_end - f.start[2], record);
-    if (mtu == 0) mtu = parse_frame_text({line + f.start[2], frame_end - f.start[2]}, record);
+    if (mtu == 0)
+      mtu = detail::parse_frame_general(line + f.start[2], frame_end - f.start[2], record);
     if (mtu == 0) break;
     o = put_short_field(o, line + f.start[0], n0);
     o = put_short_field(o, line + f.start[1], n1);

@@ -9,6 +9,7 @@
 #include "cantext/frame.hpp"
 #include "frame/hex_value.hpp"
 #include "frame/hex_word.hpp"
+#include "frame/parse_general.hpp"
 #include "frame/usual_frame.hpp"
 
 namespace cantext {
@@ -104,8 +105,11 @@ int parse_body(const char* text, std::size_t n, std::size_t p, frame_record& rec
   return parse_pairs(text, n, p, CAN_MAX_DLEN, CAN_MTU, record);
 }
 
-// Any text the straight path does not take.
-int parse_other(const char* text, std::size_t n, frame_record& record) noexcept {
+}  // namespace
+
+namespace detail {
+
+int parse_frame_general(const char* text, std::size_t n, frame_record& record) noexcept {
   if (n < 4) return 0;
   std::size_t p;
   if (text[3] == '#') {
@@ -127,13 +131,13 @@ int parse_other(const char* text, std::size_t n, frame_record& record) noexcept 
   return parse_body(text, n, p, record);
 }
 
-}  // namespace
+}  // namespace detail
 
 int parse_frame_text(std::string_view text, frame_record& record) noexcept {
   std::memset(&record, 0, sizeof record);
   const char* const s = text.data();
   const std::size_t n = text.size();
-  if (n < 8) return parse_other(s, n, record);
+  if (n < 8) return detail::parse_frame_general(s, n, record);
 
   // The straight path's words, read within the text: NUL for characters past its end, and for
   // those before its start in a text shorter than sixteen.
@@ -145,7 +149,7 @@ int parse_frame_text(std::string_view text, frame_record& record) noexcept {
       detail::load_word(s), detail::load_word(s + upto16 - 8) >> past >> past,
       detail::load_word(s + whole - 16) << missing << missing, detail::load_word(s + n - 8)};
   const int mtu = detail::parse_usual_words(w, n, record);
-  return mtu != 0 ? mtu : parse_other(s, n, record);
+  return mtu != 0 ? mtu : detail::parse_frame_general(s, n, record);
 }
 
 }  // namespace cantext

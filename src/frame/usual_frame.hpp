@@ -1,7 +1,7 @@
 // The parser's straight path: the usual frame texts of a log, from a few words of the text.
 //
 // Nearly every text in a log is an identifier of either length and a short run of digit pairs,
-// classic or CAN FD.  Those take one path with no branch on the text: the identifier and the run
+// classic or CAN FD.  Those take one path with no branch between them: the identifier and the run
 // are read as three words, all their digits are checked and decoded together, and masks rather
 // than branches choose between the kinds, which follow each other at random in a log.
 //
@@ -39,22 +39,22 @@ inline int parse_usual_words(const usual_words& w, std::size_t n, frame_record& 
   const std::uint64_t standard = 0 - std::uint64_t{((w.head >> 24) & 0xFF) == '#'};
   // The characters from the end of the identifier on.
   const std::uint64_t body = ((w.head >> 24) & standard) | (w.from8 & ~standard);
-  // A CAN FD frame has its flags digit and data two characters later than a classic one.  A
-  // remote request is never taken here: its "R" would be the first digit of its run.
+  // A CAN FD frame has its flags digit and data two characters later than a classic one.
   const std::size_t fd = ((body >> 8) & 0xFF) == '#';
   const unsigned flags = hex_value(static_cast<char>(body >> 16)) & (0 - unsigned{fd == 1});
   // The count of data digits; wraps where the text ends before its data.
   const std::size_t left = n - 9 + static_cast<std::size_t>(standard & 5) - 2 * fd;
-  const unsigned run = static_cast<unsigned>(left < 16 ? left : 16);
+  // A remote request, or a run that is long or odd, is declined before any digit is decoded.
+  const bool remote = ((body >> 8) & 0xDF) == 'R';
+  if (remote | (left > 16) | (left % 2 != 0)) return 0;
+  const unsigned run = static_cast<unsigned>(left);
   // All 24 characters are decoded; masks pick the ones that must be digits: the first three or
   // eight, and the last `run` of the sixteen.
   std::uint32_t id_bytes;
   std::uint64_t run_bytes;
   const std::uint32_t good = digit_pairs(w.head, w.middle, w.last, id_bytes, run_bytes);
   const std::uint32_t needed = (0xFFU >> (standard & 5)) | (0xFFFF00U << (16 - run) & 0xFFFF00U);
-  const bool usual = ((good & needed) == needed) & ((body & 0xFF) == '#') & (flags <= 15) &
-                     (left <= 16) & (left % 2 == 0);
-  if (!usual) return 0;
+  if (((good & needed) != needed) | ((body & 0xFF) != '#') | (flags > 15)) return 0;
   const std::uint32_t id = __builtin_bswap32(id_bytes) >> (standard & 20);
   const std::uint32_t extended_flag = (~id & CAN_ERR_FLAG) << 2;  // error frames have none
   record.can_id = id | (extended_flag & ~static_cast<std::uint32_t>(standard));
