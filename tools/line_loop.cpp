@@ -24,10 +24,11 @@ static_assert(front >= detail::usual_frame_reach && slack >= detail::usual_frame
 
 void write_all(byte_sink sink, const char* p, std::size_t n) noexcept;
 
-// The most data bytes a frame of the parser's record size shows; by arithmetic, as the kinds
-// follow each other at random.
+// The most data bytes a frame of the parser's record size shows: the size less the header,
+// which both sizes share.  No choice between the two, which follow each other at random.
+static_assert(CAN_MTU - CAN_MAX_DLEN == CANFD_MTU - CANFD_MAX_DLEN);
 int shown_length(int mtu) noexcept {
-  return CAN_MAX_DLEN + static_cast<int>(mtu == CANFD_MTU) * (CANFD_MAX_DLEN - CAN_MAX_DLEN);
+  return mtu - (CAN_MTU - CAN_MAX_DLEN);
 }
 
 // Writes "<what>: <system error text>\n" and gives the failure status.
