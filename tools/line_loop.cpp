@@ -127,8 +127,7 @@ bool find_line_fields(std::uint64_t blank, line_fields& f) noexcept {
 // Copies a field of at most 32 bytes as one fixed-size copy, and the two blanks after it.
 char* put_short_field(char* out, const char* p, unsigned n) noexcept {
   std::memcpy(out, p, 32);
-  out[n] = ' ';
-  out[n + 1] = ' ';
+  std::memcpy(out + n, "  ", 2);
   return out + n + 2;
 }
 
