@@ -135,8 +135,7 @@ char* put_short_field(char* out, const char* p, unsigned n) noexcept {
 char* put_field(char* out, const char* p, std::size_t n) noexcept {
   if (n <= 32) return put_short_field(out, p, static_cast<unsigned>(n));
   std::memcpy(out, p, n);
-  out[n] = ' ';
-  out[n + 1] = ' ';
+  std::memcpy(out + n, "  ", 2);
   return out + n + 2;
 }
 
@@ -234,11 +233,12 @@ std::size_t convert_usual_lines(const input_block& in, std::size_t start, output
             ? f.end[2]
             : next_set(in.marks.spaces, start + window_bits, start + line_break) - start;
     const char* const line = text + start;
+    const char* const frame = line + f.start[2];
+    const std::size_t frame_length = frame_end - f.start[2];
     frame_record record;
     std::memset(&record, 0, sizeof record);
-    int mtu = detail::parse_usual_frame(line + f.start[2], frame_end - f.start[2], record);
-    if (mtu == 0)
-      mtu = detail::parse_frame_general(line + f.start[2], frame_end - f.start[2], record);
+    int mtu = detail::parse_usual_frame(frame, frame_length, record);
+    if (mtu == 0) mtu = detail::parse_frame_general(frame, frame_length, record);
     if (mtu == 0) break;
     o = put_short_field(o, line + f.start[0], n0);
     o = put_short_field(o, line + f.start[1], n1);
