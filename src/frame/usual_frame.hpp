@@ -33,8 +33,8 @@ struct usual_words {
 
 // A text of the usual forms: an identifier of three or eight digits, "#" or "##" and a flags
 // digit, and at most sixteen data digits, which end the text.  Fills a cleared record as
-// parse_frame_text does and returns what it returns; returns 0 for any other text, with the
-// record unspecified.
+// parse_frame_text does and returns what it returns; returns 0 for any other text and leaves the
+// record as it was, still cleared for the general path that takes the text then.
 inline int parse_usual_words(const usual_words& w, std::size_t n, frame_record& record) noexcept {
   const std::uint64_t standard = 0 - std::uint64_t{((w.head >> 24) & 0xFF) == '#'};
   // The characters from the end of the identifier on.

@@ -52,6 +52,7 @@ TEST_P(usual_frame, takes_the_usual_forms_with_the_full_parsers_result) {
   const std::string text = GetParam().text;
   frame_record expected;
   const int full = cantext::parse_frame_text(text, expected);
+  const frame_record cleared{};
   // What lies around the text may make the straight path decline it (a "#" after "123#" reads as
   // a CAN FD mark), but never changes a result.  Between blanks, as in a log line, the usual
   // forms are taken.
@@ -64,7 +65,11 @@ TEST_P(usual_frame, takes_the_usual_forms_with_the_full_parsers_result) {
     if (around == ' ') {
       EXPECT_EQ(usual != 0, GetParam().taken);
     }
-    if (usual == 0) continue;
+    if (usual == 0) {
+      // The general path takes the text next, in the same record: it must still be cleared.
+      EXPECT_EQ(std::memcmp(&record, &cleared, sizeof record), 0) << "around '" << around << "'";
+      continue;
+    }
     EXPECT_EQ(usual, full) << "around '" << around << "'";
     EXPECT_EQ(std::memcmp(&record, &expected, sizeof record), 0) << "around '" << around << "'";
   }
