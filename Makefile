@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Thin wrapper over CMake: `make demo` converts the sample log, `make test` runs every test.
 BUILD ?= build
 JOBS ?= $(shell nproc)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The baseline for the throughput benchmark: the same conversion as cantext-long written the
 // straightforward way, one line read, one formatted scan and one formatted print per line,
 // through the library's parser and renderer.  Not part of the product.

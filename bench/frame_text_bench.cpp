@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Nanoseconds per call of the parser and the renderers on typical frames.
 #include <benchmark/benchmark.h>
 

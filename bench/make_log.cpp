@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes a deterministic capture log for the benchmarks: "(time) canN frame" lines in a mix of
 // frame kinds like a busy vehicle bus.  Usage: make_log [lines] [seed]; the same arguments give
 // the same bytes on every machine.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Throughput of cantext-long against the stdio baseline on the same generated log.
 #   bench/run.sh [lines] [runs]     default: 2000000 lines, 7 runs of each
 # Builds both in Release (in build-bench/, or $CANTEXT_BENCH_BUILD), generates the log into a

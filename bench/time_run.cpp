@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a command with its standard input and output redirected and prints its wall-clock time
 // and the processor time it used, in seconds: "wall user system".  On a machine shared with
 // other work the processor time is the steadier measure.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Fails unless the ELF file FILE needs, at run time, nothing beyond the C library (and the
 # project's own shared library): the boards it runs on often carry no C++ runtime.
 #   cmake -DREADELF=<readelf> -DFILE=<elf file> -P check_needed.cmake

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Strips a copy of FILE with the target's strip tool and fails if the copy is larger than LIMIT
 # bytes: the filter has to fit small root file systems.
 #   cmake -DSTRIP=<strip> -DFILE=<elf file> -DCOPY=<path of the copy> -DLIMIT=<bytes> -P ...

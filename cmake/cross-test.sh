@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Cross-builds cantext for one target with Debian's cross compiler and runs every test under
 # qemu-user; prints the stripped size of the filter.
 #   cmake/cross-test.sh arm-linux-gnueabihf|powerpc-linux-gnu [build directory]

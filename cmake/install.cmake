@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation and packaging: the library with its headers, the filter with its manual page,
 # a CMake package and a pkg-config file, all relocatable, and a Debian package through CPack.
 include(GNUInstallDirs)

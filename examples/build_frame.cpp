@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Builds frame records in code and writes them in compact notation, the form that
 // parse_frame_text and the cantext-long filter read.
 #include <cstdint>

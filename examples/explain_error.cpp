@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Explains an error frame in words: once on one line, then under its long form, one entry per line.
 #include <cstdio>
 

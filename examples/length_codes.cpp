@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Converts between CAN FD data length codes (DLC) and byte counts: the length each code
 // stands for, and the code and padded length a payload of any size needs.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads frames in compact notation from standard input, one per line ("123#DEADBEEF"), and
 // prints each in every view of the long form.  The last view also asks for the error
 // description, so an error frame gets its classes and details under it, one per line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compact-form renderer and its stream writer on any record and maxdlen, against a plain
 // model; what it writes for a classic or CAN FD frame must parse back to the frame it shows.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The error description, the bit-name lists and the long-form stream writer on any record,
 // separator and room, against a model built on the library's public name tables.
 #include <string>

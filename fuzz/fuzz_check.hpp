@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checks and input helpers shared by the fuzz targets and their replay driver.
 #ifndef CANTEXT_FUZZ_FUZZ_CHECK_HPP
 #define CANTEXT_FUZZ_FUZZ_CHECK_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fuzz targets: each takes one input of any bytes, checks its invariants and returns 0.
 #ifndef CANTEXT_FUZZ_FUZZ_TARGETS_HPP
 #define CANTEXT_FUZZ_FUZZ_TARGETS_HPP

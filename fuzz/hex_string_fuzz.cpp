@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hex-string decoding into fields of every size from -1 to 80, and the length-code
 // conversions, against plain models.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fuzzing engine's entry point for one target, chosen when the target is built.
 #include "fuzz_targets.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The filter's whole line loop in-process: any input, delivered in any pieces, must give the
 // same output, messages and status as the input delivered whole, and as the plain model of the
 // conversion.

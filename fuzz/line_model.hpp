@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A plain model of the filter's conversion, written for clarity rather than speed: the input
 // cut into pieces at line breaks (or every max_piece bytes), each piece split into fields and
 // its frame shown with the library's public parser and renderer.

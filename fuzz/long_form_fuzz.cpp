@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The long-form renderer on any record, any view and any maxdlen, against a plain model.
 #include <cstdio>
 #include <string>

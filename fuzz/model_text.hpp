@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small text helpers for the fuzz targets' plain models, kept apart from the library's own.
 #ifndef CANTEXT_FUZZ_MODEL_TEXT_HPP
 #define CANTEXT_FUZZ_MODEL_TEXT_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compact-notation parser against a plain model of the notation, on any bytes.
 #include <cstring>
 #include <string_view>

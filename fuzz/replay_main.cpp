@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays every file of a corpus directory through a fuzz target with the ordinary build, so
 // that each test run repeats the inputs that once found a fault.
 #include <dirent.h>

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the fuzz targets with clang (ASan, UBSan and the fuzzing engine) and runs each for
 # SECONDS, starting from its checked-in corpus.
 #   fuzz/run.sh [SECONDS] [TARGET...]      default: 60 seconds, every target

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A memory stream for the library's stream writers, read back as a string.
 #ifndef CANTEXT_FUZZ_STREAM_CAPTURE_HPP
 #define CANTEXT_FUZZ_STREAM_CAPTURE_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Words of bytes in memory order, for the routines that work on eight characters at a time.
 // Bytes are numbered from the lowest-order byte of the word on every target, so the bit tricks
 // built on them give the same results on little- and big-endian machines; memcpy keeps the

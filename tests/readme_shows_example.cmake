@@ -1,8 +1,11 @@
+# SPDX-License-Identifier: MIT
 # Fails unless README.md shows an example program verbatim in a ```cpp block, followed by the
 # program's real output in a plain ``` block.
 # Variables: README, SOURCE, PROGRAM, and EMULATOR (the cross build's runner, "|"-separated).
 file(READ "${README}" readme)
 file(READ "${SOURCE}" source)
+# The README shows the program without its licence line.
+string(REGEX REPLACE "^// SPDX-License-Identifier: [^\n]*\n" "" source "${source}")
 string(FIND "${readme}" "```cpp\n${source}```\n" source_at)
 if(source_at EQUAL -1)
   message(FATAL_ERROR "${README} does not show ${SOURCE} verbatim in a ```cpp block")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bit positions in 64-bit words, for the line loop's bit maps.
 #ifndef CANTEXT_TOOLS_BIT_SCAN_HPP
 #define CANTEXT_TOOLS_BIT_SCAN_HPP

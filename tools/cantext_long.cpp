@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // cantext-long: rewrites the frame of each "(time) interface frame" line in the long form.
 #include <unistd.h>
 

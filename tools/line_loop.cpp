@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The converter's line loop: block reads, pieces of at most max_piece bytes, block writes.
 //
 // Each block read is marked once (white space and line breaks as bit maps); pieces and fields

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The converter's line loop, over any byte source and sinks, so that it can be driven in-process.
 #ifndef CANTEXT_TOOLS_LINE_LOOP_HPP
 #define CANTEXT_TOOLS_LINE_LOOP_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The block marker in three forms: plain word arithmetic for every target, SSE2 (part of every
 // x86-64 processor) and AVX2 (chosen at run time where the processor has it).  All three give
 // the same bits.

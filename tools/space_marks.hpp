@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bit maps of where the white space and the line breaks of a block of input are: the line loop
 // finds pieces and fields by scanning bits instead of characters.
 #ifndef CANTEXT_TOOLS_SPACE_MARKS_HPP

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared part of the Debian cross toolchains: the including file sets CANTEXT_CROSS_TRIPLE,
 # CMAKE_SYSTEM_PROCESSOR and CANTEXT_CROSS_QEMU.
 set(CMAKE_SYSTEM_NAME Linux)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // cantext: text forms of CAN and CAN FD frames.
 #ifndef CANTEXT_CANTEXT_HPP
 #define CANTEXT_CANTEXT_HPP

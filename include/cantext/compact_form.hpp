@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compact notation of a frame, as parse_frame_text reads it back.
 #ifndef CANTEXT_COMPACT_FORM_HPP
 #define CANTEXT_COMPACT_FORM_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Error frames in words, and the long form written to a stream with that text under it.
 #ifndef CANTEXT_ERROR_TEXT_HPP
 #define CANTEXT_ERROR_TEXT_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame record, its identifier flags and sizes, and the compact-notation parser.
 #ifndef CANTEXT_FRAME_HPP
 #define CANTEXT_FRAME_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hex digits every renderer writes.
 #ifndef CANTEXT_HEX_DIGITS_HPP
 #define CANTEXT_HEX_DIGITS_HPP

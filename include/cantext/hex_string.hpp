@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hex strings decoded into fixed-size byte fields.
 #ifndef CANTEXT_HEX_STRING_HPP
 #define CANTEXT_HEX_STRING_HPP

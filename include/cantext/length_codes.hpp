@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CAN FD data length codes and the byte counts they stand for.
 #ifndef CANTEXT_LENGTH_CODES_HPP
 #define CANTEXT_LENGTH_CODES_HPP

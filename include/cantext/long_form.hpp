@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The long, column-aligned form of a frame.
 #ifndef CANTEXT_LONG_FORM_HPP
 #define CANTEXT_LONG_FORM_HPP

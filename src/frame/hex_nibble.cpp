@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cantext/frame.hpp"
 #include "frame/hex_value.hpp"
 

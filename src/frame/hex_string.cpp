@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hex strings decoded into fixed-size byte fields.
 #include "cantext/hex_string.hpp"
 

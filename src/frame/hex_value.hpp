@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Table-driven hex digit decoding shared by the frame parsers.
 #ifndef CANTEXT_SRC_FRAME_HEX_VALUE_HPP
 #define CANTEXT_SRC_FRAME_HEX_VALUE_HPP

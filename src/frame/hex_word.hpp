@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Many hex digits at a time: the parser's fast path for identifiers and runs of data bytes.
 // Nothing here branches on the characters: a whole run is checked at once and the caller makes
 // one decision for it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compact-notation parser.
 //
 // Nearly every text in a log takes the straight path of usual_frame.hpp, from words read here

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parser's general path: every text, the forms the straight path declines included.
 #ifndef CANTEXT_SRC_FRAME_PARSE_GENERAL_HPP
 #define CANTEXT_SRC_FRAME_PARSE_GENERAL_HPP

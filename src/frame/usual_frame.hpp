@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parser's straight path: the usual frame texts of a log, from a few words of the text.
 //
 // Nearly every text in a log is an identifier of either length and a short run of digit pairs,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compact notation of a frame.
 #include "cantext/compact_form.hpp"
 

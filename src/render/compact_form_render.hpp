@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compact renderer with its end position, for writers that need the text length.
 #ifndef CANTEXT_SRC_RENDER_COMPACT_FORM_RENDER_HPP
 #define CANTEXT_SRC_RENDER_COMPACT_FORM_RENDER_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compact notation of a frame, written to a stream.
 #include "cantext/compact_form.hpp"
 #include "render/compact_form_render.hpp"

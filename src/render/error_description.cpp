@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Error frames in words, written into a caller's buffer of bounded size.
 #include <cstdint>
 #include <cstdio>

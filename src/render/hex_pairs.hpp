@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Both hex digits of every byte value, so that a byte is written with one two-character copy.
 #ifndef CANTEXT_SRC_RENDER_HEX_PAIRS_HPP
 #define CANTEXT_SRC_RENDER_HEX_PAIRS_HPP

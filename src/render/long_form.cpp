@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The long, column-aligned form of a frame.
 //
 // The text is assembled from fixed-size pieces: the identifier field and the padding are laid

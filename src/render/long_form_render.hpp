@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The long-form renderer with its end position, for callers that append after it.
 #ifndef CANTEXT_SRC_RENDER_LONG_FORM_RENDER_HPP
 #define CANTEXT_SRC_RENDER_LONG_FORM_RENDER_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The long form of a frame written to a stream, with the error description under it.
 #include <cstdio>
 

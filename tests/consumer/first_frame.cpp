@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parses a frame in compact notation and prints it in the long form and back in compact form.
 #include <cstdio>
 

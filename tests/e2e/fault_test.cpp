@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The filter as a real process under faults and hostile input: unwritable or closed output,
 // unreadable or closed input, huge lines, random bytes, a reader that goes away.  Each gives a
 // decided status and message, never a crash or a hang.

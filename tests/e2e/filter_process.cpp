@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "filter_process.hpp"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the filter as a child process with chosen standard streams and collects what it does.
 #ifndef CANTEXT_TESTS_FILTER_PROCESS_HPP
 #define CANTEXT_TESTS_FILTER_PROCESS_HPP

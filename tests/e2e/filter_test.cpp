@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The filter as a real process: exact standard output, standard error and exit status.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The filter on live input: every line it has converted is written out before it waits for
 // more.  Each case writes a line (or part of one) to the running filter and reads back what it
 // printed, with a generous timeout so that a filter holding output back fails instead of hanging.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs the built project into a scratch prefix, moves the prefix elsewhere, and builds and
 # runs the outside project in tests/consumer against it with find_package(cantext).
 # Usage: consumer_cmake.sh CMAKE BUILD_DIR CONSUMER_DIR WORK_DIR EXPECTED CXX CROSS [CXXFLAGS]

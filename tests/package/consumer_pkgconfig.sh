@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs the README's two commands, installing into a prefix and compiling the README's example
 # against it with pkg-config, then runs the program.  The prefix is moved between the two.
 # Usage: consumer_pkgconfig.sh SOURCE_DIR BUILD_DIR WORK_DIR EXPECTED CXX CROSS [CXXFLAGS]

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds a project that takes a copy of the source tree with the README's add_subdirectory
 # lines, runs its program, and checks that cantext's own tests and install rules stayed off.
 # Usage: consumer_subdirectory.sh CMAKE SOURCE_DIR WORK_DIR EXPECTED CXX CROSS [CXXFLAGS]

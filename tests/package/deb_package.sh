@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the Debian package with CPack, unpacks it into a scratch root, checks that it holds
 # the library, headers, CMake and pkg-config files and the manual page, runs the unpacked
 # filter, and compiles a program against the unpacked tree.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs every command of the manual page's EXAMPLES section and compares what it prints with
 # the lines the page shows under it.  "cat FILE" shows a file's contents: it creates FILE.
 # Usage: man_examples.sh PAGE TOOL_DIR WORK_DIR [CROSS]

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Lints a manual page with every checker present; any warning fails.
 # Usage: man_lint.sh PAGE
 set -eu

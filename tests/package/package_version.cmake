@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Asks the installed package version file about each requested version, as find_package does,
 # and fails unless it answers as expected: before 1.0 only the same minor version will do.
 # Usage: cmake -DVERSION_FILE=path -P package_version.cmake

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs a program with the given standard input and compares its standard output, standard
 # error and exit status with the expected ones.
 # Usage: run_example.sh INPUT EXPECTED_OUT EXPECTED_ERR EXPECTED_STATUS COMMAND...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lowest_set_bit on both halves of the word, which 32-bit targets count separately.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // format_frame_compact and write_frame_compact: every style, masking and the byte limit.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parse, write back in compact notation, parse again: nothing of the frame may change.
 #include <gtest/gtest.h>
 

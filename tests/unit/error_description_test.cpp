@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // format_error_description and append_bit_names: every class and detail, the separator, the
 // invalid classes on standard error, and the cut at the end of the caller's room.
 #include <gtest/gtest.h>

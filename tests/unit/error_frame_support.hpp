@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Error frames and the standard error stream, for the tests of the error description.
 #ifndef CANTEXT_TESTS_ERROR_FRAME_SUPPORT_HPP
 #define CANTEXT_TESTS_ERROR_FRAME_SUPPORT_HPP

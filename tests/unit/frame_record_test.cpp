@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame record's layout, checked beside the platform's CAN frame records.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The public header after the platform's CAN header: both sets of names stay usable.
 #if __has_include(<linux/can.h>)
 #include <linux/can.h>

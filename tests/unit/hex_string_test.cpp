@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // hex_to_bytes: results, what is written and what is left alone.
 #include <gtest/gtest.h>
 

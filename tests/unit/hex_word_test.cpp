@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The word decoders of the parser against a reading one character at a time.  Both decoders
 // are tried on every target that has both, so that the one other targets use is checked here
 // too: the portable one on any machine, the SSE2 one on x86-64.

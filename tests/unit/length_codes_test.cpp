@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dlc_to_len and len_to_dlc: whole-table properties, checked by the compiler.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line loop's block marks: every way of marking (portable words, SSE2, AVX2 where the
 // processor has it) gives the bits of the plain per-character rule, and the loop converts the
 // same way with each of them whatever the sizes of the reads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // format_frame_long writes whole words where it can; whatever it writes past the end of its
 // text stays inside the buffer size the header documents for the case.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The long form is built in more than one way: with byte shuffles where the processor has them
 // or with tables, and for the filter's usual view by a shorter route of whole-word stores.
 // Every way must give the same text for every record.

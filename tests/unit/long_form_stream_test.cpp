@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // write_frame_long into a real stream: the long form, the description under it, the line end.
 #include <gtest/gtest.h>
 

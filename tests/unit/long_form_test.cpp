@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // format_frame_long: every view flag, both length styles, marks and clamping.
 #include <gtest/gtest.h>
 

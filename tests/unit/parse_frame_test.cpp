@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // hex_nibble and parse_frame_text.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // parse_frame_text takes digit pairs several at a time where it can.  These cases put every
 // payload length, a separator, a wrong character and the end of the text at each position the
 // word steps can meet, and hold the results against a reading one character at a time.

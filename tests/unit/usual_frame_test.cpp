@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parser's straight path for texts inside a buffer: which texts it takes, and that what it
 // gives is parse_frame_text's result whatever lies around the text.
 #include <gtest/gtest.h>
