@@ -75,9 +75,10 @@ int fuzz_one(const std::uint8_t* data, std::size_t size) {
   in.fill(&record, sizeof record);
 
   guarded_buffer<cantext::COMPACT_FORM_BUF_SIZE> buf;
-  cantext::format_frame_compact(buf.data(), record, sep, maxdlen);
+  const char* const end = cantext::format_frame_compact(buf.data(), record, sep, maxdlen);
   FUZZ_CHECK(buf.guard_intact());
   const std::size_t n = buf.text_length();
+  FUZZ_CHECK(end == buf.data() + n);
   FUZZ_CHECK(n < cantext::COMPACT_FORM_BUF_SIZE);
   const std::string text(buf.data(), n);
   FUZZ_CHECK(text == model_compact(record, sep, maxdlen));

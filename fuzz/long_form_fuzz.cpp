@@ -85,9 +85,10 @@ int fuzz_one(const std::uint8_t* data, std::size_t size) {
   in.fill(&record, sizeof record);
 
   guarded_buffer<cantext::LONG_FORM_BUF_SIZE> buf;
-  cantext::format_frame_long(buf.data(), record, view, maxdlen);
+  const char* const end = cantext::format_frame_long(buf.data(), record, view, maxdlen);
   FUZZ_CHECK(buf.guard_intact());
   const std::size_t n = buf.text_length();
+  FUZZ_CHECK(end == buf.data() + n);
   FUZZ_CHECK(n < cantext::LONG_FORM_BUF_SIZE);
   const std::string text(buf.data(), n);
   FUZZ_CHECK(text == model_long(record, view, maxdlen));

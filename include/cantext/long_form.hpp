@@ -25,8 +25,9 @@ inline constexpr std::size_t LONG_FORM_CLASSIC_BUF_SIZE = 101;
 // classic frame, 64 for a CAN FD frame; any other value selects the CAN FD length style, and
 // the number of bytes shown never exceeds 64.  The whole least buffer (LONG_FORM_BUF_SIZE, or
 // LONG_FORM_CLASSIC_BUF_SIZE when at most 8 bytes are shown) is working room: bytes after the
-// terminator may change, bytes past the least buffer never do.
-void format_frame_long(char* buf, const frame_record& record, unsigned view, int maxdlen) noexcept;
+// terminator may change, bytes past the least buffer never do.  Returns the terminator's place,
+// so that a caller can append after the text without measuring it.
+char* format_frame_long(char* buf, const frame_record& record, unsigned view, int maxdlen) noexcept;
 
 }  // namespace cantext
 

@@ -111,8 +111,10 @@ char* render_compact(char* out, const frame_record& record, bool sep, int maxdle
 
 }  // namespace detail
 
-void format_frame_compact(char* buf, const frame_record& record, bool sep, int maxdlen) noexcept {
-  *detail::render_compact(buf, record, sep, maxdlen) = '\0';
+char* format_frame_compact(char* buf, const frame_record& record, bool sep, int maxdlen) noexcept {
+  char* const end = detail::render_compact(buf, record, sep, maxdlen);
+  *end = '\0';
+  return end;
 }
 
 }  // namespace cantext

@@ -379,8 +379,11 @@ char* render_long(char* out, const frame_record& record, unsigned view, int maxd
 
 }  // namespace detail
 
-void format_frame_long(char* buf, const frame_record& record, unsigned view, int maxdlen) noexcept {
-  *detail::render_long(buf, record, view, maxdlen) = '\0';
+char* format_frame_long(char* buf, const frame_record& record, unsigned view,
+                        int maxdlen) noexcept {
+  char* const end = detail::render_long(buf, record, view, maxdlen);
+  *end = '\0';
+  return end;
 }
 
 }  // namespace cantext

@@ -98,8 +98,9 @@ TEST_P(compact_form, renders_exactly_and_stays_in_its_buffer) {
   const compact_case& c = GetParam();
   char buf[COMPACT_FORM_BUF_SIZE + 16];
   std::memset(buf, 0x5A, sizeof buf);
-  format_frame_compact(buf, c.record, c.sep, c.maxdlen);
+  const char* const end = format_frame_compact(buf, c.record, c.sep, c.maxdlen);
   EXPECT_EQ(std::string(buf), c.text);
+  EXPECT_EQ(end, buf + c.text.size());
   for (std::size_t i = COMPACT_FORM_BUF_SIZE; i < sizeof buf; ++i) ASSERT_EQ(buf[i], 0x5A);
 }
 

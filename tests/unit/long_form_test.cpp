@@ -100,8 +100,9 @@ TEST_P(long_form, renders_exactly) {
   const long_case& c = GetParam();
   char buf[LONG_FORM_BUF_SIZE + 16];
   std::memset(buf, 0x5A, sizeof buf);
-  format_frame_long(buf, c.record, c.view, c.maxdlen);
+  const char* const end = format_frame_long(buf, c.record, c.view, c.maxdlen);
   EXPECT_EQ(std::string(buf), c.text);
+  EXPECT_EQ(end, buf + c.text.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(examples, long_form, testing::ValuesIn(cases),
