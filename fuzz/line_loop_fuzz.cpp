@@ -10,13 +10,13 @@
 #include "cantext/cantext.hpp"
 #include "fuzz_check.hpp"
 #include "fuzz_targets.hpp"
-#include "line_loop.hpp"
 #include "line_model.hpp"
+#include "long_lines.hpp"
 
 namespace cantext_fuzz::line_loop {
 namespace {
 
-using cantext::tool::max_piece;
+using cantext::reader::max_piece;
 
 using outcome = filter_outcome;
 
@@ -86,20 +86,19 @@ struct memory_sink {
   }
 };
 
-cantext::tool::line_buffers buffers;
+cantext::tool::filter_buffers buffers;
 
 // Runs the loop with the given way of marking blocks, or the one it picks itself.
 outcome run_loop(std::string_view text, choice_stream* chunks, bool read_fails,
-                 std::size_t out_room, cantext::tool::mark_function mark = nullptr) {
+                 std::size_t out_room,
+                 cantext::reader::mark_function mark = cantext::reader::best_mark_function()) {
   memory_source in{text, chunks, read_fails};
   memory_sink out{chunks, out_room, {}};
   memory_sink err{chunks, std::string::npos, {}};
-  const cantext::tool::byte_source source{&in, memory_source::read};
+  const cantext::reader::byte_source source{&in, memory_source::read};
   const cantext::tool::byte_sink out_sink{&out, memory_sink::write};
   const cantext::tool::byte_sink err_sink{&err, memory_sink::write};
-  const int status =
-      mark ? cantext::tool::convert_lines_with(mark, source, out_sink, err_sink, buffers)
-           : cantext::tool::convert_lines(source, out_sink, err_sink, buffers);
+  const int status = cantext::tool::convert_lines(source, out_sink, err_sink, buffers, mark);
   return {out.bytes, err.bytes, status};
 }
 
@@ -123,9 +122,10 @@ int fuzz_one(const std::uint8_t* data, std::size_t size) {
 
   // Every way of marking the input that this processor has must give the same result.
   choice_stream chunks(seed);
-  for (const auto way : {cantext::tool::portable_mark_function, cantext::tool::sse2_mark_function,
-                         cantext::tool::avx2_mark_function}) {
-    if (const cantext::tool::mark_function mark = way()) {
+  for (const auto way :
+       {cantext::reader::portable_mark_function, cantext::reader::sse2_mark_function,
+        cantext::reader::avx2_mark_function}) {
+    if (const cantext::reader::mark_function mark = way()) {
       check_same(run_loop(text, &chunks, false, std::string::npos, mark), whole);
     }
   }

@@ -15,40 +15,37 @@ bool is_c_space(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// One piece as a line of its own: three fields, the frame parsed and shown in the long form.
-bool model_piece(std::string_view line, filter_outcome& o) {
+// One piece as a line of its own: three fields and the frame parsed.
+model_line model_piece(std::string_view line, std::uint64_t number) {
+  model_line m{number, {}, model_fault::none, {}, 0, line.size()};
   line = line.substr(0, line.find('\0'));
-  std::string_view fields[3];
   std::size_t p = 0;
-  for (std::string_view& f : fields) {
+  for (std::string_view& f : m.fields) {
     while (p < line.size() && is_c_space(line[p])) ++p;
-    if (p == line.size()) {
-      o.status = 1;
-      return false;
-    }
     const std::size_t begin = p;
     while (p < line.size() && !is_c_space(line[p])) ++p;
     f = line.substr(begin, p - begin);
   }
-  cantext::frame_record record;
-  const int mtu = cantext::parse_frame_text(fields[2], record);
-  if (mtu == 0) {
-    o.err += "read: incomplete CAN frame\n";
-    o.status = 1;
-    return false;
+  if (m.fields[2].empty()) {
+    m.fault = model_fault::too_few_fields;
+    return m;
   }
-  char long_form[cantext::LONG_FORM_BUF_SIZE];
-  cantext::format_frame_long(long_form, record, cantext::VIEW_ASCII | cantext::VIEW_ALIGN_SFF,
-                             mtu == cantext::CANFD_MTU ? 64 : 8);
-  o.out.append(fields[0]).append("  ").append(fields[1]).append("  ").append(long_form) += '\n';
-  return true;
+  const int mtu = cantext::parse_frame_text(m.fields[2], m.record);
+  if (mtu == 0) {
+    m.fault = model_fault::bad_frame;
+    std::memset(&m.record, 0, sizeof m.record);
+    return m;
+  }
+  m.max_data_length = mtu == cantext::CANFD_MTU ? cantext::CANFD_MAX_DLEN : cantext::CAN_MAX_DLEN;
+  return m;
 }
 
 }  // namespace
 
-filter_outcome model_filter(std::string_view input, bool read_fails) {
-  filter_outcome o;
+model_reading model_lines(std::string_view input, bool read_fails) {
+  model_reading r;
   std::size_t pos = 0;
+  std::uint64_t number = 1;
   for (;;) {
     const std::size_t avail = input.size() - pos;
     const std::size_t newline = input.substr(pos, max_piece).find('\n');
@@ -58,15 +55,49 @@ filter_outcome model_filter(std::string_view input, bool read_fails) {
     } else if (avail >= max_piece) {
       piece = max_piece;
     } else if (read_fails) {
-      o.err += "read: " + std::string(std::strerror(EIO)) + "\n";
-      o.status = 1;
-      return o;
+      r.read_failed = true;
+      return r;
     } else if (avail == 0) {
-      return o;
+      return r;
     }
-    if (!model_piece(input.substr(pos, piece), o)) return o;
+    r.lines.push_back(model_piece(input.substr(pos, piece), number));
+    if (newline != std::string_view::npos) ++number;
     pos += piece;
   }
+}
+
+std::string describe_line(std::uint64_t number, const std::string_view (&fields)[3],
+                          model_fault fault, const cantext::frame_record& record,
+                          int max_data_length, std::size_t length) {
+  std::string s = std::to_string(number) + ' ';
+  const std::string in = " in " + std::to_string(length) + " bytes";
+  if (fault == model_fault::too_few_fields) return s + "too few fields" + in;
+  if (fault == model_fault::bad_frame) return s.append("bad frame ").append(fields[2]) + in;
+  char compact[cantext::COMPACT_FORM_BUF_SIZE];
+  cantext::format_frame_compact(compact, record, false, max_data_length);
+  return s.append(fields[0]).append("|").append(fields[1]).append("|").append(compact);
+}
+
+filter_outcome model_filter(std::string_view input, bool read_fails) {
+  filter_outcome o;
+  const model_reading r = model_lines(input, read_fails);
+  for (const model_line& m : r.lines) {
+    if (m.fault != model_fault::none) {
+      if (m.fault == model_fault::bad_frame) o.err += "read: incomplete CAN frame\n";
+      o.status = 1;
+      return o;
+    }
+    char long_form[cantext::LONG_FORM_BUF_SIZE];
+    cantext::format_frame_long(long_form, m.record, cantext::VIEW_ASCII | cantext::VIEW_ALIGN_SFF,
+                               m.max_data_length);
+    o.out.append(m.fields[0]).append("  ").append(m.fields[1]).append("  ").append(long_form) +=
+        '\n';
+  }
+  if (r.read_failed) {
+    o.err += "read: " + std::string(std::strerror(EIO)) + "\n";
+    o.status = 1;
+  }
+  return o;
 }
 
 }  // namespace cantext_fuzz

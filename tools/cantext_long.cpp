@@ -2,19 +2,15 @@
 // cantext-long: rewrites the frame of each "(time) interface frame" line in the long form.
 #include <unistd.h>
 
-#include "line_loop.hpp"
+#include "long_lines.hpp"
 
 namespace {
-
-long read_fd(void* context, char* buf, std::size_t n) {
-  return ::read(*static_cast<const int*>(context), buf, n);
-}
 
 long write_fd(void* context, const char* buf, std::size_t n) {
   return ::write(*static_cast<const int*>(context), buf, n);
 }
 
-cantext::tool::line_buffers buffers;
+cantext::tool::filter_buffers buffers;
 
 }  // namespace
 
@@ -22,6 +18,6 @@ int main() {
   static int in_fd = STDIN_FILENO;
   static int out_fd = STDOUT_FILENO;
   static int err_fd = STDERR_FILENO;
-  return cantext::tool::convert_lines({&in_fd, read_fd}, {&out_fd, write_fd}, {&err_fd, write_fd},
-                                      buffers);
+  return cantext::tool::convert_lines(cantext::reader::fd_source(&in_fd), {&out_fd, write_fd},
+                                      {&err_fd, write_fd}, buffers);
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Bit maps of where the white space and the line breaks of a block of input are: the line loop
 // finds pieces and fields by scanning bits instead of characters.
-#ifndef CANTEXT_TOOLS_SPACE_MARKS_HPP
-#define CANTEXT_TOOLS_SPACE_MARKS_HPP
+#ifndef CANTEXT_READER_SPACE_MARKS_HPP
+#define CANTEXT_READER_SPACE_MARKS_HPP
 
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +10,7 @@
 
 #include "bit_scan.hpp"
 
-namespace cantext::tool {
+namespace cantext::reader {
 
 // Bit i % 64 of word i / 64 stands for byte i of the block.
 struct mark_words {
@@ -79,6 +79,6 @@ inline std::size_t next_clear(const std::uint64_t* bits, std::size_t from,
   return next_set(bits, from, limit, ~std::uint64_t{0});
 }
 
-}  // namespace cantext::tool
+}  // namespace cantext::reader
 
 #endif

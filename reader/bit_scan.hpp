@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Bit positions in 64-bit words, for the line loop's bit maps.
-#ifndef CANTEXT_TOOLS_BIT_SCAN_HPP
-#define CANTEXT_TOOLS_BIT_SCAN_HPP
+#ifndef CANTEXT_READER_BIT_SCAN_HPP
+#define CANTEXT_READER_BIT_SCAN_HPP
 
 #include <cstdint>
 
-namespace cantext::tool {
+namespace cantext::reader {
 
 // Index of the lowest set bit of w, which must not be 0.  A 32-bit processor has no 64-bit
 // count instruction: there the compiler calls a helper in its shared run-time library, which
@@ -20,6 +20,6 @@ inline unsigned lowest_set_bit(std::uint64_t w) noexcept {
 #endif
 }
 
-}  // namespace cantext::tool
+}  // namespace cantext::reader
 
 #endif

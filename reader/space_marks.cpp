@@ -10,7 +10,7 @@
 #include <immintrin.h>
 #endif
 
-namespace cantext::tool {
+namespace cantext::reader {
 namespace {
 
 using detail::every_byte;
@@ -148,4 +148,4 @@ mark_function best_mark_function() noexcept {
   return portable_mark_function();
 }
 
-}  // namespace cantext::tool
+}  // namespace cantext::reader

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The line loop's block marks: every way of marking (portable words, SSE2, AVX2 where the
-// processor has it) gives the bits of the plain per-character rule, and the loop converts the
-// same way with each of them whatever the sizes of the reads.
+// The line reader: every way of marking blocks (portable words, SSE2, AVX2 where the processor
+// has it) gives the bits of the plain per-character rule, and the reader hands over the lines of
+// the plain model with each of them, whatever the sizes of the reads, and when its consumer
+// stops after every line and reads on.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -10,13 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "line_loop.hpp"
 #include "line_model.hpp"
-#include "space_marks.hpp"
+#include "line_reader.hpp"
 
 namespace {
 
-using namespace cantext::tool;
+using namespace cantext::reader;
 
 struct named_marker {
   const char* name;
@@ -145,7 +145,7 @@ TEST(bit_window, agrees_with_the_full_window_below_its_width) {
   }
 }
 
-// The loop in-process, its input handed over in reads of a fixed size.
+// The reader in-process, its input handed over in reads of a fixed size.
 struct chunked_source {
   const std::string* text;
   std::size_t chunk;
@@ -161,25 +161,49 @@ struct chunked_source {
   }
 };
 
-long append_to(void* context, const char* buf, std::size_t n) {
-  static_cast<std::string*>(context)->append(buf, n);
-  return static_cast<long>(n);
-}
+using cantext_fuzz::describe_line;
+using cantext_fuzz::model_fault;
 
-struct run_outcome {
-  std::string out;
-  std::string err;
-  int status;
+// Writes down every line it is handed, skips bad ones, and stops after each when asked to.
+struct recorder {
+  bool stop_each;
+  std::string events;
+
+  bool line(const cantext::reader::line& l) noexcept {
+    events += describe_line(l.number, l.fields, model_fault::none, l.record, l.max_data_length, 0);
+    events += '\n';
+    return !stop_each;
+  }
+  bool bad_line(const cantext::reader::line& l, line_fault fault, std::string_view text) noexcept {
+    const model_fault f =
+        fault == line_fault::bad_frame ? model_fault::bad_frame : model_fault::too_few_fields;
+    events += describe_line(l.number, l.fields, f, l.record, l.max_data_length, text.size());
+    events += '\n';
+    return !stop_each;
+  }
+  bool before_read() noexcept { return true; }
 };
 
-line_buffers buffers;
+reader_buffers buffers;
 
-run_outcome run_loop(mark_function mark, const std::string& input, std::size_t chunk) {
+std::string read_all(mark_function mark, const std::string& input, std::size_t chunk,
+                     bool stop_each) {
   chunked_source source{&input, chunk};
-  run_outcome r;
-  r.status = convert_lines_with(mark, {&source, chunked_source::read}, {&r.out, append_to},
-                                {&r.err, append_to}, buffers);
-  return r;
+  line_reader reader({&source, chunked_source::read}, buffers, mark);
+  recorder r{stop_each, {}};
+  ending how;
+  while ((how = reader.read(r)) == ending::stopped) {
+  }
+  return r.events + (how == ending::end_of_input ? "end" : "read error");
+}
+
+std::string model_events(const std::string& input) {
+  std::string events;
+  for (const cantext_fuzz::model_line& m : cantext_fuzz::model_lines(input).lines) {
+    events += describe_line(m.number, m.fields, m.fault, m.record, m.max_data_length, m.length);
+    events += '\n';
+  }
+  return events + "end";
 }
 
 std::string padded(std::string line, std::size_t width) {
@@ -199,94 +223,73 @@ std::string log_lines(unsigned count) {
   return s;
 }
 
-constexpr char incomplete[] = "read: incomplete CAN frame\n";
-
-struct loop_case {
+struct line_shape {
   const char* name;
   std::string input;
-  bool exact;  // whether out and err below are the exact outputs, or only status is known
-  std::string out;
-  std::string err;
-  int status;
+  std::string events;  // what the reader hands over, when not left to the model alone
 };
 
-const loop_case loop_cases[] = {
-    {"one_line", "a b 123#11\n", true, "a  b       123   [1]  11                        '.'\n", "",
-     0},
-    {"field_ends_at_a_piece_boundary", padded("a b", 515) + "123#11\n", true, "", incomplete, 1},
-    {"frame_cut_by_a_piece_boundary", padded("a b", 512) + "123#1122\n", true,
-     "a  b       123   [1]  11                        '.'\n", "", 1},
-    {"nul_after_the_frame", std::string("a b 123#22\0 x\n", 14) + "c d 7FF#\n", true,
-     "a  b       123   [1]  22                        '\"'\n"
-     "c  d       7FF   [0]                            ''\n",
-     "", 0},
+const line_shape line_shapes[] = {
+    {"one_line", "a b 123#11\n", "1 a|b|123#11\nend"},
+    {"field_ends_at_a_piece_boundary", padded("a b", 515) + "123#11\n",
+     "1 bad frame 123 in 518 bytes\n1 too few fields in 4 bytes\nend"},
+    {"frame_cut_by_a_piece_boundary", padded("a b", 512) + "123#1122\n",
+     "1 a|b|123#11\n1 too few fields in 3 bytes\nend"},
+    {"nul_after_the_frame", std::string("a b 123#22\0 x\n", 14) + "c d 7FF#\n",
+     "1 a|b|123#22\n2 c|d|7FF#\nend"},
     // Short lines of the usual shape take a quicker path than the rest; these sit on its edges.
-    {"line_of_64_bytes", padded("a b 123#11", 63) + "\n", true,
-     "a  b       123   [1]  11                        '.'\n", "", 0},
-    {"line_of_65_bytes", padded("a b 123#11", 64) + "\n", true,
-     "a  b       123   [1]  11                        '.'\n", "", 0},
+    {"line_of_64_bytes", padded("a b 123#11", 63) + "\n", "1 a|b|123#11\nend"},
+    {"line_of_65_bytes", padded("a b 123#11", 64) + "\n", "1 a|b|123#11\nend"},
     {"fields_of_32_and_33_bytes",
      std::string(32, 't') + " " + std::string(33, 'i') + " 123#11\n" + std::string(33, 't') + " " +
          std::string(32, 'i') + " 123#11\n",
-     true,
-     std::string(32, 't') + "  " + std::string(33, 'i') +
-         "       123   [1]  11                        '.'\n" + std::string(33, 't') + "  " +
-         std::string(32, 'i') + "       123   [1]  11                        '.'\n",
-     "", 0},
-    {"every_kind_of_white_space", "\t a\vb\f 123#11\r\n \r\n", true,
-     "a  b       123   [1]  11                        '.'\n", "", 1},
-    {"two_fields_after_a_good_line", "a b 123#11\nx y\na b 123#22\n", true,
-     "a  b       123   [1]  11                        '.'\n", "", 1},
-    {"fourth_field_ignored", "a b 123#11 more\n", true,
-     "a  b       123   [1]  11                        '.'\n", "", 0},
+     "1 " + std::string(32, 't') + "|" + std::string(33, 'i') + "|123#11\n2 " +
+         std::string(33, 't') + "|" + std::string(32, 'i') + "|123#11\nend"},
+    {"every_kind_of_white_space", "\t a\vb\f 123#11\r\n \r\n",
+     "1 a|b|123#11\n2 too few fields in 3 bytes\nend"},
+    {"bad_lines_among_good_ones", "a b 123#11\nx y\na b 123#1\na b 123#22\n",
+     "1 a|b|123#11\n2 too few fields in 4 bytes\n3 bad frame 123#1 in 10 bytes\n4 a|b|123#22\nend"},
+    {"fourth_field_ignored", "a b 123#11 more\n", "1 a|b|123#11\nend"},
     {"frames_past_the_first_64_bytes",
      "a b 123##1" + std::string(128, 'A') + "\n" + std::string(30, 't') + " " +
          std::string(30, 'i') + " 12345678##0" + std::string(20, '5') + "\n",
-     false, "", "", 0},
+     ""},
     {"third_field_starting_past_64_bytes", "a b" + std::string(70, ' ') + "123#11\na b 123#22\n",
-     true,
-     "a  b       123   [1]  11                        '.'\n"
-     "a  b       123   [1]  22                        '\"'\n",
-     "", 0},
-    {"line_of_518_bytes", padded("a b 123#11", 517) + "\na b 123#22\n", true,
-     "a  b       123   [1]  11                        '.'\n"
-     "a  b       123   [1]  22                        '\"'\n",
-     "", 0},
-    {"line_of_519_bytes", padded("a b 123#11", 518) + "\na b 123#22\n", true,
-     "a  b       123   [1]  11                        '.'\n", "", 1},
-    {"many_lines", log_lines(5000), false, "", "", 0},
-    {"many_lines_then_a_bad_one", log_lines(3000) + "a b 123#1\n" + log_lines(10), false, "",
-     incomplete, 1},
-    {"long_lines_in_pieces", padded("a b 123#11", 1500) + "\n" + log_lines(50), false, "", "", 1},
+     "1 a|b|123#11\n2 a|b|123#22\nend"},
+    {"line_of_518_bytes", padded("a b 123#11", 517) + "\na b 123#22\n",
+     "1 a|b|123#11\n2 a|b|123#22\nend"},
+    {"line_of_519_bytes", padded("a b 123#11", 518) + "\na b 123#22\n",
+     "1 a|b|123#11\n1 too few fields in 1 bytes\n2 a|b|123#22\nend"},
+    {"last_line_without_a_break", "a b 123#11\na b 123#22", "1 a|b|123#11\n2 a|b|123#22\nend"},
+    {"many_lines", log_lines(5000), ""},
+    {"many_lines_and_bad_ones", log_lines(3000) + "a b 123#1\n" + log_lines(10), ""},
+    {"long_lines_in_pieces", padded("a b 123#11", 1500) + "\n" + log_lines(50), ""},
 };
 
-class loop_ways : public testing::TestWithParam<loop_case> {};
+void PrintTo(const line_shape& c, std::ostream* os) {
+  *os << c.name;
+}
 
-TEST_P(loop_ways, every_way_and_read_size_converts_alike) {
+class line_shapes_read : public testing::TestWithParam<line_shape> {};
+
+TEST_P(line_shapes_read, as_the_model_in_every_way_and_read_size) {
   const auto& c = GetParam();
-  const run_outcome whole = run_loop(portable_mark_function(), c.input, c.input.size() + 1);
-  EXPECT_EQ(whole.status, c.status);
-  if (c.exact) {
-    EXPECT_EQ(whole.out, c.out);
-    EXPECT_EQ(whole.err, c.err);
+  const std::string whole = read_all(portable_mark_function(), c.input, c.input.size() + 1, false);
+  if (!c.events.empty()) {
+    EXPECT_EQ(whole, c.events);
   }
-  // The plain model cuts and splits every line the one general way.
-  const cantext_fuzz::filter_outcome model = cantext_fuzz::model_filter(c.input);
-  EXPECT_EQ(whole.out, model.out);
-  EXPECT_EQ(whole.err, model.err);
-  EXPECT_EQ(whole.status, model.status);
+  EXPECT_EQ(whole, model_events(c.input));
   for (const auto& m : available_markers()) {
     for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{63}, std::size_t{517},
                               std::size_t{4096}, block_size}) {
-      const run_outcome r = run_loop(m.mark, c.input, chunk);
-      EXPECT_EQ(r.out, whole.out) << m.name << " in reads of " << chunk;
-      EXPECT_EQ(r.err, whole.err) << m.name << " in reads of " << chunk;
-      EXPECT_EQ(r.status, whole.status) << m.name << " in reads of " << chunk;
+      EXPECT_EQ(read_all(m.mark, c.input, chunk, false), whole)
+          << m.name << " in reads of " << chunk;
     }
+    EXPECT_EQ(read_all(m.mark, c.input, 4096, true), whole) << m.name << " stopping at every line";
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(inputs, loop_ways, testing::ValuesIn(loop_cases),
+INSTANTIATE_TEST_SUITE_P(inputs, line_shapes_read, testing::ValuesIn(line_shapes),
                          [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -1,0 +1,158 @@
+// SPDX-License-Identifier: MIT
+// The line reader: capture-log lines ("(time) interface frame") from any byte source, handed one
+// by one to a consumer as three fields and a parsed frame record.
+//
+// Not public API in this release.  The reader is an internal part of the project, used by the
+// programs (cantext-long, the cantext command) and the Python extension.  Its interface will
+// settle with those first three users; the library promises a stable ABI for what it publishes,
+// which argues for publishing the reader only once it has settled.
+//
+// How it reads: the input comes in blocks of block_size bytes; each block is marked once (white
+// space and line breaks as bit maps) and lines and fields are found by scanning bits.  A line
+// longer than max_piece bytes (its line break included) is read as several pieces of at most
+// that size, each taken as a line of its own.  A NUL byte ends a line's text; the rest of it up
+// to the line break is ignored.  Usual lines take a straight path with the parser's straight
+// path inline and the consumer's handling inline too: the consumer is a template parameter, so
+// there is no call through a pointer per line.
+//
+// The consumer is any class with these members (each may be inline and should be where speed
+// matters; inside the class, the member `line` hides the type, hence its full name):
+//
+//   // A line with three fields and a well-formed frame.  False stops the reading.
+//   bool line(const cantext::reader::line& l) noexcept;
+//   // A line that is not one: fewer than three fields, or a third field that is not a frame.
+//   // `text` is the whole piece, its line break included.  True skips it and reads on; false
+//   // stops the reading.
+//   bool bad_line(const cantext::reader::line& l, cantext::reader::line_fault fault,
+//                 std::string_view text) noexcept;
+//   // The reader is about to wait for more input: the moment to hand on what was made of the
+//   // lines so far (a live capture must not wait for a full block).  False stops the reading.
+//   bool before_read() noexcept;
+//
+// Example, a consumer that counts the CAN FD frames and skips bad lines:
+//
+//   struct fd_counter {
+//     std::uint64_t count = 0;
+//     bool line(const cantext::reader::line& l) noexcept {
+//       count += l.max_data_length == cantext::CANFD_MAX_DLEN;
+//       return true;
+//     }
+//     bool bad_line(const cantext::reader::line&, cantext::reader::line_fault,
+//                   std::string_view) noexcept { return true; }
+//     bool before_read() noexcept { return true; }
+//   };
+//
+//   static cantext::reader::reader_buffers buffers;  // large: not on the stack
+//   cantext::reader::line_reader reader(cantext::reader::fd_source(&fd), buffers);
+//   fd_counter counter;
+//   const cantext::reader::ending how = reader.read(counter);
+#ifndef CANTEXT_READER_LINE_READER_HPP
+#define CANTEXT_READER_LINE_READER_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "cantext/frame.hpp"
+#include "space_marks.hpp"
+
+namespace cantext::reader {
+
+// A line longer than this (its line break included) is read in pieces of this size.
+inline constexpr std::size_t max_piece = 518;
+// Reads of this size keep the working set in the processor's second-level cache.
+inline constexpr std::size_t block_size = 128 * 1024;
+// A field's text may be read this far from its start, even past its end: a short field can be
+// copied with one fixed-size copy.
+inline constexpr std::size_t field_read_room = 32;
+
+// Reads up to n bytes into buf: returns the count, 0 at the end of input, or -1 with errno set
+// (EINTR is retried).
+struct byte_source {
+  void* context;
+  long (*read)(void* context, char* buf, std::size_t n);
+};
+
+// A source reading the file descriptor *fd.
+byte_source fd_source(int* fd) noexcept;
+
+// One line, or one piece of a long line, as the consumer sees it.  Everything in it is valid
+// only during the call that hands it over.
+struct line {
+  // The first three fields, split at the C locale's white space; a fourth and more are ignored.
+  // For a line with fewer fields, the missing ones are empty.
+  std::string_view fields[3];
+  // The third field parsed as a frame (cleared when it is not one).  A reference, so that the
+  // rest of the line stays in registers while the record is handed on.
+  const frame_record& record;
+  // The most data bytes the frame's kind holds: CAN_MAX_DLEN (8) for a classic frame,
+  // CANFD_MAX_DLEN (64) for a CAN FD frame, what the renderers take as maxdlen; 0 for a bad line.
+  int max_data_length;
+  // 1 for the first line; counts line breaks, so every piece of a long line has its number.
+  std::uint64_t number;
+};
+
+enum class line_fault {
+  too_few_fields,  // fewer than three fields
+  bad_frame,       // the third field is not a frame
+};
+
+// Why the reading ended.
+enum class ending {
+  end_of_input,
+  stopped,     // the consumer said so
+  read_error,  // line_reader::error() tells which
+};
+
+// Room past the data for word reads and copies that run beyond what they need (at least
+// field_read_room), and before it for word reads that start a little before a text.
+inline constexpr std::size_t input_slack = 128;
+inline constexpr std::size_t input_front = 16;
+// The input may hold an unfinished piece before a whole block.
+inline constexpr std::size_t input_size = block_size + max_piece;
+
+// The reader's buffers: caller-owned (about 150 KiB), so that reading needs little stack.
+struct reader_buffers {
+  char input[input_front + input_size + input_slack];
+  std::uint64_t space_marks[input_size / 64 + 2];
+  std::uint64_t break_marks[input_size / 64 + 2];
+};
+
+class line_reader {
+ public:
+  // Reads from `in` into `buffers`, which must outlive the reader.  `mark` chooses how blocks
+  // are marked; the default is the fastest this processor has.
+  line_reader(byte_source in, reader_buffers& buffers,
+              mark_function mark = best_mark_function()) noexcept;
+
+  // Hands every line to the consumer until the input ends, the consumer stops, or a read
+  // fails.  After a stop, read() goes on with the next line.
+  template <class Consumer>
+  ending read(Consumer& consumer) noexcept;
+
+  // The errno of the failed read, after ending::read_error.
+  int error() const noexcept { return error_; }
+
+  // The state of the reading between calls; internal to the reader.
+  struct block_state {
+    char* buf;
+    mark_words marks;
+    mark_function mark;
+    std::size_t end;  // bytes [0, end) of buf are read and marked
+    bool has_nul;
+    bool at_end;
+    std::size_t start;  // the next line starts here
+    std::uint64_t number;
+  };
+
+ private:
+  byte_source in_;
+  block_state block_;
+  int error_ = 0;
+};
+
+}  // namespace cantext::reader
+
+#include "line_reader_loop.hpp"
+
+#endif

@@ -1,0 +1,176 @@
+// SPDX-License-Identifier: MIT
+// The line reader's loop, included by line_reader.hpp: a template over the consumer, so that
+// the consumer's handling of a line is inline in the straight path.  Only what must be inline is
+// here; the rest of the reading is in line_reader.cpp.
+#ifndef CANTEXT_READER_LINE_READER_LOOP_HPP
+#define CANTEXT_READER_LINE_READER_LOOP_HPP
+
+#include <cstring>
+
+#include "frame/parse_general.hpp"
+#include "frame/usual_frame.hpp"
+
+namespace cantext::reader {
+namespace detail {
+
+using block_state = line_reader::block_state;
+
+// Marks the whole block again: what is kept from the last one is under a piece long.
+void mark_all(block_state& b) noexcept;
+
+// Length of the next piece from b.start, or 0 when more input is needed to tell.
+std::size_t next_piece(const block_state& b) noexcept;
+
+// Splits the piece [begin, end) into fields and parses its frame into `record`; returns the
+// parser's result, or -1 when the piece has fewer than three fields (with the missing ones
+// empty and the record cleared).
+int take_piece(const block_state& b, std::size_t begin, std::size_t end,
+               std::string_view (&fields)[3], frame_record& record) noexcept;
+
+// Keeps the unfinished piece from b.start on, reads more after it and marks the block; false
+// with `error` set when the read fails.
+bool refill(block_state& b, byte_source in, int& error) noexcept;
+
+// The three fields of a line whose first two and the start of the third lie in its first
+// window_bits bytes, from the white space bits of those bytes (with the bits past the window or
+// the line set): where each starts and ends, relative to the line.  False when the window holds
+// fewer than three field starts.
+struct line_fields {
+  unsigned start[3];
+  unsigned end[3];
+};
+
+inline bool find_line_fields(std::uint64_t blank, line_fields& f) noexcept {
+  const std::uint64_t before = (blank << 1) | 1;  // white space (or the line start) before
+  const std::uint64_t starts = ~blank & before;
+  // Clearing the lowest set bit (x & (x - 1)) leaves the starts of the second field on, then of
+  // the third.
+  const std::uint64_t starts1 = starts & (starts - 1);
+  const std::uint64_t starts2 = starts1 & (starts1 - 1);
+  if (starts2 == 0) return false;
+  // A field followed by another ends before it.
+  const std::uint64_t ends = blank & ~before;
+  const std::uint64_t ends1 = ends & (ends - 1);
+  const std::uint64_t ends2 = ends1 & (ends1 - 1);
+  f.start[0] = lowest_set_bit(starts);
+  f.start[1] = lowest_set_bit(starts1);
+  f.start[2] = lowest_set_bit(starts2);
+  f.end[0] = lowest_set_bit(ends);
+  f.end[1] = lowest_set_bit(ends1);
+  // Where the window is a whole word, a third field may run past its end.
+  f.end[2] = ends2 != 0 ? lowest_set_bit(ends2) : 64;
+  return true;
+}
+
+// The frame kind's most data bytes from the record size the parser returns: the size less the
+// header, which both sizes share.  No choice between the two, which follow each other at random.
+static_assert(CAN_MTU - CAN_MAX_DLEN == CANFD_MTU - CANFD_MAX_DLEN);
+inline int max_data_length(int mtu) noexcept {
+  return mtu - (CAN_MTU - CAN_MAX_DLEN);
+}
+
+// The straight path reads words around a frame; the room around the data keeps them in the input.
+static_assert(input_front >= cantext::detail::usual_frame_reach &&
+              input_slack >= cantext::detail::usual_frame_reach);
+static_assert(input_slack >= field_read_room);
+
+// Hands the consumer the lines from `start` on while each is whole in the block and one piece
+// long, of the usual shape (its first two fields at most field_read_room bytes and, with the
+// start of the third, within its first window_bits bytes; its frame well formed); returns where
+// it stopped, with `stop` set when the consumer stopped.  The general path takes the line there,
+// so this one needs no care for long lines, NUL bytes, bad lines or the end of the input.
+template <class Consumer>
+std::size_t read_usual_lines(const block_state& in, std::size_t start, std::uint64_t& number,
+                             Consumer& consumer, bool& stop) noexcept {
+  const char* const text = in.buf;
+  for (;;) {
+    const std::uint64_t breaks = bits_window(in.marks.breaks, start);
+    // Past the window everything counts as white space: a field reaching it ends there.
+    std::uint64_t blank =
+        bits_window(in.marks.spaces, start) | (~std::uint64_t{0} << 1 << (window_bits - 1));
+    std::size_t line_break;
+    if (breaks != 0) {
+      line_break = lowest_set_bit(breaks);
+      blank |= ~std::uint64_t{0} << line_break;
+    } else {
+      const std::size_t limit = in.end - start < max_piece ? in.end - start : max_piece;
+      line_break = next_set(in.marks.breaks, start + window_bits, start + limit) - start;
+      if (line_break == limit) break;
+    }
+    line_fields f;
+    if (!find_line_fields(blank, f)) break;
+    const unsigned n0 = f.end[0] - f.start[0];
+    const unsigned n1 = f.end[1] - f.start[1];
+    if ((n0 | n1) > field_read_room) break;
+    const std::size_t frame_end =
+        f.end[2] < window_bits
+            ? f.end[2]
+            : next_set(in.marks.spaces, start + window_bits, start + line_break) - start;
+    const char* const begin = text + start;
+    const char* const frame = begin + f.start[2];
+    const std::size_t frame_length = frame_end - f.start[2];
+    frame_record record;
+    std::memset(&record, 0, sizeof record);
+    int mtu = cantext::detail::parse_usual_frame(frame, frame_length, record);
+    if (mtu == 0) mtu = cantext::detail::parse_frame_general(frame, frame_length, record);
+    if (mtu == 0) break;
+    start += line_break + 1;
+    const bool go_on = consumer.line(
+        line{{{begin + f.start[0], n0}, {begin + f.start[1], n1}, {frame, frame_length}},
+             record,
+             max_data_length(mtu),
+             number++});
+    if (!go_on) {
+      stop = true;
+      break;
+    }
+  }
+  return start;
+}
+
+}  // namespace detail
+
+template <class Consumer>
+ending line_reader::read(Consumer& consumer) noexcept {
+  block_state& b = block_;
+  std::uint64_t number = b.number;
+  for (;;) {
+    // Lines are cut at NUL bytes, which the straight path does not look for.
+    if (!b.has_nul) {
+      bool stop = false;
+      b.start = detail::read_usual_lines(b, b.start, number, consumer, stop);
+      if (stop) break;
+    }
+    const std::size_t piece = detail::next_piece(b);
+    if (piece > 0) {
+      const std::size_t begin = b.start;
+      b.start += piece;
+      std::string_view fields[3];
+      frame_record record;
+      const int mtu = detail::take_piece(b, begin, b.start, fields, record);
+      const line l{{fields[0], fields[1], fields[2]},
+                   record,
+                   mtu > 0 ? detail::max_data_length(mtu) : 0,
+                   number};
+      const bool go_on =
+          mtu > 0
+              ? consumer.line(l)
+              : consumer.bad_line(l, mtu == 0 ? line_fault::bad_frame : line_fault::too_few_fields,
+                                  std::string_view(b.buf + begin, piece));
+      // A piece cut from a long line keeps the line's number for the next piece.
+      if (b.buf[b.start - 1] == '\n') ++number;
+      if (!go_on) break;
+      continue;
+    }
+    b.number = number;
+    if (b.at_end) return ending::end_of_input;
+    if (!consumer.before_read()) return ending::stopped;
+    if (!detail::refill(b, in_, error_)) return ending::read_error;
+  }
+  b.number = number;
+  return ending::stopped;
+}
+
+}  // namespace cantext::reader
+
+#endif
