@@ -40,9 +40,8 @@ bool piece_fields(const std::uint64_t* spaces, std::size_t begin, std::size_t en
 // word, with the bits past the piece set.
 bool short_piece_fields(const std::uint64_t* spaces, std::size_t begin, std::size_t end,
                         std::size_t (&field)[3][2]) noexcept {
-  detail::line_fields f;
-  if (!detail::find_line_fields(bits_from(spaces, begin) | (~std::uint64_t{0} << (end - begin)),
-                                f)) {
+  loop::line_fields f;
+  if (!loop::find_line_fields(bits_from(spaces, begin) | (~std::uint64_t{0} << (end - begin)), f)) {
     return false;
   }
   for (int i = 0; i < 3; ++i) {
@@ -70,10 +69,10 @@ line_reader::line_reader(byte_source in, reader_buffers& buffers, mark_function 
              1} {
   // What lies before the data is read but never used; it is set all the same.
   std::memset(buffers.input, ' ', input_front);
-  detail::mark_all(block_);
+  loop::mark_all(block_);
 }
 
-namespace detail {
+namespace loop {
 
 void mark_all(block_state& b) noexcept {
   // Whole words are marked, and one more for the searches that look one word ahead; the bytes
@@ -136,5 +135,5 @@ bool refill(block_state& b, byte_source in, int& error) noexcept {
   return n >= 0;
 }
 
-}  // namespace detail
+}  // namespace loop
 }  // namespace cantext::reader

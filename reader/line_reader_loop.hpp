@@ -11,7 +11,7 @@
 #include "frame/usual_frame.hpp"
 
 namespace cantext::reader {
-namespace detail {
+namespace loop {
 
 using block_state = line_reader::block_state;
 
@@ -128,7 +128,7 @@ std::size_t read_usual_lines(const block_state& in, std::size_t start, std::uint
   return start;
 }
 
-}  // namespace detail
+}  // namespace loop
 
 template <class Consumer>
 ending line_reader::read(Consumer& consumer) noexcept {
@@ -138,19 +138,19 @@ ending line_reader::read(Consumer& consumer) noexcept {
     // Lines are cut at NUL bytes, which the straight path does not look for.
     if (!b.has_nul) {
       bool stop = false;
-      b.start = detail::read_usual_lines(b, b.start, number, consumer, stop);
+      b.start = loop::read_usual_lines(b, b.start, number, consumer, stop);
       if (stop) break;
     }
-    const std::size_t piece = detail::next_piece(b);
+    const std::size_t piece = loop::next_piece(b);
     if (piece > 0) {
       const std::size_t begin = b.start;
       b.start += piece;
       std::string_view fields[3];
       frame_record record;
-      const int mtu = detail::take_piece(b, begin, b.start, fields, record);
+      const int mtu = loop::take_piece(b, begin, b.start, fields, record);
       const line l{{fields[0], fields[1], fields[2]},
                    record,
-                   mtu > 0 ? detail::max_data_length(mtu) : 0,
+                   mtu > 0 ? loop::max_data_length(mtu) : 0,
                    number};
       const bool go_on =
           mtu > 0
@@ -165,7 +165,7 @@ ending line_reader::read(Consumer& consumer) noexcept {
     b.number = number;
     if (b.at_end) return ending::end_of_input;
     if (!consumer.before_read()) return ending::stopped;
-    if (!detail::refill(b, in_, error_)) return ending::read_error;
+    if (!loop::refill(b, in_, error_)) return ending::read_error;
   }
   b.number = number;
   return ending::stopped;

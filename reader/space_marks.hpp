@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <cstring>
 
-#include "bit_scan.hpp"
+#include "byte_words.hpp"
 
 namespace cantext::reader {
+
+using cantext::detail::lowest_set_bit;
 
 // Bit i % 64 of word i / 64 stands for byte i of the block.
 struct mark_words {
@@ -25,8 +27,8 @@ using mark_function = bool (*)(const char* block, std::size_t count, mark_words 
 // The fastest way the running processor offers.
 mark_function best_mark_function() noexcept;
 
-// Each way on its own, so that tests can hold them against each other.  Null where the target
-// or the processor lacks it; the portable one is always there.
+// Each way on its own, so that tests can hold them against each other.  Null where the build,
+// the target or the processor lacks it; the portable one is always there.
 mark_function portable_mark_function() noexcept;
 mark_function sse2_mark_function() noexcept;
 mark_function avx2_mark_function() noexcept;

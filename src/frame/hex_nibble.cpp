@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cantext/frame.hpp"
-#include "frame/hex_value.hpp"
+#include "hex_tables.hpp"
 
 namespace cantext {
 

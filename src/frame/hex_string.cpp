@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "frame/hex_value.hpp"
+#include "hex_tables.hpp"
 
 namespace cantext {
 

@@ -8,10 +8,10 @@
 #include <cstring>
 
 #include "cantext/frame.hpp"
-#include "frame/hex_value.hpp"
 #include "frame/hex_word.hpp"
 #include "frame/parse_general.hpp"
 #include "frame/usual_frame.hpp"
+#include "hex_tables.hpp"
 
 namespace cantext {
 namespace {

@@ -17,8 +17,8 @@
 
 #include "byte_words.hpp"
 #include "cantext/frame.hpp"
-#include "frame/hex_value.hpp"
 #include "frame/hex_word.hpp"
+#include "hex_tables.hpp"
 
 namespace cantext::detail {
 

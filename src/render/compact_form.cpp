@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "cantext/hex_digits.hpp"
+#include "hex_tables.hpp"
 #include "render/compact_form_render.hpp"
-#include "render/hex_pairs.hpp"
 
 namespace cantext {
 namespace {

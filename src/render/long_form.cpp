@@ -3,7 +3,7 @@
 //
 // The text is assembled from fixed-size pieces: the identifier field and the padding are laid
 // down as spaces first, and the data digits come from a table of ready-made pairs or, where the
-// processor has byte shuffles (chosen once per call), from a few vector instructions.  The
+// processor has byte shuffles (instruction_sets.hpp), from a few vector instructions.  The
 // filter's usual text, a classic data frame, takes a shorter route of whole-word stores.
 // Copies may run a few bytes past the text; they never pass the largest text of the same kind
 // (LONG_FORM_CLASSIC_BUF_SIZE with at most 8 bytes shown), and the caller's terminator or the
@@ -14,11 +14,12 @@
 #include "byte_words.hpp"
 #include "cantext/hex_digits.hpp"
 #include "cantext/long_form.hpp"
-#include "render/hex_pairs.hpp"
+#include "hex_tables.hpp"
+#include "instruction_sets.hpp"
 #include "render/long_form_render.hpp"
 
-#if defined(__x86_64__)
-#include <immintrin.h>
+#if CANTEXT_X86_KERNELS
+#include "render/long_form_x86.hpp"
 #endif
 
 namespace cantext {
@@ -70,58 +71,6 @@ void put_eight_hex(char* out, const std::uint8_t* data) noexcept {
                                    blank << 40 | pair_word(data[7]) << 48);
 }
 
-#if defined(__x86_64__)
-// The 16 digits of the low eight bytes, in memory order.
-__attribute__((target("ssse3"))) inline __m128i digit_characters_ssse3(__m128i bytes) noexcept {
-  const __m128i digit_chars =
-      _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E', 'F');
-  const __m128i low_nibbles = _mm_set1_epi8(0x0F);
-  const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), low_nibbles);
-  const __m128i low = _mm_and_si128(bytes, low_nibbles);
-  return _mm_shuffle_epi8(digit_chars, _mm_unpacklo_epi8(high, low));
-}
-
-// " XX XX XX XX XX XX XX XX" for each group of eight bytes from `data`, with byte shuffles: the
-// digits of a group are looked up and spread out among the blanks in a few instructions.
-__attribute__((target("ssse3"))) void put_hex_groups_ssse3(char* out, const std::uint8_t* data,
-                                                           int groups) noexcept {
-  // Where each output character comes from: one of the 16 digits, or a blank (-1, which the
-  // shuffle turns into 0 for the blank to be added).
-  const __m128i first_spread = _mm_setr_epi8(-1, 0, 1, -1, 2, 3, -1, 4, 5, -1, 6, 7, -1, 8, 9, -1);
-  const __m128i last_spread =
-      _mm_setr_epi8(10, 11, -1, 12, 13, -1, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1);
-  const __m128i first_blanks =
-      _mm_setr_epi8(' ', 0, 0, ' ', 0, 0, ' ', 0, 0, ' ', 0, 0, ' ', 0, 0, ' ');
-  const __m128i last_blanks = _mm_setr_epi8(0, 0, ' ', 0, 0, ' ', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-  for (int group = 0; group < groups; ++group) {
-    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(data + 8 * group));
-    const __m128i digits16 = digit_characters_ssse3(bytes);
-    char* const at = out + 24 * group;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
-                     _mm_or_si128(_mm_shuffle_epi8(digits16, first_spread), first_blanks));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(at + 16),
-                     _mm_or_si128(_mm_shuffle_epi8(digits16, last_spread), last_blanks));
-  }
-}
-
-__attribute__((target("ssse3"))) inline std::uint64_t eight_digits_ssse3(std::uint32_t v) noexcept {
-  const __m128i bytes = _mm_cvtsi32_si128(static_cast<int>(__builtin_bswap32(v)));
-  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(digit_characters_ssse3(bytes)));
-}
-
-// printable_characters, sixteen comparisons at once.
-__attribute__((target("ssse3"))) inline std::uint64_t printable_characters_ssse3(
-    const frame_record& record) noexcept {
-  const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(record.data));
-  // As signed bytes, those from 0x80 up are negative and fail the first test.
-  const __m128i keep = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F)),
-                                     _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7F)));
-  const __m128i chars =
-      _mm_or_si128(_mm_and_si128(keep, bytes), _mm_andnot_si128(keep, _mm_set1_epi8('.')));
-  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(chars));
-}
-#endif
-
 // What the identifier field shows: the identifier's bits for its kind, and the mask that turns
 // the leading five "0" digits of a standard one into blanks, right-aligning it.  The kinds
 // follow each other at random in a log, so the kind picks them from a table by its flag bits
@@ -167,8 +116,8 @@ std::uint64_t eight_digits(std::uint32_t v) noexcept {
 // eight_digits, with byte shuffles or without.
 template <bool shuffles>
 [[gnu::always_inline]] inline std::uint64_t eight_digits_as(std::uint32_t v) noexcept {
-#if defined(__x86_64__)
-  if constexpr (shuffles) return eight_digits_ssse3(v);
+#if CANTEXT_X86_KERNELS
+  if constexpr (shuffles) return detail::eight_digits_ssse3(v);
 #endif
   return eight_digits(v);
 }
@@ -193,21 +142,12 @@ std::uint8_t shown_byte(const frame_record& record, int i, int shown, bool swap)
   return record.data[swap ? shown - 1 - i : i];
 }
 
-// Whether the processor has byte shuffles (almost every x86-64 one made since 2006).
-bool has_byte_shuffles() noexcept {
-#if defined(__x86_64__)
-  return __builtin_cpu_supports("ssse3");
-#else
-  return false;
-#endif
-}
-
 // Groups of eight data bytes in hex, with byte shuffles or without.
 template <bool shuffles>
 [[gnu::always_inline]] inline void put_hex_groups(char* out, const std::uint8_t* data,
                                                   int groups) noexcept {
-#if defined(__x86_64__)
-  if constexpr (shuffles) return put_hex_groups_ssse3(out, data, groups);
+#if CANTEXT_X86_KERNELS
+  if constexpr (shuffles) return detail::put_hex_groups_ssse3(out, data, groups);
 #endif
   for (int g = 0; g < groups; ++g) put_eight_hex(out + 24 * g, data + 8 * g);
 }
@@ -240,7 +180,7 @@ inline char* put_data(char* out, const frame_record& record, int shown, unsigned
 
 // The first eight data bytes as characters, "." for those that do not print (all at once).
 std::uint64_t printable_characters(const frame_record& record) noexcept {
-  constexpr std::uint64_t high = detail::every_byte(0x80);
+  constexpr std::uint64_t high = detail::high_bits;
   const std::uint64_t bytes = detail::load_word(record.data);
   const std::uint64_t low7 = bytes & ~high;
   // 0x20..0x7E: at least 0x20, not 0x7F, high bit clear.
@@ -254,8 +194,8 @@ std::uint64_t printable_characters(const frame_record& record) noexcept {
 template <bool shuffles>
 [[gnu::always_inline]] inline std::uint64_t printable_characters_as(
     const frame_record& record) noexcept {
-#if defined(__x86_64__)
-  if constexpr (shuffles) return printable_characters_ssse3(record);
+#if CANTEXT_X86_KERNELS
+  if constexpr (shuffles) return detail::printable_characters_ssse3(record);
 #endif
   return printable_characters(record);
 }
@@ -361,7 +301,7 @@ char* render_long_portable(char* out, const frame_record& record, unsigned view,
   return render_long_as<false>(out, record, view, maxdlen);
 }
 
-#if defined(__x86_64__)
+#if CANTEXT_X86_KERNELS
 // Everything built with byte shuffles at hand.
 __attribute__((target("ssse3"))) char* render_long_ssse3(char* out, const frame_record& record,
                                                          unsigned view, int maxdlen) noexcept {
@@ -371,8 +311,8 @@ __attribute__((target("ssse3"))) char* render_long_ssse3(char* out, const frame_
 #endif
 
 char* render_long(char* out, const frame_record& record, unsigned view, int maxdlen) noexcept {
-#if defined(__x86_64__)
-  if (has_byte_shuffles()) return render_long_ssse3(out, record, view, maxdlen);
+#if CANTEXT_X86_KERNELS
+  if (usable_instruction_sets.ssse3) return render_long_ssse3(out, record, view, maxdlen);
 #endif
   return render_long_portable(out, record, view, maxdlen);
 }

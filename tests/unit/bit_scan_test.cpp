@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "bit_scan.hpp"
+#include "byte_words.hpp"
 
 namespace {
 
@@ -22,15 +22,15 @@ const bit_case cases[] = {
 
 TEST(bit_scan, lowest_set_bit_in_either_half) {
   for (const bit_case& c : cases) {
-    EXPECT_EQ(cantext::reader::lowest_set_bit(c.word), c.lowest) << std::hex << c.word;
+    EXPECT_EQ(cantext::detail::lowest_set_bit(c.word), c.lowest) << std::hex << c.word;
   }
 }
 
 TEST(bit_scan, every_single_bit) {
   for (unsigned bit = 0; bit < 64; ++bit) {
-    EXPECT_EQ(cantext::reader::lowest_set_bit(std::uint64_t{1} << bit), bit);
+    EXPECT_EQ(cantext::detail::lowest_set_bit(std::uint64_t{1} << bit), bit);
     // Bits above the lowest one never change the answer.
-    EXPECT_EQ(cantext::reader::lowest_set_bit(~std::uint64_t{0} << bit), bit);
+    EXPECT_EQ(cantext::detail::lowest_set_bit(~std::uint64_t{0} << bit), bit);
   }
 }
 

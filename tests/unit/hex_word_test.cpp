@@ -46,7 +46,7 @@ struct named_decoder24 {
 
 const named_decoder24 decoders24[] = {
     {"portable", digit_pairs_swar},
-#if defined(CANTEXT_HEX_WORD_SSE2)
+#if CANTEXT_X86_KERNELS
     {"sse2", digit_pairs_sse2},
 #endif
     {"target", digit_pairs},
