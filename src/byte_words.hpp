@@ -18,6 +18,15 @@ inline constexpr std::uint64_t every_byte(std::uint8_t b) noexcept {
   return 0x0101010101010101ULL * b;
 }
 
+// Eight characters as a word for store_word, the first in the lowest byte: a constant that
+// stores as that text.  text_word("   [\0]  ") == 0x20205D005B202020.
+constexpr std::uint64_t text_word(const char (&text)[9]) noexcept {
+  std::uint64_t w = 0;
+  for (unsigned i = 0; i < 8; ++i)
+    w |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
+  return w;
+}
+
 // The high bit of every byte; each byte test below answers in it.
 inline constexpr std::uint64_t high_bits = every_byte(0x80);
 

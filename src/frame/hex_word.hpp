@@ -19,6 +19,9 @@ namespace cantext::detail {
 // The values of eight hex digits, one per byte of `chars` (a word from load_word).  Sets
 // bits of `bad` when any byte is not a hex digit; the values of such bytes are meaningless.
 // Bytes are masked to seven bits before any addition, so no carry crosses into the next byte.
+// A byte is in [lo, hi] when adding 0x80 - lo sets its high bit and adding 0x80 - hi - 1 does
+// not; "0 to 9" and, with the case bit 0x20 set, "a to f" are the two ranges.  A letter's value
+// is its low four bits plus 9: 'A' (0x41) and 'a' (0x61) give 1 + 9.
 inline std::uint64_t hex_digit_values(std::uint64_t chars, std::uint64_t& bad) noexcept {
   constexpr std::uint64_t high = high_bits;
   const std::uint64_t low7 = chars & every_byte(0x7F);
@@ -32,6 +35,10 @@ inline std::uint64_t hex_digit_values(std::uint64_t chars, std::uint64_t& bad) n
 }
 
 // Joins digit values (first digit in the lowest byte) into four bytes, the first in the lowest.
+// Each 16-bit lane holds a pair, first digit low: (values << 4) | (values >> 8) puts
+// first * 16 + second in the lane's low byte, the masks drop the rest, and the two steps after
+// close the gaps between lanes.  Example: the digits 1 2 3 4 5 6 7 8 (values 0x0807060504030201)
+// give the bytes 0x12 0x34 0x56 0x78, 0x78563412.
 inline std::uint32_t join_digit_pairs(std::uint64_t values) noexcept {
   std::uint64_t v = ((values << 4) | (values >> 8)) & 0x00FF00FF00FF00FFULL;
   v = (v | (v >> 8)) & 0x0000FFFF0000FFFFULL;

@@ -141,7 +141,13 @@ int parse_frame_text(std::string_view text, frame_record& record) noexcept {
   if (n < 8) return detail::parse_frame_general(s, n, record);
 
   // The straight path's words, read within the text: NUL for characters past its end, and for
-  // those before its start in a text shorter than sixteen.
+  // those before its start in a text shorter than sixteen.  A word that would reach past the end
+  // is read from the text's last eight characters and shifted right by 8 bits for each
+  // character it would take before its place, one that would start before the text from its
+  // first eight and shifted left as far; each shift is made as two halves, as one of 64 bits
+  // (for n 8) would not be defined.  Example, n 12: from8 is characters 4..11 shifted right by
+  // 32, characters 8..11 in its low four bytes; middle (characters -4..3) is characters 0..7
+  // shifted left by 32, NUL in its low four bytes.
   const std::size_t upto16 = n < 16 ? n : 16;
   const unsigned past = static_cast<unsigned>(4 * (16 - upto16));
   const std::size_t whole = n > 16 ? n : 16;

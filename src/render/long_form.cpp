@@ -94,7 +94,8 @@ constexpr std::array<identifier_kind, 8> make_identifier_kinds() noexcept {
     } else if (id & CAN_EFF_FLAG) {
       t[flags] = {CAN_EFF_MASK, 0};
     } else {
-      t[flags] = {CAN_SFF_MASK, detail::every_byte('0' ^ ' ') >> 24};
+      // The first five of the eight digits (bytes 0..4): "0" ^ ('0' ^ ' ') is " ".
+      t[flags] = {CAN_SFF_MASK, detail::every_byte('0' ^ ' ') >> (8 * 3)};
     }
   }
   return t;
@@ -229,8 +230,10 @@ template <bool shuffles>
   char* const data = out + wide_base + 5;
   put_hex_groups<shuffles>(data, record.data, 1);
   detail::store_word(out, eight_digits_as<shuffles>(id.value) ^ id.zeros_to_blanks);
-  // Columns 8..15: the gap, "[n]" and the blank that starts the data.
-  constexpr std::uint64_t length_field = 0x20205D005B202020ULL;
+  // Columns 8..15: the gap, "[n]" and the blank that starts the data; the digit n goes in
+  // byte 4 (column 12).
+  constexpr std::uint64_t length_field = detail::text_word("   [\0]  ");
+  static_assert(length_field == 0x20205D005B202020ULL);
   detail::store_word(out + 8, length_field | std::uint64_t{'0' + shown} << 32);
   // Blanks from the last byte shown to the character column, which then overwrites the rest.
   std::memset(data + 3 * shown, ' ', 32);
