@@ -10,7 +10,9 @@
 
 #include "cantext/frame.hpp"
 
+// Included by long_form.cpp alone: its own, as they were when written there.
 namespace cantext::detail {
+namespace {
 
 // The 16 digits of the low eight bytes, in memory order.
 __attribute__((target("ssse3"))) inline __m128i digit_characters_ssse3(__m128i bytes) noexcept {
@@ -63,6 +65,7 @@ __attribute__((target("ssse3"))) inline std::uint64_t printable_characters_ssse3
   return static_cast<std::uint64_t>(_mm_cvtsi128_si64(chars));
 }
 
+}  // namespace
 }  // namespace cantext::detail
 
 #endif
