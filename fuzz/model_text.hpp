@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
-// Small text helpers for the fuzz targets' plain models, kept apart from the library's own.
+// The plain models' text helpers and the notation's model, for the fuzz targets and the tests,
+// kept apart from the library's own.
 #ifndef CANTEXT_FUZZ_MODEL_TEXT_HPP
 #define CANTEXT_FUZZ_MODEL_TEXT_HPP
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
+
+#include "cantext/frame.hpp"
 
 namespace cantext_fuzz {
 
@@ -16,6 +20,10 @@ inline unsigned digit_value(char c) {
   if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
   return 16;
 }
+
+// The compact notation's rules one step at a time, written for clarity rather than speed:
+// parse_frame_text as it must behave (parse_frame_fuzz.cpp).
+int model_parse(std::string_view text, cantext::frame_record& r);
 
 // `digits` upper-case hex digits of value.
 inline std::string hex_text(std::uint32_t value, int digits) {

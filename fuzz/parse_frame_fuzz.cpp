@@ -10,10 +10,8 @@
 #include "fuzz_targets.hpp"
 #include "model_text.hpp"
 
-namespace cantext_fuzz::parse_frame {
+namespace cantext_fuzz {
 namespace {
-
-using cantext::frame_record;
 
 // The text as the notation reads it: past its end every character is the terminator.
 char at(std::string_view text, std::size_t i) {
@@ -24,8 +22,9 @@ unsigned digit(std::string_view text, std::size_t i) {
   return digit_value(at(text, i));
 }
 
-// The notation's rules one step at a time, written for clarity rather than speed.
-int model_parse(std::string_view text, frame_record& r) {
+}  // namespace
+
+int model_parse(std::string_view text, cantext::frame_record& r) {
   std::memset(&r, 0, sizeof r);
   if (text.size() < 4) return 0;
   std::size_t p;
@@ -73,6 +72,13 @@ int model_parse(std::string_view text, frame_record& r) {
   r.len = static_cast<std::uint8_t>(k);
   return result;
 }
+
+}  // namespace cantext_fuzz
+
+namespace cantext_fuzz::parse_frame {
+namespace {
+
+using cantext::frame_record;
 
 bool is_remote_body(std::string_view text) {
   const std::size_t p = text[3] == '#' ? 4 : 9;

@@ -12,16 +12,16 @@
 
 #include "byte_words.hpp"
 #include "frame/hex_word.hpp"
+#include "model_text.hpp"
 
 namespace {
 
 using namespace cantext::detail;
 
+// The value of a hex digit, -1 for any other character.
 int digit(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
+  const unsigned v = cantext_fuzz::digit_value(static_cast<char>(c));
+  return v < 16 ? static_cast<int>(v) : -1;
 }
 
 std::uint64_t word_of(const unsigned char* chars) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cantext/cantext.hpp"
+#include "model_text.hpp"
 
 namespace {
 
@@ -14,11 +15,8 @@ using cantext::frame_record;
 
 TEST(hex_nibble, decodes_every_character_code) {
   for (int c = 0; c < 256; ++c) {
-    unsigned expected = 16;
-    if (c >= '0' && c <= '9') expected = static_cast<unsigned>(c - '0');
-    if (c >= 'A' && c <= 'F') expected = static_cast<unsigned>(c - 'A' + 10);
-    if (c >= 'a' && c <= 'f') expected = static_cast<unsigned>(c - 'a' + 10);
-    EXPECT_EQ(cantext::hex_nibble(static_cast<char>(c)), expected) << "code " << c;
+    const char ch = static_cast<char>(c);
+    EXPECT_EQ(cantext::hex_nibble(ch), cantext_fuzz::digit_value(ch)) << "code " << c;
   }
 }
 
