@@ -2,6 +2,7 @@
 """What the Python layer adds to the library: frames built from keywords, their properties,
 equality, hashing, repr and pickling, the documented exceptions, and the type stub."""
 import ast
+import itertools
 import pickle
 import re
 from pathlib import Path
@@ -43,6 +44,7 @@ def test_frame_from_text_and_keywords(text, keywords, expected):
 def test_frames_differing_anywhere_are_unequal():
     texts = ["123#11", "123#12", "123#1100", "124#11", "00000123#11", "123##011", "123##111", "123#R1", "123#R2"]
     frames = [cantext.parse(t) for t in texts]
+    assert all(a != b for a, b in itertools.combinations(frames, 2))
     assert len(set(frames)) == len(texts)
     assert frames[0] != "123#11" and frames[0] != texts[0].encode()
 
