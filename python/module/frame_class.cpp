@@ -75,8 +75,9 @@ frame_value make_frame(py::handle can_id, py::handle id, py::handle extended, py
     throw py::type_error(std::string("data must be bytes-like, not ") +
                          Py_TYPE(data.ptr())->tp_name);
   }
-  const std::string bytes =
-      py::bytes(py::reinterpret_steal<py::object>(PyBytes_FromObject(data.ptr())));
+  const auto object = py::reinterpret_steal<py::object>(PyBytes_FromObject(data.ptr()));
+  if (!object) throw py::error_already_set();
+  const std::string bytes = py::bytes(object);
   if (bytes.size() > static_cast<std::size_t>(frame.maxdlen())) {
     throw py::value_error("data of " + std::to_string(bytes.size()) + " bytes exceeds the " +
                           std::to_string(frame.maxdlen()) + " of a " +

@@ -71,6 +71,8 @@ BAD = [
     (lambda: Frame(data=bytes(9)), ValueError, "9 bytes"),
     (lambda: Frame(is_fd=True, data=bytes(65)), ValueError, "65 bytes"),
     (lambda: Frame(data="DEADBEEF"), TypeError, "bytes-like"),
+    (lambda: Frame(data=None), TypeError, "NoneType"),
+    (lambda: Frame(data=[256]), ValueError, "range(0, 256)"),
     (lambda: Frame(flags=1), ValueError, "is_fd=True"),
     (lambda: Frame(is_remote=True, data=b"\x01"), ValueError, "no data"),
     (lambda: Frame(is_remote=True, is_fd=True), ValueError, "remote"),
