@@ -2,6 +2,7 @@
 """What the Python layer adds to the library: frames built from keywords, their properties,
 equality, hashing, repr and pickling, the documented exceptions, and the type stub."""
 import ast
+import doctest
 import itertools
 import pickle
 import re
@@ -11,6 +12,8 @@ import pytest
 
 import cantext
 from cantext import Frame
+
+SOURCE = Path(__file__).resolve().parents[2]
 
 # text, the same frame from keywords, and its properties in the order of PROPERTIES
 FRAMES = [
@@ -112,3 +115,18 @@ def test_stub_lists_what_the_module_has():
     members = {node.name for node in frame_stub.body if not node.name.startswith("_")}
     assert members == {name for name in dir(Frame) if not name.startswith("_")}
     assert Path(cantext.__file__).with_name("py.typed").exists()
+
+
+def test_readme_examples():
+    # The section sits in README.md once placed there; until then beside the package.
+    text = (SOURCE / "README.md").read_text()
+    if "\n## Python\n" not in text:
+        text = (SOURCE / "python" / "README-section.md").read_text()
+    start = text.index("## Python\n")
+    end = text.find("\n## ", start)
+    section = text[start:end if end >= 0 else None]
+    blocks = re.findall(r"```pycon\n(.*?)```", section, re.S)
+    examples = doctest.DocTestParser().get_doctest("".join(blocks), {}, "README", None, 0)
+    assert len(examples.examples) > 15
+    result = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS).run(examples)
+    assert result.failed == 0
