@@ -61,6 +61,23 @@ std::uint32_t identifier_word(py::handle can_id, py::handle id, py::handle exten
          static_cast<std::uint32_t>(id.is_none() ? 0 : int_in_range(id, "id", 0, limit, true));
 }
 
+// The data as bytes, at most what the frame's kind carries.
+std::string data_bytes(py::handle data, const frame_value& frame) {
+  if (PyUnicode_Check(data.ptr()) || PyLong_Check(data.ptr())) {
+    throw py::type_error(std::string("data must be bytes-like, not ") +
+                         Py_TYPE(data.ptr())->tp_name);
+  }
+  const auto object = py::reinterpret_steal<py::object>(PyBytes_FromObject(data.ptr()));
+  if (!object) throw py::error_already_set();
+  std::string bytes = py::bytes(object);
+  if (bytes.size() > static_cast<std::size_t>(frame.maxdlen())) {
+    throw py::value_error("data of " + std::to_string(bytes.size()) + " bytes exceeds the " +
+                          std::to_string(frame.maxdlen()) + " of a " +
+                          (frame.fd ? "CAN FD frame" : "classic frame (is_fd=True allows 64)"));
+  }
+  return bytes;
+}
+
 frame_value make_frame(py::handle can_id, py::handle id, py::handle extended, py::handle remote,
                        py::handle error, bool fd, py::handle flags, py::handle len,
                        py::handle data) {
@@ -71,18 +88,7 @@ frame_value make_frame(py::handle can_id, py::handle id, py::handle extended, py
   record.flags = static_cast<std::uint8_t>(int_in_range(flags, "flags", 0, 255));
   if (record.flags != 0 && !fd) throw py::value_error("flags are for CAN FD frames (is_fd=True)");
 
-  if (PyUnicode_Check(data.ptr()) || PyLong_Check(data.ptr())) {
-    throw py::type_error(std::string("data must be bytes-like, not ") +
-                         Py_TYPE(data.ptr())->tp_name);
-  }
-  const auto object = py::reinterpret_steal<py::object>(PyBytes_FromObject(data.ptr()));
-  if (!object) throw py::error_already_set();
-  const std::string bytes = py::bytes(object);
-  if (bytes.size() > static_cast<std::size_t>(frame.maxdlen())) {
-    throw py::value_error("data of " + std::to_string(bytes.size()) + " bytes exceeds the " +
-                          std::to_string(frame.maxdlen()) + " of a " +
-                          (fd ? "CAN FD frame" : "classic frame (is_fd=True allows 64)"));
-  }
+  const std::string bytes = data_bytes(data, frame);
   std::memcpy(record.data, bytes.data(), bytes.size());
 
   if (is_remote(record)) {
