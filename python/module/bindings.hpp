@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: MIT
+// The pieces of the Python module "cantext._cantext", each added to the module by its own file.
+#ifndef CANTEXT_PYTHON_BINDINGS_HPP
+#define CANTEXT_PYTHON_BINDINGS_HPP
+
+#include <pybind11/pybind11.h>
+
+namespace cantext_python {
+
+void add_frame_class(pybind11::module_& m);     // Frame and the flag constants
+void add_text_functions(pybind11::module_& m);  // parse, length codes, hex strings
+
+}  // namespace cantext_python
+
+#endif
