@@ -28,6 +28,12 @@ inline constexpr std::size_t LONG_FORM_CLASSIC_BUF_SIZE = 101;
 // terminator may change, bytes past the least buffer never do.
 void format_frame_long(char* buf, const frame_record& record, unsigned view, int maxdlen) noexcept;
 
+// The same with the maxdlen of the kind that parse_frame_text returned.
+inline void format_frame_long(char* buf, const frame_record& record, unsigned view,
+                              frame_kind kind) noexcept {
+  format_frame_long(buf, record, view, max_dlen(kind));
+}
+
 }  // namespace cantext
 
 #endif
