@@ -23,7 +23,7 @@ other_shared=$((1 - shared))
 "$cmake" -S "$source_dir" -B "$work/other" -DCMAKE_BUILD_TYPE=Release \
   -DBUILD_SHARED_LIBS="$other_shared" -DCANTEXT_BUILD_TESTS=OFF -DCANTEXT_BUILD_EXAMPLES=OFF \
   ${toolchain:+"-DCMAKE_TOOLCHAIN_FILE=$toolchain"} >"$work/other.log"
-"$cmake" --build "$work/other" >>"$work/other.log" || { cat "$work/other.log"; exit 1; }
+"$cmake" --build "$work/other" >>"$work/other.log" 2>&1 || { cat "$work/other.log"; exit 1; }
 
 needs_only_libc() {
   "$cmake" -DREADELF="$readelf" -DFILE="$1" -P "$source_dir/cmake/check_needed.cmake"
