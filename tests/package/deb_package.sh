@@ -25,6 +25,7 @@ root=$work/root/usr
 # The library directory is lib or Debian's lib/<multiarch>, as the build was configured.
 status=0
 for f in bin/cantext-long include/cantext/cantext.hpp include/cantext/frame.hpp \
+  include/cantext/cantext.h \
   share/man/man1/cantext-long.1 'lib*/cmake/cantext/cantext-config.cmake' \
   'lib*/cmake/cantext/cantext-config-version.cmake' 'lib*/pkgconfig/cantext.pc' 'lib*/libcantext.*'; do
   [ -n "$(find "$root" -path "$root/$f" -type f)" ] || { echo "missing from the package: /usr/$f"; status=1; }
