@@ -1,0 +1,173 @@
+# SPDX-License-Identifier: MIT
+"""Capture logs ("(seconds.fraction) channel frame" lines) read as NumPy columns, as a pandas
+DataFrame, or as python-can messages."""
+
+import inspect
+from itertools import repeat
+
+import numpy as np
+
+from ._cantext import CAN_EFF_FLAG, CAN_EFF_MASK, CAN_ERR_FLAG, CAN_RTR_FLAG, NO_TIME, _LogReader
+
+__all__ = ["Log", "iter_messages", "read_log"]
+
+# Rows handed to python-can at a time: the columns of a batch stay small next to the messages.
+_MESSAGE_BATCH = 65536
+# can.Message's arguments in the order iter_messages passes them.
+_MESSAGE_FIELDS = ("timestamp", "arbitration_id", "is_extended_id", "is_remote_frame",
+                   "is_error_frame", "channel", "dlc", "data", "is_fd", "is_rx", "bitrate_switch",
+                   "error_state_indicator")
+
+
+class Log:
+    """A capture log as columns of equal length, one row per frame (see read_log)."""
+
+    __slots__ = ("time", "time_text", "channel", "channels", "can_id", "flags", "len", "fd",
+                 "data", "bad_lines")
+
+    def __init__(self, batch):
+        (self.time, self.channel, self.can_id, self.flags, self.len, self.fd, self.data,
+         odd_rows, odd_texts, self.bad_lines, channels) = batch
+        self.channels = list(channels)
+        self.time_text = None
+        if odd_texts:
+            self.time_text = np.full(len(self.time), None, dtype=object)
+            self.time_text[odd_rows] = odd_texts
+
+    def __len__(self):
+        return len(self.time)
+
+    def __repr__(self):
+        return (f"<cantext.Log: {len(self)} frames on {self.channels!r}, "
+                f"{len(self.bad_lines)} bad lines skipped>")
+
+    def channel_names(self):
+        """The channel of every row as str (an object array)."""
+        return np.array(self.channels, dtype=object)[self.channel]
+
+    def to_pandas(self):
+        """The log as a pandas DataFrame (pandas is imported only now): time as datetime64[ns]
+        (NaT where the first field is not a time; time_text then follows it), channel as a
+        categorical of the names, can_id, flags, len, fd, and data as the bytes of each frame
+        (len of them, none for a remote request)."""
+        import pandas as pd
+
+        columns = {"time": self.time.view("datetime64[ns]")}
+        if self.time_text is not None:
+            columns["time_text"] = self.time_text
+        columns["channel"] = pd.Categorical.from_codes(self.channel, self.channels)
+        columns.update(can_id=self.can_id, flags=self.flags, len=self.len, fd=self.fd,
+                       data=_payloads(self))
+        return pd.DataFrame(columns, copy=False)
+
+
+def read_log(source, keep_going=False):
+    """Read a whole capture log: one "(seconds.fraction) channel frame" line per frame, the frame
+    in compact notation ("123#DEADBEEF", "123##1AABB", "123#R"; see cantext.parse).
+
+    source is a path (str or path-like), a binary file object (read in blocks through its
+    readinto, or read), or a bytes-like object holding the log.  The reading runs in C++ without
+    the GIL (a file object's calls take it), in blocks: the text is never held whole.
+
+    Returns a Log, whose attributes are NumPy arrays of one row per frame:
+
+    - time: int64, the first field "(seconds.fraction)" as exact nanoseconds.  Where the first
+      field has another shape (no parentheses, no fraction, more than 9 fraction digits, a
+      sign, beyond int64), time is NO_TIME (int64's least value, NaT as datetime64) and
+      time_text holds the field's text; time_text is None when every first field is a time,
+      else an object array with the text in those rows and None in the others.
+    - channel: codes into the list channels of the names in the order they first appear
+      (uint8, or uint16 / uint32 for more than 256 / 65536 names); channel_names() gives
+      the names of every row.
+    - can_id (uint32): the identifier with the CAN_*_FLAG bits, as Frame.can_id.
+    - flags (uint8): the CAN FD flags (CANFD_BRS, CANFD_ESI, ...), 0 for a classic frame.
+    - len (uint8): data bytes; for a remote request the requested length.
+    - fd (bool): a CAN FD frame.
+    - data (uint8, n x 64): the data bytes, zero after len (and for a remote request).
+    - bad_lines: the numbers (1 for the first line) of the lines skipped with keep_going.
+
+    len(log) is the number of rows; log.to_pandas() makes a pandas DataFrame.  Texts that are
+    not UTF-8 are decoded with "surrogateescape", so that no byte is lost.  A fourth field and
+    more are ignored, blank lines skipped; a line longer than 517 bytes is read in pieces of
+    518, each a line of its own with the line's number.
+
+    A line with fewer than three fields, or whose third is not a frame, raises ValueError
+    naming its number, what is wrong and its text; with keep_going=True it is skipped and its
+    number listed in bad_lines.  A path that cannot be opened or read raises OSError, a file
+    object's exception passes through; nothing is returned then.
+    """
+    return Log(_LogReader(source, keep_going).read())
+
+
+def iter_messages(source):
+    """Yield the frames of a capture log as python-can messages (can.Message; python-can is
+    imported only now), as python-can's own reader of these logs gives them, for every line it
+    reads correctly: timestamp (float seconds), channel (an int where the name is digits),
+    arbitration_id, is_extended_id, is_remote_frame, is_error_frame, is_fd, bitrate_switch,
+    error_state_indicator, dlc (the length in bytes, the requested one for a remote request)
+    and data.  Error frames are is_error_frame with their error classes as arbitration_id and
+    their data; CAN FD flag digits A-F and "." separators are read.
+
+    source is as for read_log, which reads the log here too, in batches of 65536 lines: a bad
+    line raises ValueError when its batch is reached, after the messages before that batch.  A
+    first field that is not "(seconds.fraction)" gives the timestamp float() makes of the text
+    within its parentheses, or ValueError.
+    """
+    import can
+
+    make = can.Message
+    # By position where can.Message takes them so: the quickest call.
+    if tuple(inspect.signature(make).parameters)[:len(_MESSAGE_FIELDS)] != _MESSAGE_FIELDS:
+        make = lambda *values: can.Message(**dict(zip(_MESSAGE_FIELDS, values)))  # noqa: E731
+    reader = _LogReader(source)
+    channels = []
+    while True:
+        log = Log(reader.read(_MESSAGE_BATCH))
+        if len(log) == 0:
+            return
+        channels.extend(_channel_value(name) for name in log.channels[len(channels):])
+        can_id = log.can_id
+        yield from map(
+            make,
+            _timestamps(log),
+            (can_id & CAN_EFF_MASK).tolist(),
+            (can_id & CAN_EFF_FLAG != 0).tolist(),
+            (can_id & CAN_RTR_FLAG != 0).tolist(),
+            (can_id & CAN_ERR_FLAG != 0).tolist(),
+            np.array(channels, dtype=object)[log.channel].tolist(),
+            log.len.tolist(),
+            _payloads(log),
+            log.fd.tolist(),
+            repeat(True),  # is_rx, as python-can's reader sets it
+            (log.flags & 1 != 0).tolist(),  # CANFD_BRS
+            (log.flags & 2 != 0).tolist(),  # CANFD_ESI
+        )
+
+
+def _payloads(log):
+    """Each row's data bytes as bytes: len of them, none for a remote request."""
+    sizes = np.where(log.can_id & CAN_RTR_FLAG != 0, 0, log.len).tolist()
+    data = log.data.tobytes()
+    return [data[at:at + size] for at, size in zip(range(0, len(data), 64), sizes)]
+
+
+def _timestamps(log):
+    # int / int is rounded once, as float() rounds the field's decimal text.
+    stamps = [ns / 1_000_000_000 for ns in log.time.tolist()]
+    if log.time_text is not None:
+        for row in np.flatnonzero(log.time == NO_TIME).tolist():
+            stamps[row] = _seconds(log.time_text[row])
+    return stamps
+
+
+def _seconds(text):
+    inner = text[1:-1] if text.startswith("(") and text.endswith(")") else text
+    try:
+        return float(inner)
+    except ValueError:
+        raise ValueError(f"not a time in seconds: {text!r}") from None
+
+
+def _channel_value(name):
+    # python-can's reader gives a channel of digits as an int.
+    return int(name) if name.isdecimal() else name
