@@ -77,5 +77,5 @@ class _LogReader:
     ) -> None: ...
     def read(self, max_lines: int = -1) -> tuple[
         np.ndarray, np.ndarray, np.ndarray, np.ndarray, np.ndarray, np.ndarray, np.ndarray,
-        np.ndarray, list[str], list[int], list[str]
+        np.ndarray, np.ndarray, list[str], list[int], list[str]
     ]: ...

@@ -3,7 +3,6 @@
 DataFrame, or as python-can messages."""
 
 import inspect
-from itertools import repeat
 
 import numpy as np
 
@@ -23,11 +22,11 @@ class Log:
     """A capture log as columns of equal length, one row per frame (see read_log)."""
 
     __slots__ = ("time", "time_text", "channel", "channels", "can_id", "flags", "len", "fd",
-                 "data", "bad_lines")
+                 "direction", "data", "bad_lines")
 
     def __init__(self, batch):
-        (self.time, self.channel, self.can_id, self.flags, self.len, self.fd, self.data,
-         odd_rows, odd_texts, self.bad_lines, channels) = batch
+        (self.time, self.channel, self.can_id, self.flags, self.len, self.fd, self.direction,
+         self.data, odd_rows, odd_texts, self.bad_lines, channels) = batch
         self.channels = list(channels)
         self.time_text = None
         if odd_texts:
@@ -48,8 +47,8 @@ class Log:
     def to_pandas(self):
         """The log as a pandas DataFrame (pandas is imported only now): time as datetime64[ns]
         (NaT where the first field is not a time; time_text then follows it), channel as a
-        categorical of the names, can_id, flags, len, fd, and data as the bytes of each frame
-        (len of them, none for a remote request)."""
+        categorical of the names, can_id, flags, len, fd, direction as str ("R", "T" or ""),
+        and data as the bytes of each frame (len of them, none for a remote request)."""
         import pandas as pd
 
         columns = {"time": self.time.view("datetime64[ns]")}
@@ -57,7 +56,7 @@ class Log:
             columns["time_text"] = self.time_text
         columns["channel"] = pd.Categorical.from_codes(self.channel, self.channels)
         columns.update(can_id=self.can_id, flags=self.flags, len=self.len, fd=self.fd,
-                       data=_payloads(self))
+                       direction=self.direction.astype(str), data=_payloads(self))
         return pd.DataFrame(columns, copy=False)
 
 
@@ -83,12 +82,14 @@ def read_log(source, keep_going=False):
     - flags (uint8): the CAN FD flags (CANFD_BRS, CANFD_ESI, ...), 0 for a classic frame.
     - len (uint8): data bytes; for a remote request the requested length.
     - fd (bool): a CAN FD frame.
+    - direction (S1): b"R" (received) or b"T" (transmitted) where a fourth field says so,
+      b"" elsewhere.
     - data (uint8, n x 64): the data bytes, zero after len (and for a remote request).
     - bad_lines: the numbers (1 for the first line) of the lines skipped with keep_going.
 
     len(log) is the number of rows; log.to_pandas() makes a pandas DataFrame.  Texts that are
-    not UTF-8 are decoded with "surrogateescape", so that no byte is lost.  A fourth field and
-    more are ignored, blank lines skipped; a line longer than 517 bytes is read in pieces of
+    not UTF-8 are decoded with "surrogateescape", so that no byte is lost.  Other fourth
+    fields, and any after, are ignored, blank lines skipped; a line longer than 517 bytes is read in pieces of
     518, each a line of its own with the line's number.
 
     A line with fewer than three fields, or whose third is not a frame, raises ValueError
@@ -104,8 +105,8 @@ def iter_messages(source):
     imported only now), as python-can's own reader of these logs gives them, for every line it
     reads correctly: timestamp (float seconds), channel (an int where the name is digits),
     arbitration_id, is_extended_id, is_remote_frame, is_error_frame, is_fd, bitrate_switch,
-    error_state_indicator, dlc (the length in bytes, the requested one for a remote request)
-    and data.  Error frames are is_error_frame with their error classes as arbitration_id and
+    error_state_indicator, dlc (the length in bytes, the requested one for a remote request),
+    data, and is_rx (False where the direction field is "T").  Error frames are is_error_frame with their error classes as arbitration_id and
     their data; CAN FD flag digits A-F and "." separators are read.
 
     source is as for read_log, which reads the log here too, in batches of 65536 lines: a bad
@@ -138,7 +139,7 @@ def iter_messages(source):
             log.len.tolist(),
             _payloads(log),
             log.fd.tolist(),
-            repeat(True),  # is_rx, as python-can's reader sets it
+            (log.direction != b"T").tolist(),  # is_rx
             (log.flags & 1 != 0).tolist(),  # CANFD_BRS
             (log.flags & 2 != 0).tolist(),  # CANFD_ESI
         )

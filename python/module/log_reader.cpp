@@ -72,6 +72,7 @@ struct column_set {
   column_memory flags{1};
   column_memory len{1};
   column_memory fd{1};
+  column_memory direction{1};
   column_memory data{cantext::CANFD_MAX_DLEN};
   std::size_t count = 0;
   std::size_t capacity = 0;
@@ -79,7 +80,7 @@ struct column_set {
   // Room for twice as many rows (a first batch of 4096); false when memory runs out.
   bool grow() noexcept {
     const std::size_t rows = capacity == 0 ? 4096 : capacity * 2;
-    for (column_memory* column : {&time, &channel, &can_id, &flags, &len, &fd, &data}) {
+    for (column_memory* column : {&time, &channel, &can_id, &flags, &len, &fd, &direction, &data}) {
       if (!column->resize(rows)) return false;
     }
     capacity = rows;
@@ -120,6 +121,7 @@ class column_sink {
     column_set::at<std::uint8_t>(c.flags)[row] = l.record.flags;
     column_set::at<std::uint8_t>(c.len)[row] = l.record.len;
     column_set::at<bool>(c.fd)[row] = l.max_data_length == cantext::CANFD_MAX_DLEN;
+    column_set::at<char>(c.direction)[row] = direction_after(l.fields[2]);
     std::memcpy(column_set::at<std::uint8_t>(c.data) + row * cantext::CANFD_MAX_DLEN, l.record.data,
                 cantext::CANFD_MAX_DLEN);
     c.count = row + 1;
@@ -243,10 +245,10 @@ class log_reader {
   py::tuple read(long long max_lines) {
     if (busy_) throw py::value_error("this log is being read already");
     column_set columns;
-    if (ended_) return finish(columns);
     const std::size_t limit =
         max_lines < 0 ? SIZE_MAX : static_cast<std::size_t>(max_lines < 1 ? 1 : max_lines);
     sink_.start(columns, limit);
+    if (ended_) return finish(columns);
     busy_ = true;
     reader::ending how;
     {
@@ -262,8 +264,8 @@ class log_reader {
   }
 
  private:
-  // The batch as (time, channel, can_id, flags, len, fd, data, rows and texts of the first
-  // fields not read as times, bad line numbers, channel names).
+  // The batch as (time, channel, can_id, flags, len, fd, direction, data, rows and texts of the
+  // first fields not read as times, bad line numbers, channel names).
   py::tuple finish(column_set& c) {
     const std::size_t n = c.count;
     const auto& names = sink_.channels().names();
@@ -284,6 +286,7 @@ class log_reader {
         c.can_id.release(n, py::dtype::of<std::uint32_t>()),
         c.flags.release(n, py::dtype::of<std::uint8_t>()),
         c.len.release(n, py::dtype::of<std::uint8_t>()), c.fd.release(n, py::dtype::of<bool>()),
+        c.direction.release(n, py::dtype("S1")),
         c.data.release(n, py::dtype::of<std::uint8_t>(), cantext::CANFD_MAX_DLEN), odd_rows,
         odd_texts, bad_lines, channel_names_);
   }
@@ -302,8 +305,8 @@ and cantext.iter_messages are built on it.
 
 _LogReader(source, keep_going=False): source is a path (str or path-like), a binary file
 object, or a bytes-like object holding the log.  read(max_lines=-1) returns the next batch of at most max_lines
-rows (all that is left when negative) as the tuple (time, channel, can_id, flags, len, fd, data,
-odd_rows, odd_texts, bad_lines, channel_names); an empty batch at the end.)";
+rows (all that is left when negative) as the tuple (time, channel, can_id, flags, len, fd,
+direction, data, odd_rows, odd_texts, bad_lines, channel_names); an empty batch at the end.)";
 
 // A str or path-like object is a path: bytes are the log itself.
 std::unique_ptr<log_source> open_source(const py::object& source) {
