@@ -2,17 +2,20 @@
 """Capture logs ("(seconds.fraction) channel frame" lines) read as NumPy columns, as a pandas
 DataFrame, or as python-can messages."""
 
-import inspect
+import types
 
 import numpy as np
 
-from ._cantext import CAN_EFF_FLAG, CAN_EFF_MASK, CAN_ERR_FLAG, CAN_RTR_FLAG, NO_TIME, _LogReader
+from ._cantext import (CAN_EFF_FLAG, CAN_EFF_MASK, CAN_ERR_FLAG, CAN_RTR_FLAG, NO_TIME, _LogReader,
+                       _new_objects, _payloads, _seconds)
 
 __all__ = ["Log", "iter_messages", "read_log"]
 
 # Rows handed to python-can at a time: the columns of a batch stay small next to the messages.
 _MESSAGE_BATCH = 65536
-# can.Message's arguments in the order iter_messages passes them.
+# Messages made at a time (see _in_small_batches).
+_OBJECT_BATCH = 256
+# The fields of a can.Message, in the order iter_messages gives them.
 _MESSAGE_FIELDS = ("timestamp", "arbitration_id", "is_extended_id", "is_remote_frame",
                    "is_error_frame", "channel", "dlc", "data", "is_fd", "is_rx", "bitrate_switch",
                    "error_state_indicator")
@@ -56,7 +59,7 @@ class Log:
             columns["time_text"] = self.time_text
         columns["channel"] = pd.Categorical.from_codes(self.channel, self.channels)
         columns.update(can_id=self.can_id, flags=self.flags, len=self.len, fd=self.fd,
-                       direction=self.direction.astype(str), data=_payloads(self))
+                       direction=self.direction.astype(str), data=_payloads(self.can_id, self.len, self.data))
         return pd.DataFrame(columns, copy=False)
 
 
@@ -106,8 +109,9 @@ def iter_messages(source):
     reads correctly: timestamp (float seconds), channel (an int where the name is digits),
     arbitration_id, is_extended_id, is_remote_frame, is_error_frame, is_fd, bitrate_switch,
     error_state_indicator, dlc (the length in bytes, the requested one for a remote request),
-    data, and is_rx (False where the direction field is "T").  Error frames are is_error_frame with their error classes as arbitration_id and
-    their data; CAN FD flag digits A-F and "." separators are read.
+    data, and is_rx (False where the direction field is "T").  Error frames are
+    is_error_frame with their error classes as arbitration_id and their data; CAN FD flag
+    digits A-F and "." separators are read.
 
     source is as for read_log, which reads the log here too, in batches of 65536 lines: a bad
     line raises ValueError when its batch is reached, after the messages before that batch.  A
@@ -116,10 +120,7 @@ def iter_messages(source):
     """
     import can
 
-    make = can.Message
-    # By position where can.Message takes them so: the quickest call.
-    if tuple(inspect.signature(make).parameters)[:len(_MESSAGE_FIELDS)] != _MESSAGE_FIELDS:
-        make = lambda *values: can.Message(**dict(zip(_MESSAGE_FIELDS, values)))  # noqa: E731
+    make = _message_maker(can.Message)
     reader = _LogReader(source)
     channels = []
     while True:
@@ -127,17 +128,21 @@ def iter_messages(source):
         if len(log) == 0:
             return
         channels.extend(_channel_value(name) for name in log.channels[len(channels):])
+        # Exact nanoseconds rounded once, as float() rounds the decimal text they come from.
+        stamps = _seconds(log.time)
+        if log.time_text is not None:
+            for row in np.flatnonzero(log.time == NO_TIME).tolist():
+                stamps[row] = _seconds_of_text(log.time_text[row])
         can_id = log.can_id
-        yield from map(
-            make,
-            _timestamps(log),
+        yield from make(
+            stamps,
             (can_id & CAN_EFF_MASK).tolist(),
             (can_id & CAN_EFF_FLAG != 0).tolist(),
             (can_id & CAN_RTR_FLAG != 0).tolist(),
             (can_id & CAN_ERR_FLAG != 0).tolist(),
             np.array(channels, dtype=object)[log.channel].tolist(),
             log.len.tolist(),
-            _payloads(log),
+            _payloads(log.can_id, log.len, log.data, mutable=True),  # as can.Message keeps it
             log.fd.tolist(),
             (log.direction != b"T").tolist(),  # is_rx
             (log.flags & 1 != 0).tolist(),  # CANFD_BRS
@@ -145,23 +150,26 @@ def iter_messages(source):
         )
 
 
-def _payloads(log):
-    """Each row's data bytes as bytes: len of them, none for a remote request."""
-    sizes = np.where(log.can_id & CAN_RTR_FLAG != 0, 0, log.len).tolist()
-    data = log.data.tobytes()
-    return [data[at:at + size] for at, size in zip(range(0, len(data), 64), sizes)]
+def _message_maker(message):
+    """What makes messages of the lists of their fields' values.  Where can.Message is a class
+    of exactly those slots, its objects are made with the slots set directly, to the values its
+    __init__ would set for them as keywords (data as a bytearray): that call costs more than the
+    rest of iter_messages together.  Any other can.Message is called with keywords."""
+    slots = tuple(vars(message).get(name) for name in _MESSAGE_FIELDS)
+    if (set(getattr(message, "__slots__", ())) - {"__weakref__"} == set(_MESSAGE_FIELDS)
+            and all(isinstance(slot, types.MemberDescriptorType) for slot in slots)):
+        return lambda *columns: _in_small_batches(message, slots, columns)
+    return lambda *columns: (message(**dict(zip(_MESSAGE_FIELDS, values))) for values in zip(*columns))
 
 
-def _timestamps(log):
-    # int / int is rounded once, as float() rounds the field's decimal text.
-    stamps = [ns / 1_000_000_000 for ns in log.time.tolist()]
-    if log.time_text is not None:
-        for row in np.flatnonzero(log.time == NO_TIME).tolist():
-            stamps[row] = _seconds(log.time_text[row])
-    return stamps
+def _in_small_batches(message, slots, columns):
+    # A few hundred at a time: the interpreter's garbage collection looks at every object that is
+    # alive when it runs, which made a batch of 65536 messages four times as slow to make.
+    for at in range(0, len(columns[0]), _OBJECT_BATCH):
+        yield from _new_objects(message, slots, tuple(column[at:at + _OBJECT_BATCH] for column in columns))
 
 
-def _seconds(text):
+def _seconds_of_text(text):
     inner = text[1:-1] if text.startswith("(") and text.endswith(")") else text
     try:
         return float(inner)

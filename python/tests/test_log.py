@@ -179,8 +179,12 @@ MORE_LINES = ["(1.5) 0 123#11", "(1700000000) can0 7FF#", "(0.123456789) vcan0 1
 
 
 @needs_can
-def test_iter_messages_equal_python_cans_on_what_it_reads(generated, monkeypatch, tmp_path):
+@pytest.mark.parametrize("message_class", ["can.Message", "a subclass, called with keywords"])
+def test_iter_messages_equal_python_cans_on_what_it_reads(generated, monkeypatch, tmp_path, message_class):
     import can
+
+    if message_class != "can.Message":
+        monkeypatch.setattr(can, "Message", type("Message", (can.Message,), {}))
 
     # python-can stops at CAN FD flag digits A-F and "." separators: those lines are left out.
     lines = [line for line in generated.read_text().splitlines()
