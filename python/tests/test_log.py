@@ -26,6 +26,7 @@ def expected_rows(lines):
         frame = cantext.parse(text)
         time = re.fullmatch(r"\((\d{1,10})\.(\d{1,9})\)", first)
         ns = int(time[1]) * 10**9 + int(time[2].ljust(9, "0")) if time else cantext.NO_TIME
+        ns = cantext.NO_TIME if ns >= 2**63 else ns
         rows.append((ns, channel, frame.can_id, frame.flags, frame.len, frame.is_fd,
                      frame.data.ljust(64, b"\0")))
     return rows
@@ -118,6 +119,18 @@ def test_odd_first_fields_and_channel_names_are_kept():
     assert log.channel_names().tolist() == [line.split()[1].decode(errors="surrogateescape")
                                             for line, _, _ in ODD_FIELDS]
     assert log.to_pandas().time_text.tolist() == log.time_text.tolist()
+
+
+@needs_can
+def test_times_of_every_width_to_nanoseconds_and_seconds():
+    # Seconds of 1 to 10 digits and fractions of 1 to 9: exact nanoseconds, and the timestamps
+    # float() makes of the text.
+    rng = np.random.default_rng(7)
+    firsts = [f"({rng.integers(10**(s - 1) if s > 1 else 0, 10**s)}.{rng.integers(0, 10**f):0{f}d})"
+              for s in range(1, 11) for f in range(1, 10) for _ in range(40)]
+    text = "".join(f"{first} can0 001#\n" for first in firsts).encode()
+    assert rows_of(cantext.read_log(text)) == expected_rows(text.decode().splitlines())
+    assert [m.timestamp for m in cantext.iter_messages(text)] == [float(first[1:-1]) for first in firsts]
 
 
 def test_direction_fields():
