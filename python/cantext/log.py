@@ -6,8 +6,7 @@ import types
 
 import numpy as np
 
-from ._cantext import (CAN_EFF_FLAG, CAN_EFF_MASK, CAN_ERR_FLAG, CAN_RTR_FLAG, NO_TIME, _LogReader,
-                       _new_objects, _payloads, _seconds)
+from ._cantext import NO_TIME, _LogReader, _messages, _payloads
 
 __all__ = ["Log", "iter_messages", "read_log"]
 
@@ -59,7 +58,7 @@ class Log:
             columns["time_text"] = self.time_text
         columns["channel"] = pd.Categorical.from_codes(self.channel, self.channels)
         columns.update(can_id=self.can_id, flags=self.flags, len=self.len, fd=self.fd,
-                       direction=self.direction.astype(str), data=_payloads(self.can_id, self.len, self.data))
+                       direction=self.direction.astype(str), data=_payloads(self))
         return pd.DataFrame(columns, copy=False)
 
 
@@ -128,45 +127,43 @@ def iter_messages(source):
         if len(log) == 0:
             return
         channels.extend(_channel_value(name) for name in log.channels[len(channels):])
-        # Exact nanoseconds rounded once, as float() rounds the decimal text they come from.
-        stamps = _seconds(log.time)
+        odd_times = {}
         if log.time_text is not None:
-            for row in np.flatnonzero(log.time == NO_TIME).tolist():
-                stamps[row] = _seconds_of_text(log.time_text[row])
-        can_id = log.can_id
-        yield from make(
-            stamps,
-            (can_id & CAN_EFF_MASK).tolist(),
-            (can_id & CAN_EFF_FLAG != 0).tolist(),
-            (can_id & CAN_RTR_FLAG != 0).tolist(),
-            (can_id & CAN_ERR_FLAG != 0).tolist(),
-            np.array(channels, dtype=object)[log.channel].tolist(),
-            log.len.tolist(),
-            _payloads(log.can_id, log.len, log.data, mutable=True),  # as can.Message keeps it
-            log.fd.tolist(),
-            (log.direction != b"T").tolist(),  # is_rx
-            (log.flags & 1 != 0).tolist(),  # CANFD_BRS
-            (log.flags & 2 != 0).tolist(),  # CANFD_ESI
-        )
+            odd_times = {row: _seconds_of_text(log.time_text[row])
+                         for row in np.flatnonzero(log.time == NO_TIME).tolist()}
+        # A few hundred at a time: the interpreter's garbage collection looks at every object
+        # alive when it runs, which made batches of 65536 messages four times as slow to make.
+        for start in range(0, len(log), _OBJECT_BATCH):
+            stop = min(start + _OBJECT_BATCH, len(log))
+            messages = make(channels, log, start, stop)
+            for row in (odd_times and [row for row in range(start, stop) if row in odd_times]):
+                messages[row - start].timestamp = odd_times[row]
+            yield from messages
+
+
+class _Fields:
+    """The fields of a message, where can.Message cannot be made as iter_messages makes it."""
+
+    __slots__ = _MESSAGE_FIELDS
 
 
 def _message_maker(message):
-    """What makes messages of the lists of their fields' values.  Where can.Message is a class
-    of exactly those slots, its objects are made with the slots set directly, to the values its
-    __init__ would set for them as keywords (data as a bytearray): that call costs more than the
-    rest of iter_messages together.  Any other can.Message is called with keywords."""
-    slots = tuple(vars(message).get(name) for name in _MESSAGE_FIELDS)
-    if (set(getattr(message, "__slots__", ())) - {"__weakref__"} == set(_MESSAGE_FIELDS)
-            and all(isinstance(slot, types.MemberDescriptorType) for slot in slots)):
-        return lambda *columns: _in_small_batches(message, slots, columns)
-    return lambda *columns: (message(**dict(zip(_MESSAGE_FIELDS, values))) for values in zip(*columns))
+    """What makes the messages of rows [start, stop) of a Log.  Where can.Message is a class of
+    exactly the fields as slots, they are set directly, to the values its __init__ would set
+    for them as keywords (data as a bytearray): that call alone would cost more than the rest
+    of iter_messages together.  Any other can.Message is called with the fields as keywords."""
+    if set(getattr(message, "__slots__", ())) - {"__weakref__"} == set(_MESSAGE_FIELDS):
+        slots = tuple(vars(message).get(name) for name in _MESSAGE_FIELDS)
+        if all(isinstance(slot, types.MemberDescriptorType) for slot in slots):
+            return lambda channels, log, start, stop: _messages(message, slots, channels, log,
+                                                                start, stop)
+    slots = tuple(vars(_Fields)[name] for name in _MESSAGE_FIELDS)
 
+    def by_keywords(channels, log, start, stop):
+        return [message(**{name: getattr(fields, name) for name in _MESSAGE_FIELDS})
+                for fields in _messages(_Fields, slots, channels, log, start, stop)]
 
-def _in_small_batches(message, slots, columns):
-    # A few hundred at a time: the interpreter's garbage collection looks at every object that is
-    # alive when it runs, which made a batch of 65536 messages four times as slow to make.
-    for at in range(0, len(columns[0]), _OBJECT_BATCH):
-        yield from _new_objects(message, slots, tuple(column[at:at + _OBJECT_BATCH] for column in columns))
+    return by_keywords
 
 
 def _seconds_of_text(text):

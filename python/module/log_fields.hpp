@@ -87,8 +87,9 @@ inline bool parse_time(std::string_view text, std::int64_t& ns) noexcept {
     return false;
   }
   fraction *= scale[9 - fraction_digits];
-  constexpr std::uint64_t most = std::numeric_limits<std::int64_t>::max();
-  if (seconds > (most - fraction) / scale[9]) return false;
+  // int64 holds 9223372036.854775807 seconds.
+  constexpr std::uint64_t most_seconds = 9223372036;
+  if (seconds >= most_seconds && (seconds > most_seconds || fraction > 854775807)) return false;
   ns = static_cast<std::int64_t>(seconds * scale[9] + fraction);
   return true;
 }

@@ -105,7 +105,7 @@ class column_sink {
     bad_lines_.clear();
   }
 
-  bool line(const reader::line& l) noexcept {
+  [[gnu::always_inline]] bool line(const reader::line& l) noexcept {
     column_set& c = *columns_;
     if (c.count == c.capacity && !c.grow()) return out_of_memory();
     const std::size_t row = c.count;

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Python objects for each row of read_log's columns that cost most to make in Python: the time as
-// float seconds, the data as bytes (for iter_messages and to_pandas), and python-can's messages.
+// Python objects made of the rows of read_log's columns, where making them in Python would cost
+// most: python-can's messages (iter_messages) and the data as bytes (Log.to_pandas).
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
-#include <vector>
 
 #include <pybind11/numpy.h>
 
@@ -37,88 +37,164 @@ double seconds_of(std::int64_t ns) noexcept {
   return std::ldexp(static_cast<double>((seconds << shift) + steps), -shift);
 }
 
-py::list seconds_list(const py::array_t<std::int64_t, py::array::c_style>& time) {
-  const auto times = time.unchecked<1>();
-  py::list stamps(times.shape(0));
-  for (py::ssize_t i = 0; i < times.shape(0); ++i) {
-    const std::int64_t ns = times(i);
-    PyObject* stamp = PyFloat_FromDouble(ns == no_time ? std::numeric_limits<double>::quiet_NaN()
-                                                       : seconds_of(ns));
-    if (stamp == nullptr) throw py::error_already_set();
-    PyList_SET_ITEM(stamps.ptr(), i, stamp);
-  }
-  return stamps;
+// A remote request's length is the one requested: it carries no data.
+py::ssize_t payload_size(std::uint32_t can_id, std::uint8_t len) noexcept {
+  return (can_id & cantext::CAN_RTR_FLAG) != 0 ? 0 : len;
 }
 
-py::list payload_list(const py::array_t<std::uint32_t, py::array::c_style>& can_id,
-                      const py::array_t<std::uint8_t, py::array::c_style>& len,
-                      const py::array_t<std::uint8_t, py::array::c_style>& data, bool mutable_) {
-  const py::ssize_t n = can_id.shape(0);
-  if (len.shape(0) != n || data.ndim() != 2 || data.shape(0) != n ||
-      data.shape(1) != cantext::CANFD_MAX_DLEN) {
-    throw py::value_error("columns of different lengths");
+// read_log's columns, as a Log holds them.
+struct log_columns {
+  explicit log_columns(const py::handle& log)
+      : time(log.attr("time")),
+        channel(log.attr("channel")),
+        can_id(log.attr("can_id")),
+        flags(log.attr("flags")),
+        len(log.attr("len")),
+        fd(log.attr("fd")),
+        direction(log.attr("direction")),
+        data(log.attr("data")) {
+    const py::ssize_t n = time.shape(0);
+    for (const py::array* column : std::initializer_list<const py::array*>{
+             &channel, &can_id, &flags, &len, &fd, &direction, &data}) {
+      if (column->shape(0) != n) throw py::value_error("columns of different lengths");
+    }
+    if (data.ndim() != 2 || data.shape(1) != cantext::CANFD_MAX_DLEN || direction.itemsize() != 1) {
+      throw py::value_error("not a Log's columns");
+    }
   }
-  const auto ids = can_id.unchecked<1>();
-  const auto lengths = len.unchecked<1>();
-  const auto make = mutable_ ? PyByteArray_FromStringAndSize : PyBytes_FromStringAndSize;
-  py::list payloads(n);
-  for (py::ssize_t i = 0; i < n; ++i) {
-    // A remote request's length is the one requested: it carries no data.
-    const bool remote = (ids(i) & cantext::CAN_RTR_FLAG) != 0;
-    PyObject* payload =
-        make(reinterpret_cast<const char*>(data.data(i, 0)), remote ? 0 : lengths(i));
+  // The channel codes are of the smallest type that holds them.
+  std::size_t channel_code(py::ssize_t i) const {
+    switch (channel.itemsize()) {
+      case 1:
+        return static_cast<const std::uint8_t*>(channel.data())[i];
+      case 2:
+        return static_cast<const std::uint16_t*>(channel.data())[i];
+      default:
+        return static_cast<const std::uint32_t*>(channel.data())[i];
+    }
+  }
+  const char* payload(py::ssize_t i) const {
+    return reinterpret_cast<const char*>(data.data()) + i * cantext::CANFD_MAX_DLEN;
+  }
+
+  py::array_t<std::int64_t, py::array::c_style> time;
+  py::array channel;
+  py::array_t<std::uint32_t, py::array::c_style> can_id;
+  py::array_t<std::uint8_t, py::array::c_style> flags;
+  py::array_t<std::uint8_t, py::array::c_style> len;
+  py::array_t<bool, py::array::c_style> fd;
+  py::array direction;
+  py::array_t<std::uint8_t, py::array::c_style> data;
+};
+
+py::list payload_list(const py::handle& log) {
+  const log_columns c(log);
+  const auto ids = c.can_id.unchecked<1>();
+  const auto lengths = c.len.unchecked<1>();
+  py::list payloads(c.time.shape(0));
+  for (py::ssize_t i = 0; i < c.time.shape(0); ++i) {
+    PyObject* payload = PyBytes_FromStringAndSize(c.payload(i), payload_size(ids(i), lengths(i)));
     if (payload == nullptr) throw py::error_already_set();
     PyList_SET_ITEM(payloads.ptr(), i, payload);
   }
   return payloads;
 }
 
-// Objects of a class with slots made without calling its __init__: each slot set from its
-// column through the slot's descriptor, as the class's own assignments would set it.
-py::list new_objects(const py::type& cls, const py::tuple& slots, const py::tuple& columns) {
-  if (slots.size() != columns.size()) throw py::value_error("a column for every slot");
-  // Borrowed from the tuples, which hold them.
-  std::vector<PyObject*> descriptors;
-  std::vector<PyObject*> lists;
-  for (std::size_t j = 0; j < slots.size(); ++j) {
-    descriptors.push_back(PyTuple_GET_ITEM(slots.ptr(), j));
-    lists.push_back(PyTuple_GET_ITEM(columns.ptr(), j));
-    if (Py_TYPE(descriptors[j])->tp_descr_set == nullptr || !PyList_Check(lists[j]) ||
-        PyList_GET_SIZE(lists[j]) != PyList_GET_SIZE(lists[0])) {
-      throw py::type_error("slot descriptors and lists of one length expected");
-    }
+// The fields of a message, in the order of the slot descriptors iter_messages passes.
+enum message_field : std::size_t {
+  timestamp_field,
+  arbitration_id_field,
+  is_extended_id_field,
+  is_remote_frame_field,
+  is_error_frame_field,
+  channel_field,
+  dlc_field,
+  data_field,
+  is_fd_field,
+  is_rx_field,
+  bitrate_switch_field,
+  error_state_indicator_field,
+  message_fields
+};
+
+constexpr unsigned CANFD_BRS = 0x01;
+constexpr unsigned CANFD_ESI = 0x02;
+
+py::handle truth(bool value) noexcept {
+  return value ? Py_True : Py_False;
+}
+
+py::object checked(PyObject* made) {
+  if (made == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::object>(made);
+}
+
+// The messages of rows [start, stop) of a Log, objects of `cls` made without calling it: each
+// field set through its slot's descriptor, slots[i] for field i; `channels` holds the channel of
+// each code.  A row of NO_TIME gets NaN as its timestamp.
+py::list make_messages(const py::type& cls, const py::tuple& slots, const py::list& channels,
+                       const py::handle& log, py::ssize_t start, py::ssize_t stop) {
+  const log_columns c(log);
+  if (slots.size() != message_fields || start < 0 || stop > c.time.shape(0) || start > stop) {
+    throw py::value_error("a slot for every field and rows of the log expected");
   }
-  const py::ssize_t n = lists.empty() ? 0 : PyList_GET_SIZE(lists[0]);
+  PyObject* descriptors[message_fields];
+  for (std::size_t j = 0; j < message_fields; ++j) {
+    descriptors[j] = PyTuple_GET_ITEM(slots.ptr(), static_cast<py::ssize_t>(j));
+    if (Py_TYPE(descriptors[j])->tp_descr_set == nullptr) throw py::type_error("not a slot");
+  }
+  const auto time = c.time.unchecked<1>();
+  const auto ids = c.can_id.unchecked<1>();
+  const auto flags = c.flags.unchecked<1>();
+  const auto lengths = c.len.unchecked<1>();
+  const auto fd = c.fd.unchecked<1>();
+  const auto* const direction = static_cast<const char*>(c.direction.data());
   auto* const type = reinterpret_cast<PyTypeObject*>(cls.ptr());
   const py::tuple no_arguments;
-  py::list objects(n);
-  for (py::ssize_t i = 0; i < n; ++i) {
-    auto object =
-        py::reinterpret_steal<py::object>(type->tp_new(type, no_arguments.ptr(), nullptr));
-    if (!object) throw py::error_already_set();
-    for (std::size_t j = 0; j < descriptors.size(); ++j) {
+  py::list messages(stop - start);
+  for (py::ssize_t i = start; i < stop; ++i) {
+    const std::int64_t ns = time(i);
+    const std::uint32_t id = ids(i);
+    const std::size_t code = c.channel_code(i);
+    if (code >= channels.size()) throw py::value_error("a channel code without a name");
+    const py::object values[message_fields] = {
+        checked(PyFloat_FromDouble(ns == no_time ? std::numeric_limits<double>::quiet_NaN()
+                                                 : seconds_of(ns))),
+        checked(PyLong_FromUnsignedLong(id & cantext::CAN_EFF_MASK)),
+        py::reinterpret_borrow<py::object>(truth((id & cantext::CAN_EFF_FLAG) != 0)),
+        py::reinterpret_borrow<py::object>(truth((id & cantext::CAN_RTR_FLAG) != 0)),
+        py::reinterpret_borrow<py::object>(truth((id & cantext::CAN_ERR_FLAG) != 0)),
+        py::reinterpret_borrow<py::object>(PyList_GET_ITEM(channels.ptr(), code)),
+        checked(PyLong_FromLong(lengths(i))),
+        checked(PyByteArray_FromStringAndSize(c.payload(i), payload_size(id, lengths(i)))),
+        py::reinterpret_borrow<py::object>(truth(fd(i))),
+        py::reinterpret_borrow<py::object>(truth(direction[i] != 'T')),
+        py::reinterpret_borrow<py::object>(truth((flags(i) & CANFD_BRS) != 0)),
+        py::reinterpret_borrow<py::object>(truth((flags(i) & CANFD_ESI) != 0)),
+    };
+    const py::object message = checked(type->tp_new(type, no_arguments.ptr(), nullptr));
+    for (std::size_t j = 0; j < message_fields; ++j) {
       PyObject* const slot = descriptors[j];
-      if (Py_TYPE(slot)->tp_descr_set(slot, object.ptr(), PyList_GET_ITEM(lists[j], i)) != 0) {
+      if (Py_TYPE(slot)->tp_descr_set(slot, message.ptr(), values[j].ptr()) != 0) {
         throw py::error_already_set();
       }
     }
-    PyList_SET_ITEM(objects.ptr(), i, object.release().ptr());
+    PyList_SET_ITEM(messages.ptr(), i - start, message.inc_ref().ptr());
   }
-  return objects;
+  return messages;
 }
 
 }  // namespace
 
 void add_message_values(py::module_& m) {
-  m.def("_seconds", &seconds_list, py::arg("time"),
-        "read_log's time column as a list of float seconds (NaN for NO_TIME).");
-  m.def("_payloads", &payload_list, py::arg("can_id"), py::arg("len"), py::arg("data"),
-        py::arg("mutable") = false,
-        "read_log's data as a list of bytes (bytearray if mutable) of len bytes each; none for a "
-        "remote request.");
-  m.def("_new_objects", &new_objects, py::arg("cls"), py::arg("slots"), py::arg("columns"),
-        "Objects of cls, made without its __init__, slot i of object k set to columns[i][k] "
-        "through the descriptor slots[i].");
+  m.def("_payloads", &payload_list, py::arg("log"),
+        "A Log's data as a list of bytes, len of them for each row (none for a remote "
+        "request).");
+  m.def("_messages", &make_messages, py::arg("cls"), py::arg("slots"), py::arg("channels"),
+        py::arg("log"), py::arg("start"), py::arg("stop"),
+        R"(The messages of rows [start, stop) of a Log for iter_messages: objects of cls made
+without calling it, each field set through the slot descriptor for it in slots (in the order
+of cantext.log._MESSAGE_FIELDS); channels holds the channel of each code.)");
 }
 
 }  // namespace cantext_python
