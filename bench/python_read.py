@@ -4,7 +4,7 @@
 (can.LogReader) on the same capture log, and read_log's peak memory against the arrays it returns.
 
 The log is the benchmark generator's (bench/make_log.cpp), less the lines python-can's reader
-raises on (CAN FD flag digits A-F and "." separators, about 9 in 100), so that all three read the
+raises on (CAN FD flag digits A-F and "." separators, about 8 in 100), so that all three read the
 same file to its end; or a log of your own (--log).  Run with the module on the path, e.g.
     PYTHONPATH=build/python /usr/bin/python3 bench/python_read.py
 """

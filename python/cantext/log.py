@@ -12,7 +12,7 @@ __all__ = ["Log", "iter_messages", "read_log"]
 
 # Rows handed to python-can at a time: the columns of a batch stay small next to the messages.
 _MESSAGE_BATCH = 65536
-# Messages made at a time (see _in_small_batches).
+# Messages made at a time (see iter_messages).
 _OBJECT_BATCH = 256
 # The fields of a can.Message, in the order iter_messages gives them.
 _MESSAGE_FIELDS = ("timestamp", "arbitration_id", "is_extended_id", "is_remote_frame",
@@ -91,8 +91,8 @@ def read_log(source, keep_going=False):
 
     len(log) is the number of rows; log.to_pandas() makes a pandas DataFrame.  Texts that are
     not UTF-8 are decoded with "surrogateescape", so that no byte is lost.  Other fourth
-    fields, and any after, are ignored, blank lines skipped; a line longer than 517 bytes is read in pieces of
-    518, each a line of its own with the line's number.
+    fields, and any after, are ignored, blank lines skipped; a line longer than 517 bytes is
+    read in pieces of 518, each a line of its own with the line's number.
 
     A line with fewer than three fields, or whose third is not a frame, raises ValueError
     naming its number, what is wrong and its text; with keep_going=True it is skipped and its
@@ -108,7 +108,7 @@ def iter_messages(source):
     reads correctly: timestamp (float seconds), channel (an int where the name is digits),
     arbitration_id, is_extended_id, is_remote_frame, is_error_frame, is_fd, bitrate_switch,
     error_state_indicator, dlc (the length in bytes, the requested one for a remote request),
-    data, and is_rx (False where the direction field is "T").  Error frames are
+    data (a bytearray), and is_rx (False where the direction field is "T").  Error frames are
     is_error_frame with their error classes as arbitration_id and their data; CAN FD flag
     digits A-F and "." separators are read.
 
@@ -136,8 +136,10 @@ def iter_messages(source):
         for start in range(0, len(log), _OBJECT_BATCH):
             stop = min(start + _OBJECT_BATCH, len(log))
             messages = make(channels, log, start, stop)
-            for row in (odd_times and [row for row in range(start, stop) if row in odd_times]):
-                messages[row - start].timestamp = odd_times[row]
+            if odd_times:
+                for row in range(start, stop):
+                    if row in odd_times:
+                        messages[row - start].timestamp = odd_times[row]
             yield from messages
 
 
