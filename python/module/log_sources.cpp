@@ -53,7 +53,7 @@ class memory_log final : public log_source {
   }
 
  private:
-  static long read(void* context, char* buf, std::size_t n) {
+  static long read(void* context, char* buf, std::size_t n) noexcept {
     auto& self = *static_cast<memory_log*>(context);
     const std::size_t left = static_cast<std::size_t>(self.buffer_.len) - self.at_;
     const std::size_t count = n < left ? n : left;
@@ -81,7 +81,7 @@ class file_object_log final : public log_source {
   }
 
  private:
-  static long read(void* context, char* buf, std::size_t n) {
+  static long read(void* context, char* buf, std::size_t n) noexcept {
     auto& self = *static_cast<file_object_log*>(context);
     const py::gil_scoped_acquire gil;
     try {
@@ -91,6 +91,8 @@ class file_object_log final : public log_source {
       e.restore();
     } catch (const std::exception& e) {
       PyErr_SetString(PyExc_RuntimeError, e.what());
+    } catch (...) {
+      PyErr_SetString(PyExc_RuntimeError, "reading the file object failed");
     }
     self.keep_error();
     errno = EIO;
