@@ -64,7 +64,7 @@ bool fd_dotted(const char* run, std::size_t left, frame_record& record) noexcept
   for (std::size_t k = 0; k < used / 3; ++k, run += 3) {
     const unsigned hi = detail::hex_value(run[1]);
     const unsigned lo = detail::hex_value(run[2]);
-    wrong |= hi | lo | static_cast<unsigned char>(run[0] ^ '.') << 4;
+    wrong |= hi | lo | static_cast<unsigned>(static_cast<unsigned char>(run[0] ^ '.')) << 4;
     record.data[k] = static_cast<std::uint8_t>(hi << 4 | lo);
   }
   if (wrong > 15) {

@@ -194,7 +194,7 @@ std::uint8_t shown_byte(const frame_record& record, int i, int shown, bool swap)
 }
 
 // Whether the processor has byte shuffles (almost every x86-64 one made since 2006).
-bool has_byte_shuffles() noexcept {
+[[maybe_unused]] bool has_byte_shuffles() noexcept {
 #if defined(__x86_64__)
   return __builtin_cpu_supports("ssse3");
 #else
