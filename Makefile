@@ -14,7 +14,7 @@ all: demo
 
 demo:
 	$(call install,deps/build)
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -DCANTEXT_BUILD_TESTS=AUTO $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BUILD) --target cantext-long -j $(JOBS) >$(BUILD)/demo-build.log || \
 	  { cat $(BUILD)/demo-build.log; exit 1; }
 	@$(BUILD)/tools/cantext-long <examples/sample.log
