@@ -4,7 +4,7 @@
 # Only data files are exempt: texts that a program must read or print byte for byte, and the
 # Debian changelog, whose format has no comment.
 # Usage: cmake -DDIR=<source dir> [-DFILES=<files relative to DIR>] -P licence_lines.cmake
-set(exempt "^(LICENSE|.*\\.md|fuzz/corpus/.*|.*/expected/.*|examples/sample\\..*|.*\\.out|cmake/debian/changelog)$")
+set(exempt "^(LICENSE|.*\\.md|fuzz/corpus/.*|.*/expected/.*|examples/sample\\..*|.*\\.out|cmake/debian/changelog|.*/py\\.typed)$")
 if(NOT DEFINED FILES)
   execute_process(COMMAND git ls-files WORKING_DIRECTORY ${DIR} RESULT_VARIABLE status
                   OUTPUT_VARIABLE FILES ERROR_QUIET)
