@@ -122,7 +122,7 @@ class column_sink {
     if (c.count == c.capacity && !c.grow()) return out_of_memory();
     const std::size_t row = c.count;
     std::int64_t ns;
-    if (!parse_time(l.fields[0], ns) && !keep_odd_time(row, l.fields[0], ns)) return false;
+    if (!times_.parse(l.fields[0], ns) && !keep_odd_time(row, l.fields[0], ns)) return false;
     std::uint32_t code;
     if (!channels_.find_usual(l.fields[1], code) && !find_channel(l.fields[1], code)) {
       return false;
@@ -201,6 +201,7 @@ class column_sink {
   bool keep_going_;
   column_set* columns_ = nullptr;
   std::size_t limit_ = 0;
+  time_parser times_;
   channel_table channels_;
   std::vector<std::pair<std::size_t, std::string>> odd_times_;  // row and first field
   std::vector<std::uint64_t> bad_lines_;
