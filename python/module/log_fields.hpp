@@ -32,7 +32,8 @@ inline std::uint64_t low_bytes(std::uint64_t w, std::size_t count) noexcept {
 // first is the highest-order one; then neighbouring digits are joined into pairs (byte i holds
 // 10 d(i) + d(i + 1)) and the pairs of bytes 0, 2, 4 and 6 into one number by two
 // multiplications whose high halves add up to p0 10^6 + p1 10^4 + p2 10^2 + p3.
-inline bool decimal_digits(const char* p, std::size_t count, std::uint64_t& value) noexcept {
+[[gnu::always_inline]] inline bool decimal_digits(const char* p, std::size_t count,
+                                                  std::uint64_t& value) noexcept {
   const unsigned pad = static_cast<unsigned>(8 * (8 - count));
   const std::uint64_t w = (load_word(p) << pad) | (every_byte('0') & ~(~std::uint64_t{0} << pad));
   // Each byte 0x30..0x39: its high half 3, and still 3 after adding 6 to its low half.
@@ -99,7 +100,8 @@ inline bool parse_time(std::string_view text, std::int64_t& ns, std::size_t& dot
 // reading their digits again took the most of the time spent on a line.
 class time_parser {
  public:
-  bool parse(std::string_view text, std::int64_t& ns) noexcept {
+  // Inline where it is used, the first time of other seconds out of line.
+  [[gnu::always_inline]] bool parse(std::string_view text, std::int64_t& ns) noexcept {
     const char* const p = text.data();
     // The same size, the same text up to the '.' and a ')' at the end: only the fraction is new.
     std::uint64_t fraction;
@@ -109,6 +111,12 @@ class time_parser {
       ns = seconds_ns_ + static_cast<std::int64_t>(fraction * fraction_scale_);
       return true;
     }
+    return parse_and_keep(text, ns);
+  }
+
+ private:
+  [[gnu::noinline]] bool parse_and_keep(std::string_view text, std::int64_t& ns) noexcept {
+    const char* const p = text.data();
     std::size_t dot;
     if (!parse_time(text, ns, dot)) return false;
     // Kept for 8 or more bytes up to the dot, and a time well within int64.
@@ -126,7 +134,6 @@ class time_parser {
     return true;
   }
 
- private:
   std::size_t size_ = SIZE_MAX;  // none kept yet
   std::size_t head_size_ = 8;
   std::uint64_t head_[2] = {};
