@@ -85,7 +85,8 @@ def main():
     parser.add_argument("--lines", type=int, default=1_000_000)
     parser.add_argument("--log", help="a capture log of your own, its name ending in .log")
     parser.add_argument("--make-log", help="the generator program (found in build/ or compiled)")
-    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--repeat", type=int, default=5,
+                        help="runs of each reader on the same file, the best counted (default 5)")
     args = parser.parse_args()
 
     folder = tempfile.mkdtemp(prefix="cantext-bench-")

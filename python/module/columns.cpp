@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "columns.hpp"
 
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -23,15 +24,37 @@ std::size_t rounded(std::size_t bytes) noexcept {
 }
 
 #if defined(__linux__)
+// Mappings start on a large page's boundary, so that all of a big column can be in large pages:
+// with a fault per 4 KiB page the kernel took a quarter of read_log's time.
+constexpr std::size_t large_page = 2 * 1024 * 1024;
+
+void* aligned_map(std::size_t bytes) noexcept {
+  const std::size_t padded = bytes + (bytes >= large_page ? large_page : 0);
+  void* got = ::mmap(nullptr, padded, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (got == MAP_FAILED) return nullptr;
+  const auto start = reinterpret_cast<std::uintptr_t>(got);
+  const std::size_t head = padded == bytes ? 0 : (large_page - start % large_page) % large_page;
+  if (head != 0) ::munmap(got, head);
+  if (padded - head > bytes)
+    ::munmap(static_cast<char*>(got) + head + bytes, padded - head - bytes);
+  void* const base = static_cast<char*>(got) + head;
+  (void)::madvise(base, bytes, MADV_HUGEPAGE);
+  return base;
+}
+
+// Growing moves the old pages into a new aligned mapping: their page tables move, not the data.
 void* remap(void* base, std::size_t old_bytes, std::size_t new_bytes) noexcept {
-  void* moved = base == nullptr ? ::mmap(nullptr, new_bytes, PROT_READ | PROT_WRITE,
-                                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
-                                : ::mremap(base, old_bytes, new_bytes, MREMAP_MAYMOVE);
-  if (moved == MAP_FAILED) return nullptr;
-  // Large pages where the system gives them on request: a fault per 4 KiB page costs about as
-  // much as reading the line that fills it.
-  (void)::madvise(moved, new_bytes, MADV_HUGEPAGE);
-  return moved;
+  if (base != nullptr && new_bytes <= old_bytes) {
+    void* moved = ::mremap(base, old_bytes, new_bytes, 0);
+    return moved == MAP_FAILED ? nullptr : moved;
+  }
+  void* target = aligned_map(new_bytes);
+  if (target == nullptr || base == nullptr) return target;
+  void* moved = ::mremap(base, old_bytes, new_bytes, MREMAP_MAYMOVE | MREMAP_FIXED, target);
+  if (moved != MAP_FAILED) return moved;
+  ::munmap(target, new_bytes);
+  return nullptr;
 }
 
 void unmap(void* base, std::size_t bytes) noexcept {

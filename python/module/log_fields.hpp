@@ -32,7 +32,8 @@ inline std::uint64_t low_bytes(std::uint64_t w, std::size_t count) noexcept {
 // first is the highest-order one; then neighbouring digits are joined into pairs (byte i holds
 // 10 d(i) + d(i + 1)) and the pairs of bytes 0, 2, 4 and 6 into one number by two
 // multiplications whose high halves add up to p0 10^6 + p1 10^4 + p2 10^2 + p3.
-inline bool decimal_digits(const char* p, std::size_t count, std::uint64_t& value) noexcept {
+[[gnu::always_inline]] inline bool decimal_digits(const char* p, std::size_t count,
+                                                  std::uint64_t& value) noexcept {
   const unsigned pad = static_cast<unsigned>(8 * (8 - count));
   const std::uint64_t w = (load_word(p) << pad) | (every_byte('0') & ~(~std::uint64_t{0} << pad));
   // Each byte 0x30..0x39: its high half 3, and still 3 after adding 6 to its low half.
@@ -63,20 +64,21 @@ inline bool decimal_number(const char* p, std::size_t count, std::uint64_t& valu
 // The time of a line whose first field is not "(seconds.fraction)".
 inline constexpr std::int64_t no_time = std::numeric_limits<std::int64_t>::min();
 
+inline constexpr std::uint64_t ns_per_unit[10] = {1,      10,      100,      1000,      10000,
+                                                  100000, 1000000, 10000000, 100000000, 1000000000};
+
 // "(seconds.fraction)" with 1 to 10 digits of seconds and 1 to 9 of fraction, as nanoseconds;
-// false for any other text, or a time beyond int64.
-inline bool parse_time(std::string_view text, std::int64_t& ns) noexcept {
-  static constexpr std::uint64_t scale[10] = {1,      10,      100,      1000,      10000,
-                                              100000, 1000000, 10000000, 100000000, 1000000000};
+// false for any other text, or a time beyond int64.  `dot` is where the '.' is.
+inline bool parse_time(std::string_view text, std::int64_t& ns, std::size_t& dot) noexcept {
   const std::size_t size = text.size();
   if (size < 5 || size > 22 || text[0] != '(' || text[size - 1] != ')') return false;
   const char* const p = text.data();
   // The first '.' from the third character on; one past the text's end stops the search there.
   const std::uint64_t dots = bytes_equal(load_word(p + 2), '.');
   const std::uint64_t later_dots = bytes_equal(load_word(p + 10), '.');
-  const std::size_t dot = dots != 0         ? 2 + lowest_set_bit(dots) / 8
-                          : later_dots != 0 ? 10 + lowest_set_bit(later_dots) / 8
-                                            : size;
+  dot = dots != 0         ? 2 + lowest_set_bit(dots) / 8
+        : later_dots != 0 ? 10 + lowest_set_bit(later_dots) / 8
+                          : size;
   const std::size_t seconds_digits = dot - 1;
   const std::size_t fraction_digits = size - 2 - dot;
   if (dot >= size - 2 || seconds_digits > 10 || fraction_digits > 9) return false;
@@ -86,13 +88,59 @@ inline bool parse_time(std::string_view text, std::int64_t& ns) noexcept {
       !decimal_number(p + dot + 1, fraction_digits, fraction)) {
     return false;
   }
-  fraction *= scale[9 - fraction_digits];
+  fraction *= ns_per_unit[9 - fraction_digits];
   // int64 holds 9223372036.854775807 seconds.
   constexpr std::uint64_t most_seconds = 9223372036;
   if (seconds >= most_seconds && (seconds > most_seconds || fraction > 854775807)) return false;
-  ns = static_cast<std::int64_t>(seconds * scale[9] + fraction);
+  ns = static_cast<std::int64_t>(seconds * ns_per_unit[9] + fraction);
   return true;
 }
+
+// parse_time, the line before's seconds kept: they change once in thousands of lines, and
+// reading their digits again took the most of the time spent on a line.
+class time_parser {
+ public:
+  // Inline where it is used, the first time of other seconds out of line.
+  [[gnu::always_inline]] bool parse(std::string_view text, std::int64_t& ns) noexcept {
+    const char* const p = text.data();
+    // The same size, the same text up to the '.' and a ')' at the end: only the fraction is new.
+    std::uint64_t fraction;
+    if (text.size() == size_ && load_word(p) == head_[0] &&
+        low_bytes(load_word(p + 8), head_size_ - 8) == head_[1] && p[size_ - 1] == ')' &&
+        decimal_digits(p + head_size_, fraction_digits_, fraction)) {
+      ns = seconds_ns_ + static_cast<std::int64_t>(fraction * fraction_scale_);
+      return true;
+    }
+    return parse_and_keep(text, ns);
+  }
+
+ private:
+  [[gnu::noinline]] bool parse_and_keep(std::string_view text, std::int64_t& ns) noexcept {
+    const char* const p = text.data();
+    std::size_t dot;
+    if (!parse_time(text, ns, dot)) return false;
+    // Kept for 8 or more bytes up to the dot, and a time well within int64.
+    const std::size_t fraction_digits = text.size() - 2 - dot;
+    if (dot < 7 || fraction_digits > 8 || ns > std::int64_t{9000000000} * 1000000000) return true;
+    size_ = text.size();
+    head_size_ = dot + 1;
+    head_[0] = load_word(p);
+    head_[1] = low_bytes(load_word(p + 8), head_size_ - 8);
+    fraction_digits_ = fraction_digits;
+    fraction_scale_ = ns_per_unit[9 - fraction_digits];
+    std::uint64_t fraction_read = 0;
+    (void)decimal_digits(p + head_size_, fraction_digits, fraction_read);
+    seconds_ns_ = ns - static_cast<std::int64_t>(fraction_read * fraction_scale_);
+    return true;
+  }
+
+  std::size_t size_ = SIZE_MAX;  // none kept yet
+  std::size_t head_size_ = 8;
+  std::uint64_t head_[2] = {};
+  std::size_t fraction_digits_ = 1;
+  std::uint64_t fraction_scale_ = 1;
+  std::int64_t seconds_ns_ = 0;
+};
 
 // The direction field some logs have after the frame: 'R' (received) or 'T' (transmitted), or 0
 // when the line has none.  The reader hands three fields only; the bytes after the third are

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // cantext._cantext._LogReader: capture-log lines read on the line reader into columns, without
 // the GIL, in batches of any size (read_log takes one batch of the whole log).
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -78,15 +79,23 @@ struct column_set {
   std::size_t count = 0;
   std::size_t capacity = 0;
 
-  // Room for twice as many rows (a first batch of 4096); false when memory runs out.
+  // Rows expected at first: the room is only reserved, pages not written take no memory.
+  std::size_t expected = 0;
+
+  // Room for twice as many rows (at first for those expected, or 4096); false when memory runs
+  // out.
   bool grow() noexcept {
-    const std::size_t rows = capacity == 0 ? 4096 : capacity * 2;
+    if (capacity == 0 && expected > first_rows && resize_all(expected)) return true;
+    return resize_all(capacity == 0 ? first_rows : capacity * 2);
+  }
+  bool resize_all(std::size_t rows) noexcept {
     for (column_memory* column : {&time, &channel, &can_id, &flags, &len, &fd, &direction, &data}) {
       if (!column->resize(rows)) return false;
     }
     capacity = rows;
     return true;
   }
+  static constexpr std::size_t first_rows = 4096;
   template <class T>
   static T* at(const column_memory& column) noexcept {
     return static_cast<T*>(column.data());
@@ -113,7 +122,7 @@ class column_sink {
     if (c.count == c.capacity && !c.grow()) return out_of_memory();
     const std::size_t row = c.count;
     std::int64_t ns;
-    if (!parse_time(l.fields[0], ns) && !keep_odd_time(row, l.fields[0], ns)) return false;
+    if (!times_.parse(l.fields[0], ns) && !keep_odd_time(row, l.fields[0], ns)) return false;
     std::uint32_t code;
     if (!channels_.find_usual(l.fields[1], code) && !find_channel(l.fields[1], code)) {
       return false;
@@ -192,6 +201,7 @@ class column_sink {
   bool keep_going_;
   column_set* columns_ = nullptr;
   std::size_t limit_ = 0;
+  time_parser times_;
   channel_table channels_;
   std::vector<std::pair<std::size_t, std::string>> odd_times_;  // row and first field
   std::vector<std::uint64_t> bad_lines_;
@@ -250,6 +260,7 @@ class log_reader {
     column_set columns;
     const std::size_t limit =
         max_lines < 0 ? SIZE_MAX : static_cast<std::size_t>(max_lines < 1 ? 1 : max_lines);
+    columns.expected = std::min(limit, expected_rows());
     sink_.start(columns, limit);
     if (ended_) return finish(columns);
     busy_ = true;
@@ -267,6 +278,14 @@ class log_reader {
   }
 
  private:
+  // Lines of the source's size, were they all of the usual shortest length (more grow the
+  // columns as they come): reserving room for them at once saves moving the columns and lets
+  // them start on large pages.  Only where address space is plenty.
+  std::size_t expected_rows() const noexcept {
+    constexpr std::size_t short_line = 24;
+    return sizeof(void*) < 8 ? 0 : source_->known_size() / short_line;
+  }
+
   // The batch as (time, channel, can_id, flags, len, fd, direction, data, rows and texts of the
   // first fields not read as times, bad line numbers, channel names).
   py::tuple finish(column_set& c) {

@@ -2,6 +2,7 @@
 #include "log_sources.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +19,10 @@ class path_log final : public log_source {
   path_log(const py::bytes& path, const py::object& shown) : shown_(shown) {
     fd_ = ::open(PyBytes_AS_STRING(path.ptr()), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) raise_read_error(errno);
+    struct stat about {};
+    if (::fstat(fd_, &about) == 0 && S_ISREG(about.st_mode)) {
+      size_ = static_cast<std::size_t>(about.st_size);
+    }
   }
   ~path_log() override {
     if (fd_ >= 0) ::close(fd_);
@@ -30,10 +35,12 @@ class path_log final : public log_source {
     PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, shown_.ptr());
     throw py::error_already_set();
   }
+  std::size_t known_size() const noexcept override { return size_; }
 
  private:
   py::object shown_;  // the path as given, for messages
   int fd_ = -1;
+  std::size_t size_ = 0;
 };
 
 class memory_log final : public log_source {
@@ -51,6 +58,7 @@ class memory_log final : public log_source {
   [[noreturn]] void raise_read_error(int error) override {
     throw py::value_error("reading memory failed: " + std::string(std::strerror(error)));
   }
+  std::size_t known_size() const noexcept override { return static_cast<std::size_t>(buffer_.len); }
 
  private:
   static long read(void* context, char* buf, std::size_t n) noexcept {

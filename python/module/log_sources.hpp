@@ -6,6 +6,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <cstddef>
 #include <memory>
 
 #include "line_reader.hpp"
@@ -19,6 +20,8 @@ class log_source {
   virtual cantext::reader::byte_source bytes() noexcept = 0;
   // Raises the Python exception for a read that failed with errno `error`.  Needs the GIL.
   [[noreturn]] virtual void raise_read_error(int error) = 0;
+  // The bytes it holds where known beforehand (a file, bytes), else 0.
+  virtual std::size_t known_size() const noexcept { return 0; }
 };
 
 // Opens the file at `path` (bytes, as os.fsencode gives); OSError naming it as `shown` when it
