@@ -118,14 +118,12 @@ def test_stub_lists_what_the_module_has():
     assert Path(cantext.__file__).with_name("py.typed").exists()
 
 
-def test_readme_examples():
-    # The section sits in README.md once placed there; until then beside the package.
-    text = (SOURCE / "README.md").read_text()
-    if "\n## Python\n" not in text:
-        text = (SOURCE / "python" / "README-section.md").read_text()
-    start = text.index("## Python\n")
-    end = text.find("\n## ", start)
-    section = text[start:end if end >= 0 else None]
+def test_documented_examples():
+    # The README's Python section and the whole Python guide.
+    readme = (SOURCE / "README.md").read_text()
+    start = readme.index("\n## Python\n")
+    end = readme.find("\n## ", start + 1)
+    section = readme[start:end] + (SOURCE / "docs" / "python.md").read_text()
     blocks = re.findall(r"```pycon\n(.*?)```", section, re.S)
     examples = doctest.DocTestParser().get_doctest("".join(blocks), {}, "README", None, 0)
     assert len(examples.examples) > 15
