@@ -1,6 +1,6 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Builds a project that takes a copy of the source tree with the README's add_subdirectory
+# Builds a project that takes a copy of the source tree with the add_subdirectory
 # lines, runs its program, and checks that cantext left the project's build as it was (its
 # build type unset, its C++ standard 20, its default build without the filter) and that
 # cantext's own tests and install rules stayed off.
@@ -12,8 +12,8 @@ case $cross in 1 | ON | TRUE | true) echo "cross build: the consumer cannot run 
 
 lines=$(awk '/^```cmake$/ { block = 1; text = ""; next }
   block && /^```$/ { if (text ~ /^add_subdirectory\(/) { printf "%s", text; exit } block = 0; next }
-  block { text = text $0 "\n" }' "$source_dir/README.md")
-[ -n "$lines" ] || { echo "README shows no add_subdirectory block"; exit 1; }
+  block { text = text $0 "\n" }' "$source_dir/docs/library.md")
+[ -n "$lines" ] || { echo "docs/library.md shows no add_subdirectory block"; exit 1; }
 dir=$(printf '%s\n' "$lines" | sed -n 's/^add_subdirectory(\([^ )]*\)).*/\1/p')
 
 rm -rf "$work"
