@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "columns.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -60,6 +62,10 @@ void* remap(void* base, std::size_t old_bytes, std::size_t new_bytes) noexcept {
 void unmap(void* base, std::size_t bytes) noexcept {
   if (base != nullptr) ::munmap(base, bytes);
 }
+
+void give_back(void* base, std::size_t bytes) noexcept {
+  (void)::madvise(base, bytes, MADV_DONTNEED);
+}
 #else
 // Elsewhere the C library's realloc, which may copy.
 void* remap(void* base, std::size_t, std::size_t new_bytes) noexcept {
@@ -69,6 +75,8 @@ void* remap(void* base, std::size_t, std::size_t new_bytes) noexcept {
 void unmap(void* base, std::size_t) noexcept {
   std::free(base);
 }
+
+void give_back(void*, std::size_t) noexcept {}
 #endif
 
 struct mapping {
@@ -97,6 +105,20 @@ bool column_memory::resize(std::size_t count) noexcept {
   base_ = moved;
   bytes_ = bytes;
   return true;
+}
+
+void column_memory::take(column_memory& from, std::size_t at, std::size_t count) noexcept {
+  // A multiple of the large page, whose pages are given back whole.
+  constexpr std::size_t step = 2 * 1024 * 1024;
+  auto* const to = static_cast<char*>(base_) + at * element_size_;
+  auto* const source = static_cast<char*>(from.base_);
+  const std::size_t bytes = count * element_size_;
+  for (std::size_t done = 0; done < bytes; done += step) {
+    const std::size_t n = std::min(step, bytes - done);
+    std::memcpy(to + done, source + done, n);
+    if (n == step) give_back(source + done, step);
+  }
+  (void)from.resize(0);
 }
 
 py::array column_memory::release(std::size_t count, const py::dtype& type, std::size_t row) {

@@ -25,6 +25,11 @@ class column_memory {
   bool resize(std::size_t count) noexcept;
   void* data() const noexcept { return base_; }
 
+  // The first `count` elements of `from` copied to element `at` on, where there must be room;
+  // `from` is emptied, its memory given back as the copy goes, so that the two never both hold
+  // much of the data.
+  void take(column_memory& from, std::size_t at, std::size_t count) noexcept;
+
   // The first `count` elements as an array of `count` rows of `row` elements of `type`, which
   // owns the memory from now on; the room is empty afterwards.  Needs the GIL.
   pybind11::array release(std::size_t count, const pybind11::dtype& type, std::size_t row = 1);
