@@ -107,18 +107,19 @@ bool column_memory::resize(std::size_t count) noexcept {
   return true;
 }
 
-void column_memory::take(column_memory& from, std::size_t at, std::size_t count) noexcept {
-  // A multiple of the large page, whose pages are given back whole.
+void column_memory::take_rows(column_memory& from, std::size_t first, std::size_t count,
+                              std::size_t at) noexcept {
+  // Copied in steps that end on the boundaries of large pages, given back whole.
   constexpr std::size_t step = 2 * 1024 * 1024;
-  auto* const to = static_cast<char*>(base_) + at * element_size_;
-  auto* const source = static_cast<char*>(from.base_);
-  const std::size_t bytes = count * element_size_;
-  for (std::size_t done = 0; done < bytes; done += step) {
-    const std::size_t n = std::min(step, bytes - done);
-    std::memcpy(to + done, source + done, n);
-    if (n == step) give_back(source + done, step);
+  char* const source = static_cast<char*>(from.base_);
+  char* const to = static_cast<char*>(base_) + (at - first) * element_size_;
+  const std::size_t end = (first + count) * element_size_;
+  for (std::size_t begin = first * element_size_; begin < end;) {
+    const std::size_t next = std::min(end, (begin / step + 1) * step);
+    std::memcpy(to + begin, source + begin, next - begin);
+    if (next - begin == step) give_back(source + begin, step);
+    begin = next;
   }
-  (void)from.resize(0);
 }
 
 py::array column_memory::release(std::size_t count, const py::dtype& type, std::size_t row) {

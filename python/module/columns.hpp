@@ -25,10 +25,11 @@ class column_memory {
   bool resize(std::size_t count) noexcept;
   void* data() const noexcept { return base_; }
 
-  // The first `count` elements of `from` copied to element `at` on, where there must be room;
-  // `from` is emptied, its memory given back as the copy goes, so that the two never both hold
-  // much of the data.
-  void take(column_memory& from, std::size_t at, std::size_t count) noexcept;
+  // The `count` elements of `from` from element `first` on copied to element `at` on, where
+  // there must be room; the whole large pages of `from` copied are given back as the copy goes,
+  // so that the two never both hold much of the data.
+  void take_rows(column_memory& from, std::size_t first, std::size_t count,
+                 std::size_t at) noexcept;
 
   // The first `count` elements as an array of `count` rows of `row` elements of `type`, which
   // owns the memory from now on; the room is empty afterwards.  Needs the GIL.

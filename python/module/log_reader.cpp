@@ -272,20 +272,21 @@ struct log_part {
   std::uint64_t line_breaks = 0;
 };
 
-// Reads the parts, the first on this thread and each other on a thread of its own (or on this
-// one after the first, should no thread start).
-void read_parts(std::vector<std::unique_ptr<log_part>>& parts) noexcept {
+// work(0) .. work(count - 1), the first on this thread and each other on a thread of its own (or
+// on this one after the first, should no thread start).
+template <class Work>
+void run_on_threads(std::size_t count, const Work& work) noexcept {
   std::vector<std::thread> threads;
-  std::vector<log_part*> left;
-  for (std::size_t i = 1; i < parts.size(); ++i) {
+  std::vector<std::size_t> left;
+  for (std::size_t i = 1; i < count; ++i) {
     try {
-      threads.emplace_back([&part = *parts[i]] { part.read(); });
+      threads.emplace_back([&work, i] { work(i); });
     } catch (...) {
-      left.push_back(parts[i].get());
+      left.push_back(i);
     }
   }
-  parts[0]->read();
-  for (log_part* part : left) part->read();
+  work(0);
+  for (const std::size_t i : left) work(i);
   for (std::thread& thread : threads) thread.join();
 }
 
@@ -311,6 +312,22 @@ void recode_channels(log_part& part, channel_table& all) {
   for (std::size_t row = 0; row < part.columns.count; ++row) column[row] = codes[column[row]];
 }
 
+// Share `share` of one per part of the rows of the parts after the first copied into the first
+// part's columns, after its own rows.
+void move_share(std::vector<std::unique_ptr<log_part>>& parts, std::size_t share) noexcept {
+  column_set& first = parts[0]->columns;
+  std::size_t at = first.count;
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    column_set& part = parts[i]->columns;
+    const std::size_t begin = part.count * share / parts.size();
+    const std::size_t end = part.count * (share + 1) / parts.size();
+    for (std::size_t k = 0; k < first.all().size(); ++k) {
+      first.all()[k]->take_rows(*part.all()[k], begin, end - begin, at + begin);
+    }
+    at += part.count;
+  }
+}
+
 // The parts' rows, their codes, first fields and line numbers, as read in one; their columns
 // moved into the first part's.  False when memory runs out.
 bool join_parts(std::vector<std::unique_ptr<log_part>>& parts, joined_parts& joined) noexcept {
@@ -332,13 +349,10 @@ bool join_parts(std::vector<std::unique_ptr<log_part>>& parts, joined_parts& joi
   }
   column_set& first = parts[0]->columns;
   if (joined.rows > first.capacity && !first.resize_all(joined.rows)) return false;
-  for (std::size_t i = 1; i < parts.size(); ++i) {
-    column_set& c = parts[i]->columns;
-    for (std::size_t k = 0; k < first.all().size(); ++k) {
-      first.all()[k]->take(*c.all()[k], first.count, c.count);
-    }
-    first.count += c.count;
-  }
+  // The copying too is shared by the threads: one of every later part's rows in each share.
+  run_on_threads(parts.size(), [&parts](std::size_t share) { move_share(parts, share); });
+  for (std::size_t i = 1; i < parts.size(); ++i) (void)parts[i]->columns.resize_all(0);
+  first.count = joined.rows;
   return true;
 }
 
@@ -416,7 +430,7 @@ class log_reader {
     busy_ = true;
     {
       const py::gil_scoped_release unlocked;
-      read_parts(parts);
+      run_on_threads(parts.size(), [&parts](std::size_t i) { parts[i]->read(); });
       joined_all = ended_cleanly(parts) && join_parts(parts, joined);
     }
     busy_ = false;
