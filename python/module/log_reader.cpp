@@ -377,7 +377,7 @@ class log_reader {
     column_set columns;
     const std::size_t limit =
         max_lines < 0 ? SIZE_MAX : static_cast<std::size_t>(max_lines < 1 ? 1 : max_lines);
-    columns.expected = std::min(limit, expected_rows());
+    columns.expected = std::min(limit, expected_rows(source_->known_size()));
     sink_.start(columns, limit);
     if (ended_)
       return finish(columns, sink_.channels().names(), sink_.odd_times(), sink_.bad_lines());
@@ -399,9 +399,9 @@ class log_reader {
   // Lines of the source's size, were they all of the usual shortest length (more grow the
   // columns as they come): reserving room for them at once saves moving the columns and lets
   // them start on large pages.  Only where address space is plenty.
-  std::size_t expected_rows() const noexcept {
+  static std::size_t expected_rows(std::size_t bytes) noexcept {
     constexpr std::size_t short_line = 24;
-    return sizeof(void*) < 8 ? 0 : source_->known_size() / short_line;
+    return sizeof(void*) < 8 ? 0 : bytes / short_line;
   }
 
   // A part per processor for a log of some megabytes (threads and joining them cost about a
@@ -423,7 +423,9 @@ class log_reader {
     for (std::size_t i = 0; i < starts.size(); ++i) {
       const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : SIZE_MAX;
       parts.push_back(std::make_unique<log_part>(*source_, starts[i], end, keep_going_));
-      parts.back()->columns.expected = (i == 0 ? source_->known_size() : end - starts[i]) / 24;
+      // The first part's room is for all rows, which are moved into it at the end.
+      parts.back()->columns.expected = expected_rows(
+          (i == 0 ? source_->known_size() : std::min(end, source_->known_size())) - starts[i]);
     }
     joined_parts joined;
     bool joined_all = false;
