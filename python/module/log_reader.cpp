@@ -15,6 +15,10 @@
 
 #include <pybind11/numpy.h>
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
 #include "bindings.hpp"
 #include "columns.hpp"
 #include "line_reader.hpp"
@@ -272,6 +276,17 @@ struct log_part {
   std::uint64_t line_breaks = 0;
 };
 
+// The processors this process may run on (taskset, a container's share), else all there are.
+std::size_t usable_processors() noexcept {
+#if defined(__linux__)
+  cpu_set_t allowed;
+  if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+    return static_cast<std::size_t>(CPU_COUNT(&allowed));
+  }
+#endif
+  return std::thread::hardware_concurrency();
+}
+
 // work(0) .. work(count - 1), the first on this thread and each other on a thread of its own (or
 // on this one after the first, should no thread start).
 template <class Work>
@@ -411,7 +426,7 @@ class log_reader {
     constexpr std::size_t least_size = 4 * 1024 * 1024;
     constexpr std::size_t most_parts = 8;
     if (source_->known_size() < least_size) return 1;
-    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, most_parts);
+    return std::clamp<std::size_t>(usable_processors(), 1, most_parts);
   }
 
   // The whole log read in parts on threads of their own, joined into what one reading makes.
