@@ -132,6 +132,9 @@ class line_reader {
 
   // The errno of the failed read, after ending::read_error.
   int error() const noexcept { return error_; }
+  // The number the next line will have: after the input has ended, one more than the line
+  // breaks read.
+  std::uint64_t next_number() const noexcept { return block_.number; }
 
   // The state of the reading between calls; internal to the reader.
   struct block_state {

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "columns.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -60,6 +62,10 @@ void* remap(void* base, std::size_t old_bytes, std::size_t new_bytes) noexcept {
 void unmap(void* base, std::size_t bytes) noexcept {
   if (base != nullptr) ::munmap(base, bytes);
 }
+
+void give_back(void* base, std::size_t bytes) noexcept {
+  (void)::madvise(base, bytes, MADV_DONTNEED);
+}
 #else
 // Elsewhere the C library's realloc, which may copy.
 void* remap(void* base, std::size_t, std::size_t new_bytes) noexcept {
@@ -69,6 +75,8 @@ void* remap(void* base, std::size_t, std::size_t new_bytes) noexcept {
 void unmap(void* base, std::size_t) noexcept {
   std::free(base);
 }
+
+void give_back(void*, std::size_t) noexcept {}
 #endif
 
 struct mapping {
@@ -97,6 +105,21 @@ bool column_memory::resize(std::size_t count) noexcept {
   base_ = moved;
   bytes_ = bytes;
   return true;
+}
+
+void column_memory::take_rows(column_memory& from, std::size_t first, std::size_t count,
+                              std::size_t at) noexcept {
+  // Copied in steps that end on the boundaries of large pages, given back whole.
+  constexpr std::size_t step = 2 * 1024 * 1024;
+  char* const source = static_cast<char*>(from.base_);
+  char* const to = static_cast<char*>(base_) + (at - first) * element_size_;
+  const std::size_t end = (first + count) * element_size_;
+  for (std::size_t begin = first * element_size_; begin < end;) {
+    const std::size_t next = std::min(end, (begin / step + 1) * step);
+    std::memcpy(to + begin, source + begin, next - begin);
+    if (next - begin == step) give_back(source + begin, step);
+    begin = next;
+  }
 }
 
 py::array column_memory::release(std::size_t count, const py::dtype& type, std::size_t row) {

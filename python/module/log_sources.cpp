@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -36,6 +37,10 @@ class path_log final : public log_source {
     throw py::error_already_set();
   }
   std::size_t known_size() const noexcept override { return size_; }
+  bool reads_at() const noexcept override { return size_ > 0; }
+  long read_at(char* buf, std::size_t n, std::size_t at) const noexcept override {
+    return static_cast<long>(::pread(fd_, buf, n, static_cast<off_t>(at)));
+  }
 
  private:
   py::object shown_;  // the path as given, for messages
@@ -59,15 +64,20 @@ class memory_log final : public log_source {
     throw py::value_error("reading memory failed: " + std::string(std::strerror(error)));
   }
   std::size_t known_size() const noexcept override { return static_cast<std::size_t>(buffer_.len); }
+  bool reads_at() const noexcept override { return true; }
+  long read_at(char* buf, std::size_t n, std::size_t at) const noexcept override {
+    const auto size = static_cast<std::size_t>(buffer_.len);
+    const std::size_t count = at >= size ? 0 : std::min(n, size - at);
+    std::memcpy(buf, static_cast<const char*>(buffer_.buf) + at, count);
+    return static_cast<long>(count);
+  }
 
  private:
   static long read(void* context, char* buf, std::size_t n) noexcept {
     auto& self = *static_cast<memory_log*>(context);
-    const std::size_t left = static_cast<std::size_t>(self.buffer_.len) - self.at_;
-    const std::size_t count = n < left ? n : left;
-    std::memcpy(buf, static_cast<const char*>(self.buffer_.buf) + self.at_, count);
-    self.at_ += count;
-    return static_cast<long>(count);
+    const long count = self.read_at(buf, n, self.at_);
+    self.at_ += static_cast<std::size_t>(count);
+    return count;
   }
 
   Py_buffer buffer_{};
@@ -156,7 +166,46 @@ class file_object_log final : public log_source {
   py::object error_[3];  // type, value, traceback
 };
 
+long read_range(void* context, char* buf, std::size_t n) noexcept {
+  auto& range = *static_cast<source_range*>(context);
+  const long count =
+      range.source->read_at(buf, std::min(n, range.end - std::min(range.at, range.end)), range.at);
+  if (count > 0) range.at += static_cast<std::size_t>(count);
+  return count;
+}
+
+// Where the first line break at or after `from` is, or SIZE_MAX where there is none.
+std::size_t line_break_from(const log_source& source, std::size_t from) noexcept {
+  char buf[4096];
+  for (;;) {
+    const long count = source.read_at(buf, sizeof buf, from);
+    if (count < 0 && errno != EINTR) return SIZE_MAX;
+    if (count == 0) return SIZE_MAX;
+    if (count < 0) continue;
+    const void* found = std::memchr(buf, '\n', static_cast<std::size_t>(count));
+    if (found != nullptr)
+      return from + static_cast<std::size_t>(static_cast<const char*>(found) - buf);
+    from += static_cast<std::size_t>(count);
+  }
+}
+
 }  // namespace
+
+cantext::reader::byte_source range_bytes(source_range& range) noexcept {
+  return {&range, &read_range};
+}
+
+std::vector<std::size_t> part_starts(const log_source& source, std::size_t parts) {
+  const std::size_t size = source.known_size();
+  std::vector<std::size_t> starts{0};
+  for (std::size_t k = 1; k < parts; ++k) {
+    const std::size_t share = size / parts * k;
+    const std::size_t line_break = line_break_from(source, std::max(share, starts.back() + 1) - 1);
+    if (line_break >= size - 1) break;
+    starts.push_back(line_break + 1);
+  }
+  return starts;
+}
 
 std::unique_ptr<log_source> path_source(const py::bytes& path, const py::object& shown) {
   return std::make_unique<path_log>(path, shown);

@@ -6,8 +6,10 @@
 
 #include <pybind11/pybind11.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <memory>
+#include <vector>
 
 #include "line_reader.hpp"
 
@@ -22,7 +24,28 @@ class log_source {
   [[noreturn]] virtual void raise_read_error(int error) = 0;
   // The bytes it holds where known beforehand (a file, bytes), else 0.
   virtual std::size_t known_size() const noexcept { return 0; }
+  // Reads up to n bytes from offset `at` without moving on, where the source allows it (a regular
+  // file, memory), from any thread while others do: the count, 0 past the end, or -1 with errno.
+  virtual bool reads_at() const noexcept { return false; }
+  virtual long read_at(char*, std::size_t, std::size_t) const noexcept {
+    errno = ESPIPE;
+    return -1;
+  }
 };
+
+// The bytes [at, end) of a source that reads at offsets, read on their own.
+struct source_range {
+  const log_source* source;
+  std::size_t at;
+  std::size_t end;
+};
+cantext::reader::byte_source range_bytes(source_range& range) noexcept;
+
+// Where `parts` parts of a source that reads at offsets start so that each begins a line: the
+// first at 0, each other right after the first line break from an even share of the size on.
+// Fewer where there is no such line break before the end, or a read fails (the reading of the
+// parts meets that failure again and reports it).
+std::vector<std::size_t> part_starts(const log_source& source, std::size_t parts);
 
 // Opens the file at `path` (bytes, as os.fsencode gives); OSError naming it as `shown` when it
 // cannot.

@@ -269,3 +269,62 @@ def test_python_can_and_pandas_are_imported_only_when_asked():
             "print('can' in sys.modules, 'pandas' in sys.modules)")
     result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True)
     assert result.stdout.split() == ["False", "False"]
+
+
+def _with_long_lines(count):
+    """Short frames between lines of 1500 bytes and more (a frame, then pieces that are not),
+    so that split points fall within long lines, the last one without a line break."""
+    lines = [b"(1.%d) can0 %03X#11 " % (i, i) + b"x" * (1500 + 37 * i) + b"\n(2.0) can1 002#\n"
+             for i in range(count)]
+    return b"".join(lines) + b"(3.0) can0 003#33 " + b"y" * 2000
+
+
+# Logs read in parts on threads against one reading: rows, codes, texts, bad lines and errors.
+IN_PARTS = {
+    "generated": lambda text: text,
+    "bad lines": lambda text: b"\n".join(line if i % 997 else b"1 2" for i, line in enumerate(text.split(b"\n"), 1)),
+    "a bad line last": lambda text: text + b"\n(9.0) can0 12345678X#\n",
+    "odd first fields": lambda text: b"\n".join(line for line, _, _ in ODD_FIELDS) * 500 + b"\n",
+    "many channels": lambda text: "".join(f"(1.0) c{i * 7919 % 700} 001#\n" for i in range(3000)).encode(),
+    "long lines": lambda text: _with_long_lines(60),
+}
+
+
+def _read_or_error(source, keep_going, threads):
+    try:
+        return cantext_log.Log(cantext._cantext._LogReader(source, keep_going).read(threads=threads))
+    except ValueError as e:
+        return str(e)
+
+
+@pytest.mark.parametrize("keep_going", [True, False])
+@pytest.mark.parametrize("make", IN_PARTS.values(), ids=IN_PARTS.keys())
+def test_reading_in_parts_equals_one_reading(generated, tmp_path, make, keep_going):
+    text = make(generated.read_bytes())
+    path = tmp_path / "parts.log"
+    path.write_bytes(text)
+    one = _read_or_error(text, keep_going, 1)
+    if isinstance(one, str):
+        assert one.startswith("line ")
+    else:
+        assert len(one) > 0
+    for source in (text, str(path)):
+        for threads in (2, 3, 7):
+            parts = _read_or_error(source, keep_going, threads)
+            assert type(parts) is type(one)
+            if isinstance(one, str):
+                assert parts == one
+                continue
+            for name in COLUMNS + ["bad_lines", "channels"]:
+                assert np.array_equal(getattr(parts, name), getattr(one, name)), (threads, name)
+                assert np.asarray(getattr(parts, name)).dtype == np.asarray(getattr(one, name)).dtype
+            assert (parts.time_text is None) == (one.time_text is None)
+            if one.time_text is not None:
+                assert parts.time_text.tolist() == one.time_text.tolist()
+
+
+def test_a_large_log_is_read_in_parts_as_in_one(generated):
+    text = generated.read_bytes() * 6  # over 4 MiB
+    assert len(text) >= 4 << 20
+    one, parts = (cantext_log.Log(cantext._cantext._LogReader(text).read(threads=t)) for t in (1, 0))
+    assert all(np.array_equal(getattr(parts, name), getattr(one, name)) for name in COLUMNS)
