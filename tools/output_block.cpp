@@ -46,14 +46,9 @@ void report_error(byte_sink err, const char* what, int errnum) noexcept {
   (void)try_write_all(err, message, w + 3 + t);
 }
 
-bool output_block::flush() noexcept {
-  const bool ok = try_write_all(out_, buf_, used_);
-  used_ = 0;
-  if (!ok) {
-    report_error(err_, "write", errno);
-    failed_ = true;
-  }
-  return ok;
+void output_block::report_failure() noexcept {
+  report_error(err_, "write", errno);
+  failed_ = true;
 }
 
 }  // namespace cantext::tool

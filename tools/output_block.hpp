@@ -31,7 +31,7 @@ void report_error(byte_sink err, const char* what, int errnum) noexcept;
 
 // Copies a field and Gap blanks after it; a short one as one fixed-size copy that may run past
 // it (the reader lets a field be read field_read_room bytes from its start).
-template <std::size_t Gap>
+template <std::size_t Gap>  // 1 or 2
 char* put_field(char* out, std::string_view field) noexcept {
   const std::size_t n = field.size();
   if (n <= reader::field_read_room) {
@@ -39,7 +39,7 @@ char* put_field(char* out, std::string_view field) noexcept {
   } else {
     std::memcpy(out, field.data(), n);
   }
-  std::memset(out + n, ' ', Gap);
+  std::memcpy(out + n, "  ", Gap);
   return out + n + Gap;
 }
 
@@ -71,12 +71,19 @@ class output_block {
   }
 
   // Writes out what the block holds; false when the write fails, which is reported.
-  bool flush() noexcept;
+  bool flush() noexcept {
+    const bool ok = try_write_all(out_, buf_, used_);
+    used_ = 0;
+    if (!ok) report_failure();
+    return ok;
+  }
 
   // Whether a write has failed.
   bool failed() const noexcept { return failed_; }
 
  private:
+  void report_failure() noexcept;
+
   byte_sink out_;
   byte_sink err_;
   char* buf_;
