@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# Installation and packaging: the library with its headers, the filter with its manual page,
+# Installation and packaging: the library with its headers, the programs with their manual pages,
 # a CMake package and a pkg-config file, all relocatable, and a Debian package through CPack.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
@@ -15,7 +15,8 @@ set(CANTEXT_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 # A shared filter finds its library relative to its own location, wherever the prefix is moved.
 if(BUILD_SHARED_LIBS)
   file(RELATIVE_PATH cantext_bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-  set_target_properties(cantext-long PROPERTIES INSTALL_RPATH "$ORIGIN/${cantext_bin_to_lib}")
+  set_target_properties(cantext-long cantext_command PROPERTIES
+    INSTALL_RPATH "$ORIGIN/${cantext_bin_to_lib}")
 endif()
 
 install(TARGETS cantext EXPORT cantext-targets
@@ -24,8 +25,11 @@ install(TARGETS cantext EXPORT cantext-targets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/cantext DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   FILES_MATCHING PATTERN "*.hpp")
-install(TARGETS cantext-long RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/man/cantext-long.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(TARGETS cantext-long cantext_command RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/man/cantext-long.1 ${PROJECT_SOURCE_DIR}/man/cantext.1
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/tools/cantext.bash
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME cantext)
 
 install(EXPORT cantext-targets NAMESPACE cantext:: DESTINATION ${CANTEXT_CMAKE_DIR})
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/cantext-config.cmake.in
@@ -51,7 +55,7 @@ if(CANTEXT_TOP_LEVEL)
   set(CPACK_PACKAGE_CONTACT "cantext developers <cantext@localhost>")
   set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
   set(CPACK_PACKAGE_DESCRIPTION
-    "A library of text routines for CAN and CAN FD frames (compact notation parser, long and compact renderers, error-frame explainer, length codes) and the cantext-long filter built on it.")
+    "A library of text routines for CAN and CAN FD frames (compact notation parser, long and compact renderers, error-frame explainer, length codes) and the cantext-long filter and cantext command built on it.")
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION devel)

@@ -24,8 +24,9 @@ dpkg-deb -x "$deb" "$work/root"
 root=$work/root/usr
 # The library directory is lib or Debian's lib/<multiarch>, as the build was configured.
 status=0
-for f in bin/cantext-long include/cantext/cantext.hpp include/cantext/frame.hpp \
-  share/man/man1/cantext-long.1 'lib*/cmake/cantext/cantext-config.cmake' \
+for f in bin/cantext-long bin/cantext include/cantext/cantext.hpp include/cantext/frame.hpp \
+  share/man/man1/cantext-long.1 share/man/man1/cantext.1 share/bash-completion/completions/cantext \
+  'lib*/cmake/cantext/cantext-config.cmake' \
   'lib*/cmake/cantext/cantext-config-version.cmake' 'lib*/pkgconfig/cantext.pc' 'lib*/libcantext.*'; do
   [ -n "$(find "$root" -path "$root/$f" -type f)" ] || { echo "missing from the package: /usr/$f"; status=1; }
 done
