@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The filter's whole line loop in-process: any input, delivered in any pieces, must give the
-// same output, messages and status as the input delivered whole, and as the plain model of the
-// conversion.
+// The filter's whole conversion in-process (the line reader and the long-form writer): any input,
+// delivered in any pieces, must give the same output, messages and status as the input delivered
+// whole, and as the plain model of the conversion.
 #include <cerrno>
 #include <cstring>
 #include <string>

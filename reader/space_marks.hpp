@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Bit maps of where the white space and the line breaks of a block of input are: the line loop
+// Bit maps of where the white space and the line breaks of a block of input are: the line reader
 // finds pieces and fields by scanning bits instead of characters.
 #ifndef CANTEXT_READER_SPACE_MARKS_HPP
 #define CANTEXT_READER_SPACE_MARKS_HPP
@@ -34,7 +34,8 @@ mark_function sse2_mark_function() noexcept;
 mark_function avx2_mark_function() noexcept;
 
 // The 64 bits from bit `from` on, taken from two words; the map must hold the word after the
-// one of `from`.
+// one of `from`.  The second word is shifted in two steps (by 1, then 63 - shift), as one
+// shift by 64 - shift would not be defined for shift 0.
 inline std::uint64_t bits_from(const std::uint64_t* bits, std::size_t from) noexcept {
   const std::size_t word = from / 64;
   const unsigned shift = from % 64;
@@ -43,9 +44,10 @@ inline std::uint64_t bits_from(const std::uint64_t* bits, std::size_t from) noex
 
 // bits_from for the quick path, where a narrower window will do: bit i of the result is bit
 // from + i of the map for i < window_bits, and 0 above.  Where the bytes of a word are in the
-// order of its bits, the window is one unaligned load and one shift.
+// order of its bits, the window is one unaligned load and one shift: the load at byte from / 8
+// holds 64 bits, of which the shift drops up to 7, which leaves 57 sure ones.
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-inline constexpr unsigned window_bits = 57;
+inline constexpr unsigned window_bits = 64 - 7;
 
 inline std::uint64_t bits_window(const std::uint64_t* bits, std::size_t from) noexcept {
   std::uint64_t w;

@@ -7,7 +7,7 @@
 // than branches choose between the kinds, which follow each other at random in a log.
 //
 // Inline, for a caller whose texts lie inside a larger buffer and may be read with plain
-// whole-word loads (the filter's line loop); parse_frame_text reads the same words without
+// whole-word loads (the line reader); parse_frame_text reads the same words without
 // passing the ends of its text.
 #ifndef CANTEXT_SRC_FRAME_USUAL_FRAME_HPP
 #define CANTEXT_SRC_FRAME_USUAL_FRAME_HPP
