@@ -111,13 +111,13 @@ int usage_error() noexcept {
   return 2;
 }
 
-// Reports the option getopt_long has just declined.
+// Reports the option getopt_long has just declined: a short one by its letter (optind may still
+// be on its word, as on "-dx"), a long one by its word, which optind has passed.
 int bad_option(char** argv) noexcept {
-  const char* text = argv[optind - 1];
-  if (std::strncmp(text, "--", 2) == 0) {
-    say("invalid option '%s'", text);
-  } else {
+  if (optopt > 0 && optopt < opt_help) {
     say("invalid option '-%c'", optopt);
+  } else {
+    say("invalid option '%s'", argv[optind - 1]);
   }
   return usage_error();
 }
