@@ -31,7 +31,10 @@ int main(int argc, char** argv) {
   output_block block(fd_sink(&out_fd), fd_sink(&err_fd), buffers.output);
   switch (line.what) {
     case command::long_form:
-      return rewrite_lines(line, long_lines_render(line.view), block);
+      if ((line.view & cantext::VIEW_ERROR) != 0) {
+        return rewrite_lines(line, long_lines_render<true>(line.view), block);
+      }
+      return rewrite_lines(line, long_lines_render<false>(line.view), block);
     case command::compact:
       return rewrite_lines(line, compact_lines_render(line.dots), block);
     case command::explain:

@@ -34,17 +34,16 @@ struct command_buffers {
 // under the long form, then a line break; returns the end.
 char* put_error_lines(char* at, const frame_record& record) noexcept;
 
-// `long`: the two fields and the long form with the view; under an error frame its description
-// when the view has VIEW_ERROR.
+// `long`: the two fields and the long form with the view; with Explain, under an error frame
+// its description (a type of its own, so that the usual view tests nothing more per line).
+template <bool Explain>
 class long_lines_render {
  public:
   explicit long_lines_render(unsigned view) noexcept : view_(view) {}
 
   char* operator()(char* out, const reader::line& l) const noexcept {
     out = put_long_line(out, l, view_);
-    if ((view_ & VIEW_ERROR) != 0 && (l.record.can_id & CAN_ERR_FLAG) != 0) {
-      out = put_error_lines(out - 1, l.record);
-    }
+    if (Explain && (l.record.can_id & CAN_ERR_FLAG) != 0) out = put_error_lines(out - 1, l.record);
     return out;
   }
 
