@@ -15,17 +15,18 @@ namespace {
 // keeps that bit and loses only the two flags above it.
 constexpr std::uint32_t error_id_mask = CAN_ERR_FLAG | CAN_ERR_MASK;
 
+// Eight digits whatever the kind, so that no branch depends on it (standard and extended frames
+// follow each other at random): a standard identifier's three digits are the first three of its
+// 11 bits moved to the top of the word, and the "#" lands after them.
 char* put_identifier(char* out, std::uint32_t id) noexcept {
-  if (id & (CAN_ERR_FLAG | CAN_EFF_FLAG)) {
-    id &= (id & CAN_ERR_FLAG) ? error_id_mask : CAN_EFF_MASK;
-    out = detail::put_hex_pair(out, static_cast<std::uint8_t>(id >> 24));
-    out = detail::put_hex_pair(out, static_cast<std::uint8_t>(id >> 16));
-    out = detail::put_hex_pair(out, static_cast<std::uint8_t>(id >> 8));
-    out = detail::put_hex_pair(out, static_cast<std::uint8_t>(id));
-  } else {
-    *out++ = hex_asc_upper[(id >> 8) & 0x07];
-    out = detail::put_hex_pair(out, static_cast<std::uint8_t>(id));
-  }
+  const bool extended = (id & (CAN_ERR_FLAG | CAN_EFF_FLAG)) != 0;
+  const std::uint32_t mask = (id & CAN_ERR_FLAG) ? error_id_mask : CAN_EFF_MASK;
+  const std::uint32_t value = extended ? id & mask : (id & CAN_SFF_MASK) << 20;
+  detail::put_hex_pair(out, static_cast<std::uint8_t>(value >> 24));
+  detail::put_hex_pair(out + 2, static_cast<std::uint8_t>(value >> 16));
+  detail::put_hex_pair(out + 4, static_cast<std::uint8_t>(value >> 8));
+  detail::put_hex_pair(out + 6, static_cast<std::uint8_t>(value));
+  out += extended ? 8 : 3;
   *out++ = '#';
   return out;
 }
