@@ -25,28 +25,28 @@ int main() {
 
   // A standard frame, with and without "." between the bytes.
   const frame_record classic = make_frame(0x123, payload, sizeof payload);
-  write_frame_compact(stdout, classic, "\n", false, CAN_MAX_DLEN);
-  write_frame_compact(stdout, classic, "\n", true, CAN_MAX_DLEN);
+  write_frame_compact(stdout, classic, "\n", false, classic_frame);
+  write_frame_compact(stdout, classic, "\n", true, classic_frame);
 
-  // An extended (29-bit) identifier needs CAN_EFF_FLAG.
-  const frame_record extended = make_frame(0x18FEF100 | CAN_EFF_FLAG, payload, 2);
-  write_frame_compact(stdout, extended, "\n", false, CAN_MAX_DLEN);
+  // An extended (29-bit) identifier needs can_eff_flag.
+  const frame_record extended = make_frame(0x18FEF100 | can_eff_flag, payload, 2);
+  write_frame_compact(stdout, extended, "\n", false, classic_frame);
 
   // A remote request carries the requested length and no data.
-  const frame_record request = make_frame(0x245 | CAN_RTR_FLAG, nullptr, 8);
-  write_frame_compact(stdout, request, "\n", false, CAN_MAX_DLEN);
+  const frame_record request = make_frame(0x245 | can_rtr_flag, nullptr, 8);
+  write_frame_compact(stdout, request, "\n", false, classic_frame);
 
   // A CAN FD frame: its data from a hex string, its flags written after the second "#".
   frame_record fd = make_frame(0x100, nullptr, 12);
   fd.flags = 0x1;
-  if (hex_to_bytes("000102030405060708090A0B", fd.data, CANFD_MAX_DLEN) != 0) return 1;
-  write_frame_compact(stdout, fd, "\n", true, CANFD_MAX_DLEN);
+  if (hex_to_bytes("000102030405060708090A0B", fd.data, canfd_max_dlen) != 0) return 1;
+  write_frame_compact(stdout, fd, "\n", true, fd_frame);
 
   // The text reads back into the same frame.
   char text[COMPACT_FORM_BUF_SIZE];
-  format_frame_compact(text, fd, false, CANFD_MAX_DLEN);
+  format_frame_compact(text, fd, false, fd_frame);
   frame_record parsed;
-  if (parse_frame_text(text, parsed) != CANFD_MTU) return 1;
+  if (parse_frame_text(text, parsed) != fd_frame) return 1;
   const bool same = parsed.can_id == fd.can_id && parsed.len == fd.len &&
                     parsed.flags == fd.flags && std::memcmp(parsed.data, fd.data, fd.len) == 0;
   std::printf("%s reads back %s\n", text, same ? "unchanged" : "CHANGED");

@@ -6,12 +6,13 @@
 
 int main() {
   cantext::frame_record frame;
-  if (cantext::parse_frame_text("2000000C#0005030A00006080", frame) != cantext::CAN_MTU) return 1;
+  const cantext::frame_kind kind = cantext::parse_frame_text("2000000C#0005030A00006080", frame);
+  if (kind != cantext::classic_frame) return 1;
 
   char words[cantext::ERROR_DESCRIPTION_BUF_SIZE];  // holds any description with "; "
   cantext::format_error_description(words, sizeof words, frame, "; ");
   std::printf("%s\n", words);
 
-  cantext::write_frame_long(stdout, frame, "\n", cantext::VIEW_ERROR, cantext::CAN_MAX_DLEN);
+  cantext::write_frame_long(stdout, frame, "\n", cantext::VIEW_ERROR, kind);
   return 0;
 }

@@ -43,19 +43,17 @@ int main() {
     const int size = static_cast<int>(text.size());
 
     cantext::frame_record frame;
-    const int mtu = cantext::parse_frame_text(text, frame);
-    if (mtu == 0) {
+    // The kind tells a classic frame from a CAN FD frame, and the renderers how many bytes to show.
+    const cantext::frame_kind kind = cantext::parse_frame_text(text, frame);
+    if (kind == cantext::not_a_frame) {
       std::fprintf(stderr, "not a frame: %.*s\n", size, text.data());
       status = 1;
       continue;
     }
-    // The parser tells a classic frame from a CAN FD frame; the renderers need its length limit.
-    const int maxdlen = mtu == cantext::CANFD_MTU ? cantext::CANFD_MAX_DLEN : cantext::CAN_MAX_DLEN;
-
     std::printf("%.*s\n", size, text.data());
     for (const view_row& row : rows) {
       std::printf("  %-10s  ", row.label);
-      cantext::write_frame_long(stdout, frame, "\n", row.view, maxdlen);
+      cantext::write_frame_long(stdout, frame, "\n", row.view, kind);
     }
   }
   return status;

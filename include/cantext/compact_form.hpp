@@ -27,6 +27,16 @@ char* format_frame_compact(char* buf, const frame_record& record, bool sep, int 
 void write_frame_compact(std::FILE* stream, const frame_record& record, const char* eol, bool sep,
                          int maxdlen) noexcept;
 
+// Both with the maxdlen of the kind that parse_frame_text returned.
+inline char* format_frame_compact(char* buf, const frame_record& record, bool sep,
+                                  frame_kind kind) noexcept {
+  return format_frame_compact(buf, record, sep, max_dlen(kind));
+}
+inline void write_frame_compact(std::FILE* stream, const frame_record& record, const char* eol,
+                                bool sep, frame_kind kind) noexcept {
+  write_frame_compact(stream, record, eol, sep, max_dlen(kind));
+}
+
 }  // namespace cantext
 
 #endif

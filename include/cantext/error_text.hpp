@@ -83,6 +83,12 @@ void format_error_description(char* buf, std::size_t cap, const frame_record& re
 void write_frame_long(std::FILE* stream, const frame_record& record, const char* eol, unsigned view,
                       int maxdlen) noexcept;
 
+// The same with the maxdlen of the kind that parse_frame_text returned.
+inline void write_frame_long(std::FILE* stream, const frame_record& record, const char* eol,
+                             unsigned view, frame_kind kind) noexcept {
+  write_frame_long(stream, record, eol, view, max_dlen(kind));
+}
+
 }  // namespace cantext
 
 #endif

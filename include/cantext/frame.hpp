@@ -32,18 +32,41 @@
 namespace cantext {
 
 // Bits of frame_record::can_id.
-inline constexpr std::uint32_t CAN_EFF_FLAG = 0x80000000U;  // 29-bit identifier
-inline constexpr std::uint32_t CAN_RTR_FLAG = 0x40000000U;  // remote transmission request
-inline constexpr std::uint32_t CAN_ERR_FLAG = 0x20000000U;  // error frame
-inline constexpr std::uint32_t CAN_SFF_MASK = 0x000007FFU;
-inline constexpr std::uint32_t CAN_EFF_MASK = 0x1FFFFFFFU;
-inline constexpr std::uint32_t CAN_ERR_MASK = 0x1FFFFFFFU;
+inline constexpr std::uint32_t can_eff_flag = 0x80000000U;  // 29-bit identifier
+inline constexpr std::uint32_t can_rtr_flag = 0x40000000U;  // remote transmission request
+inline constexpr std::uint32_t can_err_flag = 0x20000000U;  // error frame
+inline constexpr std::uint32_t can_sff_mask = 0x000007FFU;
+inline constexpr std::uint32_t can_eff_mask = 0x1FFFFFFFU;
+inline constexpr std::uint32_t can_err_mask = 0x1FFFFFFFU;
 
 // Record sizes, as returned by parse_frame_text, and the data lengths they allow.
-inline constexpr int CAN_MTU = 16;
-inline constexpr int CANFD_MTU = 72;
-inline constexpr int CAN_MAX_DLEN = 8;
-inline constexpr int CANFD_MAX_DLEN = 64;
+inline constexpr int can_mtu = 16;
+inline constexpr int canfd_mtu = 72;
+inline constexpr int can_max_dlen = 8;
+inline constexpr int canfd_max_dlen = 64;
+
+// The same under their first names.  After <linux/can.h> these are its macros, so that
+// cantext::CAN_MTU no longer compiles there while cantext::can_mtu does.
+inline constexpr std::uint32_t CAN_EFF_FLAG = can_eff_flag;
+inline constexpr std::uint32_t CAN_RTR_FLAG = can_rtr_flag;
+inline constexpr std::uint32_t CAN_ERR_FLAG = can_err_flag;
+inline constexpr std::uint32_t CAN_SFF_MASK = can_sff_mask;
+inline constexpr std::uint32_t CAN_EFF_MASK = can_eff_mask;
+inline constexpr std::uint32_t CAN_ERR_MASK = can_err_mask;
+inline constexpr int CAN_MTU = can_mtu;
+inline constexpr int CANFD_MTU = canfd_mtu;
+inline constexpr int CAN_MAX_DLEN = can_max_dlen;
+inline constexpr int CANFD_MAX_DLEN = canfd_max_dlen;
+
+// What parse_frame_text found, valued as the size of the record it fills.  Unscoped, so that a
+// result still compares with and converts to the int that callers have always kept it in; the
+// renderers take it in place of maxdlen.
+enum frame_kind : int { not_a_frame = 0, classic_frame = can_mtu, fd_frame = canfd_mtu };
+
+// The renderers' maxdlen for a kind of frame: 64 for a CAN FD frame, 8 for any other value.
+constexpr int max_dlen(frame_kind kind) noexcept {
+  return kind == fd_frame ? canfd_max_dlen : can_max_dlen;
+}
 
 // One classic or CAN FD frame, laid out as the Linux CAN FD frame record (host byte order).
 // A classic frame uses the first 16 bytes.
@@ -60,9 +83,9 @@ struct frame_record {
 unsigned hex_nibble(char c) noexcept;
 
 // Parses one frame in compact notation ("123#DEADBEEF", "12345678#11.22", "123##1AABB",
-// "123#R5").  Clears the record first.  Returns CAN_MTU for a classic frame, CANFD_MTU for a
-// CAN FD frame, 0 when the text is not a frame (the record must then not be used).
-int parse_frame_text(std::string_view text, frame_record& record) noexcept;
+// "123#R5").  Clears the record first.  Returns classic_frame (CAN_MTU) or fd_frame (CANFD_MTU),
+// not_a_frame (0) when the text is not a frame (the record must then not be used).
+frame_kind parse_frame_text(std::string_view text, frame_record& record) noexcept;
 
 }  // namespace cantext
 

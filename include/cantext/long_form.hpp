@@ -29,6 +29,12 @@ inline constexpr std::size_t LONG_FORM_CLASSIC_BUF_SIZE = 101;
 // so that a caller can append after the text without measuring it.
 char* format_frame_long(char* buf, const frame_record& record, unsigned view, int maxdlen) noexcept;
 
+// The same with the maxdlen of the kind that parse_frame_text returned.
+inline char* format_frame_long(char* buf, const frame_record& record, unsigned view,
+                               frame_kind kind) noexcept {
+  return format_frame_long(buf, record, view, max_dlen(kind));
+}
+
 }  // namespace cantext
 
 #endif

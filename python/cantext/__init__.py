@@ -3,7 +3,8 @@
 
 Parses compact notation ("123#DEADBEEF") into frames and renders them in the long,
 column-aligned form, back in compact notation, or, for error frames, in words, with the
-routines of the cantext C++ library.
+routines of the cantext C++ library; reads capture logs into NumPy columns (read_log) or
+python-can messages (iter_messages).
 """
 
 from ._cantext import (
@@ -18,6 +19,7 @@ from ._cantext import (
     CANFD_ESI,
     CANFD_FDF,
     CANFD_MAX_DLEN,
+    NO_TIME,
     Frame,
     __version__,
     dlc_to_len,
@@ -25,6 +27,7 @@ from ._cantext import (
     len_to_dlc,
     parse,
 )
+from .log import Log, iter_messages, read_log
 
 __all__ = [
     "CAN_EFF_FLAG",
@@ -38,9 +41,13 @@ __all__ = [
     "CANFD_ESI",
     "CANFD_FDF",
     "CANFD_MAX_DLEN",
+    "NO_TIME",
     "Frame",
+    "Log",
     "dlc_to_len",
     "hex_to_bytes",
+    "iter_messages",
     "len_to_dlc",
     "parse",
+    "read_log",
 ]

@@ -1,6 +1,9 @@
 # SPDX-License-Identifier: MIT
 # Types of the compiled module; the package cantext re-exports these names.
-from typing import Optional, Union, overload
+import os
+from typing import Any, BinaryIO, Optional, Union, overload
+
+import numpy as np
 
 __version__: str
 
@@ -15,6 +18,7 @@ CANFD_MAX_DLEN: int
 CANFD_BRS: int
 CANFD_ESI: int
 CANFD_FDF: int
+NO_TIME: int
 
 _Text = Union[str, bytes, bytearray, memoryview]
 
@@ -65,3 +69,18 @@ def parse(text: _Text) -> Frame: ...
 def dlc_to_len(dlc: int) -> int: ...
 def len_to_dlc(length: int) -> int: ...
 def hex_to_bytes(text: _Text, size: Optional[int] = None) -> bytes: ...
+
+class _LogReader:
+    def __init__(
+        self, source: Union[str, "os.PathLike[Any]", BinaryIO, bytes, bytearray, memoryview],
+        keep_going: bool = False,
+    ) -> None: ...
+    def read(self, max_lines: int = -1) -> tuple[
+        np.ndarray, np.ndarray, np.ndarray, np.ndarray, np.ndarray, np.ndarray, np.ndarray,
+        np.ndarray, np.ndarray, list[str], list[int], list[str]
+    ]: ...
+
+def _payloads(log: Any) -> list[bytes]: ...
+def _messages(
+    cls: type, slots: tuple[Any, ...], channels: list[Any], log: Any, start: int, stop: int
+) -> list[Any]: ...

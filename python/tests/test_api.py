@@ -109,22 +109,21 @@ def test_stub_lists_what_the_module_has():
     tree = ast.parse(Path(module.__file__).with_name("_cantext.pyi").read_text())
     names = {node.target.id for node in tree.body if isinstance(node, ast.AnnAssign)}
     names |= {node.name for node in tree.body if isinstance(node, (ast.FunctionDef, ast.ClassDef))}
-    assert names == {name for name in dir(module) if not name.startswith("_")} | {"__version__"}
-    assert set(cantext.__all__) == names - {"__version__"}
+    assert names == {name for name in dir(module) if not name.startswith("__")} | {"__version__"}
+    public = {name for name in names if not name.startswith("_")}
+    assert set(cantext.__all__) == public | set(cantext.log.__all__)
     frame_stub = next(node for node in tree.body if isinstance(node, ast.ClassDef))
     members = {node.name for node in frame_stub.body if not node.name.startswith("_")}
     assert members == {name for name in dir(Frame) if not name.startswith("_")}
     assert Path(cantext.__file__).with_name("py.typed").exists()
 
 
-def test_readme_examples():
-    # The section sits in README.md once placed there; until then beside the package.
-    text = (SOURCE / "README.md").read_text()
-    if "\n## Python\n" not in text:
-        text = (SOURCE / "python" / "README-section.md").read_text()
-    start = text.index("## Python\n")
-    end = text.find("\n## ", start)
-    section = text[start:end if end >= 0 else None]
+def test_documented_examples():
+    # The README's Python section and the whole Python guide.
+    readme = (SOURCE / "README.md").read_text()
+    start = readme.index("\n## Python\n")
+    end = readme.find("\n## ", start + 1)
+    section = readme[start:end] + (SOURCE / "docs" / "python.md").read_text()
     blocks = re.findall(r"```pycon\n(.*?)```", section, re.S)
     examples = doctest.DocTestParser().get_doctest("".join(blocks), {}, "README", None, 0)
     assert len(examples.examples) > 15

@@ -134,11 +134,11 @@ int parse_frame_general(const char* text, std::size_t n, frame_record& record) n
 
 }  // namespace detail
 
-int parse_frame_text(std::string_view text, frame_record& record) noexcept {
+frame_kind parse_frame_text(std::string_view text, frame_record& record) noexcept {
   std::memset(&record, 0, sizeof record);
   const char* const s = text.data();
   const std::size_t n = text.size();
-  if (n < 8) return detail::parse_frame_general(s, n, record);
+  if (n < 8) return static_cast<frame_kind>(detail::parse_frame_general(s, n, record));
 
   // The straight path's words, read within the text: NUL for characters past its end, and for
   // those before its start in a text shorter than sixteen.  A word that would reach past the end
@@ -156,7 +156,7 @@ int parse_frame_text(std::string_view text, frame_record& record) noexcept {
       detail::load_word(s), detail::load_word(s + upto16 - 8) >> past >> past,
       detail::load_word(s + whole - 16) << missing << missing, detail::load_word(s + n - 8)};
   const int mtu = detail::parse_usual_words(w, n, record);
-  return mtu != 0 ? mtu : detail::parse_frame_general(s, n, record);
+  return static_cast<frame_kind>(mtu != 0 ? mtu : detail::parse_frame_general(s, n, record));
 }
 
 }  // namespace cantext

@@ -6,13 +6,12 @@
 
 int main() {
   cantext::frame_record frame;
-  const int mtu = cantext::parse_frame_text("12345678#DEADBEEF", frame);
-  if (mtu == 0) return 1;
-  const int maxdlen = mtu == cantext::CANFD_MTU ? cantext::CANFD_MAX_DLEN : cantext::CAN_MAX_DLEN;
+  const cantext::frame_kind kind = cantext::parse_frame_text("12345678#DEADBEEF", frame);
+  if (kind == cantext::not_a_frame) return 1;
 
   char text[cantext::LONG_FORM_BUF_SIZE];
-  cantext::format_frame_long(text, frame, cantext::VIEW_ASCII, maxdlen);
+  cantext::format_frame_long(text, frame, cantext::VIEW_ASCII, kind);
   std::printf("%s\n", text);
-  cantext::write_frame_compact(stdout, frame, "\n", true, maxdlen);
+  cantext::write_frame_compact(stdout, frame, "\n", true, kind);
   return 0;
 }

@@ -1,11 +1,15 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Builds the Debian package with CPack, unpacks it into a scratch root, checks that it holds
-# the library, headers, CMake and pkg-config files and the manual page, runs the unpacked
-# filter, and compiles a program against the unpacked tree.
-# Usage: deb_package.sh CPACK BUILD_DIR WORK_DIR EXAMPLE EXPECTED CXX CROSS [CXXFLAGS]
+# Configures a build for /usr in WORK_DIR, makes the Debian packages with CPack and checks them:
+# the set of packages and what each holds, the library package named after the SONAME (which
+# names the minor version before 1.0), lintian without errors or warnings, then unpacks them,
+# runs the unpacked filter and compiles a program against the unpacked tree with pkg-config.
+# Usage: deb_package.sh CMAKE CPACK SOURCE_DIR WORK_DIR BUILD_TYPE SHARED VERSION EXAMPLE
+#                       EXPECTED CXX CROSS
+# Without lintian the packages are not linted, which fails when CANTEXT_REQUIRE_LINTIAN=1.
 set -eu
-cpack=$1 build=$2 work=$3 example=$4 expected=$5 cxx=$6 cross=$7 cxxflags=${8:-}
+cmake=$1 cpack=$2 source_dir=$3 work=$4 type=$5 shared=$6 version=$7 example=$8 expected=$9
+cxx=${10} cross=${11}
 
 case $cross in 1 | ON | TRUE | true) echo "cross build: the packaged filter cannot run here"; exit 77 ;; esac
 command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null ||
@@ -13,38 +17,88 @@ command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null ||
 
 rm -rf "$work"
 mkdir -p "$work"
-"$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" ||
+"$cmake" -S "$source_dir" -B "$work/build" -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_BUILD_TYPE="$type" \
+  -DBUILD_SHARED_LIBS="$shared" -DCANTEXT_BUILD_TESTS=OFF -DCANTEXT_BUILD_EXAMPLES=OFF \
+  -DCMAKE_CXX_COMPILER="$cxx" >"$work/configure.log"
+"$cmake" --build "$work/build" -j 2 >"$work/build.log" || { cat "$work/build.log"; exit 1; }
+"$cpack" -G DEB --config "$work/build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" ||
   { cat "$work/cpack.log"; exit 1; }
-set -- "$work"/out/*.deb
-[ $# -eq 1 ] && [ -f "$1" ] || { echo "expected one package, found: $*"; exit 1; }
-deb=$1
 
-[ "$(dpkg-deb -f "$deb" Package)" = cantext ] || { echo "wrong package name"; exit 1; }
-dpkg-deb -x "$deb" "$work/root"
-root=$work/root/usr
-# The library directory is lib or Debian's lib/<multiarch>, as the build was configured.
+lib=usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+want_packages="cantext libcantext-dev"
+tools_files="usr/bin/cantext-long usr/share/man/man1/cantext-long.1.gz usr/bin/cantext
+  usr/share/man/man1/cantext.1.gz usr/share/bash-completion/completions/cantext"
+dev_files="usr/include/cantext/cantext.hpp usr/include/cantext/cantext.h $lib/cmake/cantext/cantext-config.cmake
+  $lib/cmake/cantext/cantext-config-version.cmake $lib/pkgconfig/cantext.pc"
+if [ "$shared" = ON ]; then
+  soname=$(readelf -d "$work"/build/src/libcantext.so | sed -n 's/.*Library soname: \[\(.*\)\]/\1/p')
+  # Before 1.0 every minor version may change the interface, so the SONAME names it.
+  case $version in
+    0.*) [ "$soname" = "libcantext.so.${version%.*}" ] ||
+      { echo "SONAME $soname does not name version ${version%.*}"; exit 1; } ;;
+  esac
+  libpackage=$(printf '%s' "$soname" | sed 's/\.so\.//')
+  want_packages="$want_packages $libpackage"
+  dev_files="$dev_files $lib/libcantext.so"
+  libpackage_files="$lib/$soname"
+else
+  dev_files="$dev_files $lib/libcantext.a"
+fi
+
 status=0
-for f in bin/cantext-long bin/cantext include/cantext/cantext.hpp include/cantext/frame.hpp \
-  share/man/man1/cantext-long.1 share/man/man1/cantext.1 share/bash-completion/completions/cantext \
-  'lib*/cmake/cantext/cantext-config.cmake' \
-  'lib*/cmake/cantext/cantext-config-version.cmake' 'lib*/pkgconfig/cantext.pc' 'lib*/libcantext.*'; do
-  [ -n "$(find "$root" -path "$root/$f" -type f)" ] || { echo "missing from the package: /usr/$f"; status=1; }
+packages=""
+for deb in "$work"/out/*.deb; do
+  name=$(dpkg-deb -f "$deb" Package)
+  packages="$packages $name"
+  case $name in
+    cantext) files=$tools_files ;;
+    libcantext-dev) files=$dev_files ;;
+    *) files=${libpackage_files:-} ;;
+  esac
+  contents=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
+  for f in $files usr/share/doc/$name/copyright usr/share/doc/$name/changelog.gz; do
+    printf '%s\n' "$contents" | grep -qx "\./$f" || { echo "$name lacks /$f"; status=1; }
+  done
+  # The library's users depend on the very version of its package.
+  if [ "$shared" = ON ] && [ "$name" != "${libpackage:-}" ]; then
+    dpkg-deb -f "$deb" Depends | grep -q "$libpackage (= $version)" ||
+      { echo "$name does not depend on $libpackage (= $version)"; status=1; }
+  fi
+  dpkg-deb -x "$deb" "$work/root"
 done
+sorted() { printf '%s\n' $1 | sort | tr '\n' ' '; }
+[ "$(sorted "$packages")" = "$(sorted "$want_packages")" ] ||
+  { echo "packages made:$packages; expected: $want_packages"; status=1; }
+grep -q '^License: Expat$' "$work/root/usr/share/doc/cantext/copyright" &&
+  grep -q 'Permission is hereby granted' "$work/root/usr/share/doc/cantext/copyright" ||
+  { echo "the copyright file does not hold the licence"; status=1; }
 [ $status -eq 0 ] || exit 1
-pcdir=$(dirname "$(find "$root" -name cantext.pc)")
-libdir=$(dirname "$(find "$root" -name 'libcantext.*' | head -n1)")
 
+if command -v lintian >/dev/null; then
+  if ! lintian --fail-on error,warning "$work"/out/*.deb >"$work/lintian.log" 2>&1; then
+    cat "$work/lintian.log"
+    echo "lintian found errors or warnings"
+    exit 1
+  fi
+  echo "lintian: no errors or warnings"
+elif [ "${CANTEXT_REQUIRE_LINTIAN:-0}" = 1 ]; then
+  echo "lintian is not installed"
+  exit 1
+else
+  echo "lintian is not installed: the packages were not linted"
+fi
+
+root=$work/root
 actual=$(printf '(1.5) can0 123#DEADBEEF\n(1.6) can1 20000004#0004000000000000\n' |
-  "$root/bin/cantext-long")
+  LD_LIBRARY_PATH="$root/$lib" "$root/usr/bin/cantext-long")
 want="(1.5)  can0       123   [4]  DE AD BE EF               '....'
 (1.6)  can1  20000004   [8]  00 04 00 00 00 00 00 00   ERRORFRAME"
 [ "$actual" = "$want" ] || { printf 'unpacked filter printed:\n%s\n' "$actual"; exit 1; }
 
 # The unpacked tree is a moved prefix too: pkg-config must still point into it.
-cd "$work"
-flags=$(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs cantext)
+flags=$(PKG_CONFIG_PATH="$root/$lib/pkgconfig" pkg-config --cflags --libs cantext)
 # shellcheck disable=SC2086
-"$cxx" $cxxflags -std=c++17 "$example" -o "$work/first_frame" $flags
-LD_LIBRARY_PATH="$libdir" "$work/first_frame" >"$work/actual"
+"$cxx" -std=c++17 "$example" -o "$work/first_frame" $flags
+LD_LIBRARY_PATH="$root/$lib" "$work/first_frame" >"$work/actual"
 diff -u "$expected" "$work/actual"
-echo "$(basename "$deb"): contents complete, unpacked filter and library work"
+echo "packages$packages: contents complete, unpacked filter and library work"

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: MIT
+// Memory for the columns of a log as it is read: grown geometrically without a copy and handed to
+// NumPy as it is, so that reading a log takes little more memory than the arrays it returns.
+#ifndef CANTEXT_PYTHON_COLUMNS_HPP
+#define CANTEXT_PYTHON_COLUMNS_HPP
+
+#include <pybind11/numpy.h>
+
+#include <cstddef>
+
+namespace cantext_python {
+
+// Room for elements of one size in pages of their own.  Growing moves the pages instead of
+// copying them (mremap on Linux), so the old and the new room never both hold the data, and
+// pages not yet written take no memory.
+class column_memory {
+ public:
+  explicit column_memory(std::size_t element_size) noexcept : element_size_(element_size) {}
+  ~column_memory();
+  column_memory(const column_memory&) = delete;
+  column_memory& operator=(const column_memory&) = delete;
+
+  // Room for `count` elements, the first ones kept; false (with the room as it was) when memory
+  // runs out.
+  bool resize(std::size_t count) noexcept;
+  void* data() const noexcept { return base_; }
+
+  // The first `count` elements as an array of `count` rows of `row` elements of `type`, which
+  // owns the memory from now on; the room is empty afterwards.  Needs the GIL.
+  pybind11::array release(std::size_t count, const pybind11::dtype& type, std::size_t row = 1);
+
+ private:
+  std::size_t element_size_;
+  void* base_ = nullptr;
+  std::size_t bytes_ = 0;
+};
+
+}  // namespace cantext_python
+
+#endif

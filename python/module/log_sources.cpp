@@ -1,0 +1,173 @@
+// SPDX-License-Identifier: MIT
+#include "log_sources.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace py = pybind11;
+
+namespace cantext_python {
+namespace {
+
+class path_log final : public log_source {
+ public:
+  path_log(const py::bytes& path, const py::object& shown) : shown_(shown) {
+    fd_ = ::open(PyBytes_AS_STRING(path.ptr()), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) raise_read_error(errno);
+    struct stat about {};
+    if (::fstat(fd_, &about) == 0 && S_ISREG(about.st_mode)) {
+      size_ = static_cast<std::size_t>(about.st_size);
+    }
+  }
+  ~path_log() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  cantext::reader::byte_source bytes() noexcept override {
+    return cantext::reader::fd_source(&fd_);
+  }
+  [[noreturn]] void raise_read_error(int error) override {
+    errno = error;
+    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, shown_.ptr());
+    throw py::error_already_set();
+  }
+  std::size_t known_size() const noexcept override { return size_; }
+
+ private:
+  py::object shown_;  // the path as given, for messages
+  int fd_ = -1;
+  std::size_t size_ = 0;
+};
+
+class memory_log final : public log_source {
+ public:
+  explicit memory_log(const py::handle& object) {
+    if (PyObject_GetBuffer(object.ptr(), &buffer_, PyBUF_SIMPLE) != 0) {
+      PyErr_Clear();
+      throw py::type_error(
+          std::string("source must be a path, a binary file object or bytes-like, not ") +
+          Py_TYPE(object.ptr())->tp_name);
+    }
+  }
+  ~memory_log() override { PyBuffer_Release(&buffer_); }
+  cantext::reader::byte_source bytes() noexcept override { return {this, &read}; }
+  [[noreturn]] void raise_read_error(int error) override {
+    throw py::value_error("reading memory failed: " + std::string(std::strerror(error)));
+  }
+  std::size_t known_size() const noexcept override { return static_cast<std::size_t>(buffer_.len); }
+
+ private:
+  static long read(void* context, char* buf, std::size_t n) noexcept {
+    auto& self = *static_cast<memory_log*>(context);
+    const std::size_t left = static_cast<std::size_t>(self.buffer_.len) - self.at_;
+    const std::size_t count = n < left ? n : left;
+    std::memcpy(buf, static_cast<const char*>(self.buffer_.buf) + self.at_, count);
+    self.at_ += count;
+    return static_cast<long>(count);
+  }
+
+  Py_buffer buffer_{};
+  std::size_t at_ = 0;
+};
+
+// Each read takes the GIL for the call to the file object only.  What it raises is kept and
+// raised again once the reading has ended, as the read error.
+class file_object_log final : public log_source {
+ public:
+  explicit file_object_log(const py::object& file) : file_(file) {
+    readinto_ = py::getattr(file, "readinto", py::none());
+    if (readinto_.is_none()) read_ = file.attr("read");
+  }
+  cantext::reader::byte_source bytes() noexcept override { return {this, &read}; }
+  [[noreturn]] void raise_read_error(int) override {
+    PyErr_Restore(error_[0].release().ptr(), error_[1].release().ptr(), error_[2].release().ptr());
+    throw py::error_already_set();
+  }
+
+ private:
+  static long read(void* context, char* buf, std::size_t n) noexcept {
+    auto& self = *static_cast<file_object_log*>(context);
+    const py::gil_scoped_acquire gil;
+    try {
+      const long count = self.readinto_.is_none() ? self.read_copy(buf, n) : self.read_into(buf, n);
+      if (count >= 0) return count;
+    } catch (py::error_already_set& e) {
+      e.restore();
+    } catch (const std::exception& e) {
+      PyErr_SetString(PyExc_RuntimeError, e.what());
+    } catch (...) {
+      PyErr_SetString(PyExc_RuntimeError, "reading the file object failed");
+    }
+    self.keep_error();
+    errno = EIO;
+    return -1;
+  }
+
+  // Takes the raised exception out of the interpreter, to raise it again at the end.
+  void keep_error() {
+    PyObject* parts[3];
+    PyErr_Fetch(&parts[0], &parts[1], &parts[2]);
+    for (int i = 0; i < 3; ++i) error_[i] = py::reinterpret_steal<py::object>(parts[i]);
+  }
+
+  long read_into(char* buf, std::size_t n) {
+    const py::memoryview view =
+        py::memoryview::from_memory(buf, static_cast<py::ssize_t>(n), false);
+    const py::object got = readinto_(view);
+    view.attr("release")();
+    return counted(got, n);
+  }
+
+  long read_copy(char* buf, std::size_t n) {
+    const py::object got = read_(n);
+    if (!PyBytes_Check(got.ptr())) return refuse(got, "bytes");
+    const std::size_t count = static_cast<std::size_t>(PyBytes_GET_SIZE(got.ptr()));
+    if (count > n) return refuse(got, "at most the bytes asked for");
+    std::memcpy(buf, PyBytes_AS_STRING(got.ptr()), count);
+    return static_cast<long>(count);
+  }
+
+  long counted(const py::object& got, std::size_t n) {
+    const long long count = PyLong_Check(got.ptr()) ? PyLong_AsLongLong(got.ptr()) : -1;
+    if (count < 0 || static_cast<unsigned long long>(count) > n) {
+      if (PyErr_Occurred()) return -1;
+      return refuse(got, "a count of the bytes read");
+    }
+    return static_cast<long>(count);
+  }
+
+  long refuse(const py::object& got, const char* expected) {
+    const bool text = PyUnicode_Check(got.ptr());
+    PyErr_Format(PyExc_TypeError, "the file object's %s() gave %s, not %s%s",
+                 readinto_.is_none() ? "read" : "readinto",
+                 PyLong_Check(got.ptr()) ? std::to_string(PyLong_AsLongLong(got.ptr())).c_str()
+                                         : Py_TYPE(got.ptr())->tp_name,
+                 expected, text ? " (open the file in binary mode, \"rb\")" : "");
+    return -1;
+  }
+
+  py::object file_;
+  py::object readinto_;
+  py::object read_;
+  py::object error_[3];  // type, value, traceback
+};
+
+}  // namespace
+
+std::unique_ptr<log_source> path_source(const py::bytes& path, const py::object& shown) {
+  return std::make_unique<path_log>(path, shown);
+}
+
+std::unique_ptr<log_source> memory_source(const py::handle& object) {
+  return std::make_unique<memory_log>(object);
+}
+
+std::unique_ptr<log_source> file_object_source(const py::object& file) {
+  return std::make_unique<file_object_log>(file);
+}
+
+}  // namespace cantext_python
