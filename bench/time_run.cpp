@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Runs a command with its standard input and output redirected and prints its wall-clock time
-// and the processor time it used, in seconds: "wall user system".  On a machine shared with
-// other work the processor time is the steadier measure.
+// and the processor time it used, in seconds, and its peak resident memory in KiB: "wall user
+// system peak".  On a machine shared with other work the processor time is the steadier measure.
 // Usage: time_run INPUT OUTPUT COMMAND [ARGS...]
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "time_run: %s failed (status %d)\n", argv[3], status);
     return 1;
   }
-  std::printf("%.6f %.6f %.6f\n", wall, seconds(usage.ru_utime), seconds(usage.ru_stime));
+  std::printf("%.6f %.6f %.6f %ld\n", wall, seconds(usage.ru_utime), seconds(usage.ru_stime),
+              usage.ru_maxrss);
   return 0;
 }

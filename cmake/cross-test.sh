@@ -1,7 +1,7 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # Cross-builds cantext for one target with Debian's cross compiler and runs every test under
-# qemu-user; prints the stripped size of the filter.
+# qemu-user; prints the stripped sizes of the programs.
 #   cmake/cross-test.sh arm-linux-gnueabihf|powerpc-linux-gnu [BUILD_TYPE [CMAKE_OPTION...]]
 # BUILD_TYPE defaults to Release; the build goes to build-cross-<target>-<build type>.
 set -eu
@@ -22,5 +22,7 @@ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE="$
 cmake --build "$build" -j "$jobs"
 ctest --test-dir "$build" --output-on-failure --no-tests=error -j "$jobs"
 
-"$triple-strip" -o "$build/cantext-long.stripped" "$build/tools/cantext-long"
-echo "cantext-long for $triple, $type, stripped: $(wc -c <"$build/cantext-long.stripped") bytes"
+for program in cantext-long cantext; do
+  "$triple-strip" -o "$build/$program.stripped" "$build/tools/$program"
+  echo "$program for $triple, $type, stripped: $(wc -c <"$build/$program.stripped") bytes"
+done

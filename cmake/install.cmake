@@ -1,9 +1,9 @@
 # SPDX-License-Identifier: MIT
-# Installation: the library with its headers, the filter with its manual page, a CMake package
-# and a pkg-config file, all relocatable.  Every file belongs to one of the parts that the Debian
-# packages split (cmake/debian.cmake): `tools`, the programs and their pages, which a plain
-# install() line joins; `dev`, what building against the library needs; `lib`, the shared
-# library itself.
+# Installation: the library with its headers, the programs with their manual pages, a CMake
+# package and a pkg-config file, all relocatable.  Every file belongs to one of the parts that
+# the Debian packages split (cmake/debian.cmake): `tools`, the programs, their pages and the
+# completion, which a plain install() line joins; `dev`, what building against the library
+# needs; `lib`, the shared library itself.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -20,7 +20,8 @@ set(CANTEXT_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 # in a directory the dynamic loader searches anyway (/usr/lib/<multiarch>) it needs no path.
 if(BUILD_SHARED_LIBS AND NOT CMAKE_INSTALL_FULL_LIBDIR IN_LIST CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES)
   file(RELATIVE_PATH cantext_bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-  set_target_properties(cantext-long PROPERTIES INSTALL_RPATH "$ORIGIN/${cantext_bin_to_lib}")
+  set_target_properties(cantext-long cantext_command PROPERTIES
+    INSTALL_RPATH "$ORIGIN/${cantext_bin_to_lib}")
 endif()
 
 install(TARGETS cantext EXPORT cantext-targets
@@ -64,7 +65,10 @@ function(cantext_install_manual page)
 endfunction()
 
 # The programs and their pages, one line each.
-install(TARGETS cantext-long RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS cantext-long cantext_command RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 cantext_install_manual(man/cantext-long.1)
+cantext_install_manual(man/cantext.1)
+install(FILES ${PROJECT_SOURCE_DIR}/tools/cantext.bash
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME cantext)
 
 include(${CMAKE_CURRENT_LIST_DIR}/debian.cmake)

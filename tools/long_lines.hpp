@@ -8,14 +8,9 @@
 
 #include "cantext/long_form.hpp"
 #include "line_reader.hpp"
+#include "output_block.hpp"
 
 namespace cantext::tool {
-
-// Writes up to n bytes: returns the count written (at least 1), or -1 with errno set.
-struct byte_sink {
-  void* context;
-  long (*write)(void* context, const char* buf, std::size_t n);
-};
 
 // The room after a full output block for the line that fills it: the first two fields of a
 // piece with two blanks after each, and the renderer's working room (which the line break after

@@ -18,7 +18,8 @@ inline constexpr std::size_t COMPACT_FORM_BUF_SIZE = 204;
 // NUL-terminated text.  sep puts "." between data bytes.  maxdlen 8 marks a remote request
 // with "R", exactly 64 writes the CAN FD marker, any other value neither; at most 64 bytes
 // are written whatever maxdlen says.  Identifier bits outside their mask and flags bits
-// above the low four are not written.  Returns the terminator's place.
+// above the low four are not written.  The whole least buffer is working room: bytes after the
+// terminator may change, bytes past it never do.  Returns the terminator's place.
 char* format_frame_compact(char* buf, const frame_record& record, bool sep, int maxdlen) noexcept;
 
 // Writes the compact notation to the stream, then eol unless it is null.  Stream errors are

@@ -15,32 +15,35 @@ namespace {
 // keeps that bit and loses only the two flags above it.
 constexpr std::uint32_t error_id_mask = CAN_ERR_FLAG | CAN_ERR_MASK;
 
+// Eight digits whatever the kind, so that no branch depends on it (standard and extended frames
+// follow each other at random): a standard identifier's three digits are the first three of its
+// 11 bits moved to the top of the word, and the "#" lands after them.
 char* put_identifier(char* out, std::uint32_t id) noexcept {
-  if (id & (CAN_ERR_FLAG | CAN_EFF_FLAG)) {
-    id &= (id & CAN_ERR_FLAG) ? error_id_mask : CAN_EFF_MASK;
-    out = detail::put_hex_pair(out, static_cast<std::uint8_t>(id >> 24));
-    out = detail::put_hex_pair(out, static_cast<std::uint8_t>(id >> 16));
-    out = detail::put_hex_pair(out, static_cast<std::uint8_t>(id >> 8));
-    out = detail::put_hex_pair(out, static_cast<std::uint8_t>(id));
-  } else {
-    *out++ = hex_asc_upper[(id >> 8) & 0x07];
-    out = detail::put_hex_pair(out, static_cast<std::uint8_t>(id));
-  }
+  const bool extended = (id & (CAN_ERR_FLAG | CAN_EFF_FLAG)) != 0;
+  const std::uint32_t mask = (id & CAN_ERR_FLAG) ? error_id_mask : CAN_EFF_MASK;
+  const std::uint32_t value = extended ? id & mask : (id & CAN_SFF_MASK) << 20;
+  detail::put_hex_pair(out, static_cast<std::uint8_t>(value >> 24));
+  detail::put_hex_pair(out + 2, static_cast<std::uint8_t>(value >> 16));
+  detail::put_hex_pair(out + 4, static_cast<std::uint8_t>(value >> 8));
+  detail::put_hex_pair(out + 6, static_cast<std::uint8_t>(value));
+  out += extended ? 8 : 3;
   *out++ = '#';
   return out;
 }
 
-// Four bytes a step: the copies do not depend on each other.
+// The bytes are written in whole groups of eight from the record, which holds 64: a classic
+// frame's bytes are one group whatever their count, so that no branch depends on it (the counts
+// of a capture follow each other at random).  What a group writes past the last byte shown is
+// overwritten by what follows, or lies past the terminator within the least buffer.
+constexpr int group_bytes = 8;
+
 char* put_bytes(char* out, const std::uint8_t* data, int count) noexcept {
   int i = 0;
-  for (; i + 4 <= count; i += 4, out += 8) {
-    detail::put_hex_pair(out, data[i]);
-    detail::put_hex_pair(out + 2, data[i + 1]);
-    detail::put_hex_pair(out + 4, data[i + 2]);
-    detail::put_hex_pair(out + 6, data[i + 3]);
-  }
-  for (; i < count; ++i) out = detail::put_hex_pair(out, data[i]);
-  return out;
+  do {
+    for (int k = 0; k < group_bytes; ++k) detail::put_hex_pair(out + 2 * (i + k), data[i + k]);
+    i += group_bytes;
+  } while (i < count);
+  return out + 2 * count;
 }
 
 // "." and the two digits of every byte value, padded to four characters so that each is one
@@ -62,23 +65,15 @@ constexpr dotted_pairs make_dotted_pairs() noexcept {
 
 constexpr dotted_pairs dotted = make_dotted_pairs();
 
-char* put_dotted(char* out, std::uint8_t b) noexcept {
-  std::memcpy(out, dotted.entry[b], 4);
-  return out + 3;
-}
-
-char* put_bytes_separated(char* out, const std::uint8_t* data, int count) noexcept {
-  if (count <= 0) return out;
-  out = detail::put_hex_pair(out, data[0]);
-  int i = 1;
-  for (; i + 4 <= count; i += 4, out += 12) {
-    put_dotted(out, data[i]);
-    put_dotted(out + 3, data[i + 1]);
-    put_dotted(out + 6, data[i + 2]);
-    put_dotted(out + 9, data[i + 3]);
-  }
-  for (; i < count; ++i) out = put_dotted(out, data[i]);
-  return out;
+// Every byte as ".XX".
+char* put_dotted_bytes(char* out, const std::uint8_t* data, int count) noexcept {
+  int i = 0;
+  do {
+    for (int k = 0; k < group_bytes; ++k)
+      std::memcpy(out + 3 * (i + k), dotted.entry[data[i + k]], 4);
+    i += group_bytes;
+  } while (i < count);
+  return out + 3 * count;
 }
 
 // Bytes written: the record's length, limited by maxdlen and never more than the record holds.
@@ -104,9 +99,14 @@ char* render_compact(char* out, const frame_record& record, bool sep, int maxdle
   if (maxdlen == CANFD_MAX_DLEN) {
     *out++ = '#';
     *out++ = hex_asc_upper[record.flags & 0x0F];
-    if (sep && shown > 0) *out++ = '.';
+    // "123##1.AA.BB": a dot before every byte.
+    return sep ? put_dotted_bytes(out, record.data, shown) : put_bytes(out, record.data, shown);
   }
-  return sep ? put_bytes_separated(out, record.data, shown) : put_bytes(out, record.data, shown);
+  if (!sep) return put_bytes(out, record.data, shown);
+  // "123#AA.BB": the first byte without its dot, which lands on the "#" and is replaced.
+  char* const end = put_dotted_bytes(out - 1, record.data, shown);
+  out[-1] = '#';
+  return shown > 0 ? end : out;
 }
 
 }  // namespace detail

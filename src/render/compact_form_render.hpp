@@ -8,7 +8,8 @@
 namespace cantext::detail {
 
 // Writes the compact notation at out (without a terminator) and returns the end of the text.
-// The character at the end may be overwritten too, so out needs COMPACT_FORM_BUF_SIZE bytes.
+// The characters from the end on may be overwritten too, so out needs COMPACT_FORM_BUF_SIZE
+// bytes.
 char* render_compact(char* out, const frame_record& record, bool sep, int maxdlen) noexcept;
 
 }  // namespace cantext::detail

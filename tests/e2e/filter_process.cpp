@@ -51,6 +51,12 @@ void drain(int& fd, std::string& into) {
 
 run_result run_filter(const std::string& input, const run_options& options) {
   signal(SIGPIPE, SIG_IGN);  // the filter may stop before taking all of its input
+  std::vector<char*> argv;   // made before the fork: the child only calls exec
+  const std::vector<std::string> filter = with_args(filter_command, {});
+  for (const std::string& arg : options.argv.empty() ? filter : options.argv) {
+    argv.push_back(const_cast<char*>(arg.c_str()));
+  }
+  argv.push_back(nullptr);
   int in_pipe[2], out_pipe[2], err_pipe[2];
   if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0 || pipe(err_pipe) != 0) std::abort();
   const pid_t pid = fork();
@@ -62,7 +68,8 @@ run_result run_filter(const std::string& input, const run_options& options) {
     for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) {
       close(fd);
     }
-    execv(filter_command[0], const_cast<char* const*>(filter_command));
+    if (!options.directory.empty() && chdir(options.directory.c_str()) != 0) _exit(126);
+    execv(argv[0], argv.data());
     _exit(127);
   }
   close(in_pipe[0]);
@@ -121,6 +128,14 @@ run_result run_filter(const std::string& input, const run_options& options) {
   if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
   if (WIFSIGNALED(wstatus)) result.signal = WTERMSIG(wstatus);
   return result;
+}
+
+std::vector<std::string> with_args(const char* const* program,
+                                   const std::vector<std::string>& args) {
+  std::vector<std::string> argv;
+  for (; *program != nullptr; ++program) argv.emplace_back(*program);
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
 }
 
 }  // namespace filter_test

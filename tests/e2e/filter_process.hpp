@@ -4,6 +4,7 @@
 #define CANTEXT_TESTS_FILTER_PROCESS_HPP
 
 #include <string>
+#include <vector>
 
 namespace filter_test {
 
@@ -11,6 +12,10 @@ namespace filter_test {
 enum class stream_mode { pipe, closed, path };
 
 struct run_options {
+  // The program and its arguments (an emulator first under a cross build); empty: the filter.
+  std::vector<std::string> argv;
+  // The directory it runs in; empty: this one.
+  std::string directory;
   stream_mode in = stream_mode::pipe;
   stream_mode out = stream_mode::pipe;
   std::string in_path;   // for stream_mode::path
@@ -32,6 +37,11 @@ struct run_result {
 };
 
 run_result run_filter(const std::string& input, const run_options& options = {});
+
+// A program's command line from filter_command.hpp (the emulator first under a cross build)
+// with these arguments after it.
+std::vector<std::string> with_args(const char* const* program,
+                                   const std::vector<std::string>& args);
 
 }  // namespace filter_test
 

@@ -111,6 +111,19 @@ TEST_P(filter_lines, converts_exactly) {
   EXPECT_EQ(r.status, c.status);
 }
 
+// `cantext long` without options prints what the filter prints and stops where it stops, with
+// a message of its own.
+TEST_P(filter_lines, command_long_prints_the_same) {
+  const filter_case& c = GetParam();
+  run_options options;
+  options.argv = with_args(command_argv, {"long"});
+  const run_result r = run_filter(c.input, options);
+  ASSERT_FALSE(r.timed_out);
+  EXPECT_EQ(r.out, c.out);
+  EXPECT_EQ(r.err.empty(), c.status == 0) << r.err;
+  EXPECT_EQ(r.status, c.status);
+}
+
 INSTANTIATE_TEST_SUITE_P(cases, filter_lines, testing::ValuesIn(cases),
                          [](const auto& row) { return std::string(row.param.name); });
 
@@ -155,6 +168,12 @@ TEST(filter_streams, arguments_are_ignored_and_sample_log_converts) {
   EXPECT_EQ(r.out, expected.str());
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.status, 0);
+  run_options command;
+  command.argv = with_args(command_argv, {"long", sample_log});
+  const run_result by_name = run_filter("", command);
+  EXPECT_EQ(by_name.out, expected.str());
+  EXPECT_EQ(by_name.err, "");
+  EXPECT_EQ(by_name.status, 0);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "filter_command.hpp"
+#include "filter_process.hpp"
 
 namespace {
 
@@ -25,10 +26,14 @@ long long now_ms() {
   return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-// The filter running with pipes on its standard streams.
+// A program (the filter unless told) running with pipes on its standard streams.
 class live_filter {
  public:
-  live_filter() {
+  explicit live_filter(
+      const std::vector<std::string>& command = filter_test::with_args(filter_command, {})) {
+    std::vector<char*> argv;
+    for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
     signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
     if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return;
@@ -39,7 +44,7 @@ class live_filter {
       dup2(out[1], 1);
       dup2(err[1], 2);
       for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-      execv(filter_command[0], const_cast<char* const*>(filter_command));
+      execv(argv[0], argv.data());
       _exit(127);
     }
     close(in[0]);
@@ -167,10 +172,9 @@ void PrintTo(const live_case& c, std::ostream* os) {
 
 class live_input : public testing::TestWithParam<live_case> {};
 
-TEST_P(live_input, each_line_is_written_before_the_next_is_read) {
-  live_filter filter;
+void each_line_is_written_before_the_next_is_read(live_filter& filter, const live_case& c) {
   ASSERT_TRUE(filter.started());
-  for (const step& s : GetParam().steps) {
+  for (const step& s : c.steps) {
     ASSERT_TRUE(filter.send(s.send));
     if (!s.expect.empty()) {
       ASSERT_EQ(filter.read_line(), s.expect);
@@ -179,6 +183,16 @@ TEST_P(live_input, each_line_is_written_before_the_next_is_read) {
   filter.close_input();
   EXPECT_EQ(filter.read_line(), "");
   EXPECT_EQ(filter.wait_status(), 0);
+}
+
+TEST_P(live_input, each_line_is_written_before_the_next_is_read) {
+  live_filter filter;
+  each_line_is_written_before_the_next_is_read(filter, GetParam());
+}
+
+TEST_P(live_input, command_long_writes_each_line_before_the_next_is_read) {
+  live_filter command(filter_test::with_args(command_argv, {"long"}));
+  each_line_is_written_before_the_next_is_read(command, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(cases, live_input, testing::ValuesIn(live_cases),

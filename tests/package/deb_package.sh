@@ -26,7 +26,8 @@ mkdir -p "$work"
 
 lib=usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 want_packages="cantext libcantext-dev"
-tools_files="usr/bin/cantext-long usr/share/man/man1/cantext-long.1.gz"
+tools_files="usr/bin/cantext-long usr/share/man/man1/cantext-long.1.gz usr/bin/cantext
+  usr/share/man/man1/cantext.1.gz usr/share/bash-completion/completions/cantext"
 dev_files="usr/include/cantext/cantext.hpp usr/include/cantext/cantext.h $lib/cmake/cantext/cantext-config.cmake
   $lib/cmake/cantext/cantext-config-version.cmake $lib/pkgconfig/cantext.pc"
 if [ "$shared" = ON ]; then

@@ -1,0 +1,219 @@
+// SPDX-License-Identifier: MIT
+// The cantext command as a real process: what each option does, every error path with its exact
+// message and status, and the compact form's round trip through cantext-long.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "filter_command.hpp"
+#include "filter_process.hpp"
+
+namespace filter_test {
+namespace {
+
+// Files the command reads by name, in its working directory.
+const char* const files[][2] = {
+    {"one.log", "a b 123#11\n"},
+    {"two.log", "c d 7FF#R2"},  // no line break at the end
+    {"bad.log", "a b 123#11\n\nc d 123#1\ne f 123#22\n"},
+};
+
+const std::string one = "a  b       123   [1]  11                        '.'\n";
+const std::string two = "c  d       7FF   [2]  remote request\n";
+const std::string e_f_22 = "e  f       123   [1]  22                        '\"'\n";
+const std::string error_frame =
+    "2000000C   [8]  00 05 03 0A 00 00 01 02   ERRORFRAME\n"
+    "\tcontroller-problem{rx-overflow,rx-error-warning}\n"
+    "\tprotocol-violation{{single-bit-error,frame-format-error}{data-field}}\n"
+    "\terror-counter-tx-rx{{1}{2}}\n";
+const std::string many_lines = [] {
+  std::string s;
+  for (int i = 0; i < 100000; ++i) s += "a b 123#11\n";
+  return s;
+}();
+
+// How the standard streams are set up, beyond pipes for all three.
+enum class streams {
+  pipes,
+  input_closed,
+  output_full,
+  output_closed,
+  reader_goes_away,
+  reader_goes_away_sigpipe_ignored
+};
+
+struct command_case {
+  const char* name;
+  const char* args;  // split at blanks
+  std::string input;
+  std::string out;
+  std::string err;
+  int status;
+  bool then_usage = false;  // the usage text follows `err`
+  bool out_starts = false;  // `out` is only the start of what is printed (help texts)
+  streams setup = streams::pipes;
+  int signal = 0;
+};
+
+// clang-format off
+const command_case option_effects[] = {
+    {"long_binary", "long --binary", "a b 123#0F\n",
+     "a  b       123   [1]  00001111" + std::string(66, ' ') + "'.'\n", "", 0},
+    {"long_swap", "long --swap", "a b 123#0102\n",
+     "a  b       123   [2]  02`01                     `..`\n", "", 0},
+    {"long_no_ascii", "long --no-ascii", "a b 123#41\n", "a  b       123   [1]  41\n", "", 0},
+    {"long_no_align", "long --no-align", "a b 123#41\n",
+     "a  b  123   [1]  41                        'A'\n", "", 0},
+    {"long_explain", "long --explain", "a b 123#41\nc d 2000000C#0005030A00000102\n",
+     "a  b       123   [1]  41                        'A'\nc  d  " + error_frame, "", 0},
+    {"long_files_in_order", "long one.log - two.log", "s t 123#11\n",
+     one + "s  t       123   [1]  11                        '.'\n" + two, "", 0},
+    {"compact_normalises", "compact",
+     "a\tb  123#deadbeef\nc d 12345678#0102030405060708090A\ne f 123#r5junk\ng h 123##1aabb\n",
+     "a b 123#DEADBEEF\nc d 12345678#0102030405060708\ne f 123#R5\ng h 123##1AABB\n", "", 0},
+    {"compact_dots", "compact --dots two.log -", "a b 123##1AABBCC\n",
+     "c d 7FF#R2\na b 123##1.AA.BB.CC\n", "", 0},
+    {"explain_frames", "explain 123#41 2000000C#0005030A00000102 123##1AABB", "",
+     "     123   [1]  41                        'A'\n" + error_frame +
+     "     123  [02]  AA BB                     '..'\n", "", 0},
+    {"help", "--help", "", "Usage: cantext long [", "", 0, false, true},
+    {"command_help", "compact --help", "", "cantext compact: ", "", 0, false, true},
+    {"version", "--version", "", std::string("cantext ") + command_version + "\n", "", 0},
+};
+
+const command_case error_paths[] = {
+    {"bad_frame_stops", "long", "a b 123#11\nc d 123#1\ne f 123#22\n", one,
+     "-:2: incomplete CAN frame\n", 1},
+    {"too_few_fields_stop", "compact", "a b 123#11\nc d\n", "a b 123#11\n",
+     "-:2: fewer than three fields\n", 1},
+    {"stop_in_second_file", "long one.log bad.log two.log", "", one + one,
+     "bad.log:2: fewer than three fields\n", 1},
+    {"keep_going_reports_each", "long --keep-going one.log bad.log two.log", "",
+     one + one + e_f_22 + two,
+     "bad.log:2: fewer than three fields\nbad.log:3: incomplete CAN frame\n", 1},
+    {"pieces_keep_their_line_number", "long --keep-going",
+     "a b 123#" + std::string(600, '1') + "\nc d 123#1\n",
+     "a  b       123   [8]  11 11 11 11 11 11 11 11   '........'\n",
+     "-:1: fewer than three fields\n-:2: incomplete CAN frame\n", 1},
+    {"missing_file_stops", "compact missing.log one.log", "", "",
+     "cantext: missing.log: No such file or directory\n", 1},
+    {"missing_file_skipped", "long --keep-going missing.log one.log", "", one,
+     "cantext: missing.log: No such file or directory\n", 1},
+    {"unreadable_file_skipped", "long --keep-going / one.log", "", one,
+     "cantext: /: Is a directory\n", 1},
+    {"standard_input_closed", "long", "", "", "cantext: -: Bad file descriptor\n", 1, false, false,
+     streams::input_closed},
+    {"no_command", "", "", "", "", 2, true},
+    {"unknown_command", "short", "", "", "cantext: unknown command 'short'\n", 2, true},
+    {"option_of_another_command", "long --dots", "", "", "cantext: invalid option '--dots'\n", 2,
+     true},
+    {"short_option_in_a_word", "compact --dots -dx", "", "", "cantext: invalid option '-d'\n", 2,
+     true},
+    {"explain_without_frame", "explain", "", "", "cantext: explain needs a FRAME\n", 2, true},
+    {"explain_bad_frame_among_others", "explain 123#41 123#4 7FF#R", "",
+     "     123   [1]  41                        'A'\n     7FF   [0]  remote request\n",
+     "cantext: '123#4' is not a CAN frame\n", 1},
+    {"explain_invalid_error_class", "long --explain", "a b 2FFFFFFF#FF\n",
+     "a  b  2FFFFFFF   [1]  FF                        ERRORFRAME\n\t\n",
+     "Error class 0xfffffff is invalid\n", 0},
+    {"output_full", "long", "a b 123#11\n", "", "write: No space left on device\n", 1, false, false,
+     streams::output_full},
+    {"output_closed", "compact", "a b 123#11\n", "", "write: Bad file descriptor\n", 1, false,
+     false, streams::output_closed},
+    {"reader_goes_away", "compact", many_lines, "a b 123#11\n", "", -1, false, false,
+     streams::reader_goes_away, SIGPIPE},
+    {"reader_goes_away_sigpipe_ignored", "compact", many_lines, "a b 123#11\n",
+     "write: Broken pipe\n", 1, false, false, streams::reader_goes_away_sigpipe_ignored},
+};
+// clang-format on
+
+void PrintTo(const command_case& c, std::ostream* os) {
+  *os << c.name;
+}
+
+run_result run_command(const std::string& args, const std::string& input,
+                       streams setup = streams::pipes) {
+  run_options options;
+  std::istringstream words(args);
+  std::vector<std::string> argv;
+  for (std::string word; words >> word;) argv.push_back(word);
+  options.argv = with_args(command_argv, argv);
+  options.directory = command_work_dir;
+  options.in = setup == streams::input_closed ? stream_mode::closed : stream_mode::pipe;
+  options.out = setup == streams::output_full     ? stream_mode::path
+                : setup == streams::output_closed ? stream_mode::closed
+                                                  : stream_mode::pipe;
+  options.out_path = "/dev/full";
+  options.out_closed_after_first_line =
+      setup == streams::reader_goes_away || setup == streams::reader_goes_away_sigpipe_ignored;
+  options.sigpipe_ignored = setup == streams::reader_goes_away_sigpipe_ignored;
+  return run_filter(input, options);
+}
+
+class command_runs : public testing::TestWithParam<command_case> {
+ protected:
+  // Each file is written whole under another name first: tests running at once read them.
+  static void SetUpTestSuite() {
+    mkdir(command_work_dir, 0755);
+    for (const auto& f : files) {
+      const std::string path = std::string(command_work_dir) + "/" + f[0];
+      const std::string temporary = path + "." + std::to_string(getpid());
+      std::ofstream(temporary) << f[1];
+      ASSERT_EQ(std::rename(temporary.c_str(), path.c_str()), 0);
+    }
+  }
+};
+
+TEST_P(command_runs, prints_exactly) {
+  const command_case& c = GetParam();
+  std::string err = c.err;
+  if (c.then_usage) {
+    const run_result usage = run_command("", "");
+    ASSERT_EQ(usage.err.rfind("Usage: cantext long ", 0), 0u) << usage.err;
+    err += usage.err;
+  }
+  const run_result r = run_command(c.args, c.input, c.setup);
+  ASSERT_FALSE(r.timed_out);
+  EXPECT_EQ(c.out_starts ? r.out.substr(0, c.out.size()) : r.out, c.out);
+  EXPECT_EQ(r.err, err);
+  EXPECT_EQ(r.status, c.status);
+  EXPECT_EQ(r.signal, c.signal);
+}
+
+INSTANTIATE_TEST_SUITE_P(options, command_runs, testing::ValuesIn(option_effects),
+                         [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(errors, command_runs, testing::ValuesIn(error_paths),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// The compact form of the benchmark's log is a log that cantext-long converts to the same text
+// as the original.
+class compact_round_trip : public testing::TestWithParam<const char*> {};
+
+TEST_P(compact_round_trip, converts_as_the_original) {
+  run_options generator;
+  generator.argv = with_args(make_log_argv, {"200000", "7"});
+  const run_result log = run_filter("", generator);
+  ASSERT_EQ(log.status, 0);
+  const run_result compact = run_command(GetParam(), log.out);
+  ASSERT_EQ(compact.status, 0);
+  ASSERT_EQ(compact.err, "");
+  const run_result from_original = run_filter(log.out);
+  const run_result from_compact = run_filter(compact.out);
+  ASSERT_EQ(from_original.status, 0);
+  EXPECT_EQ(from_compact.status, 0);
+  EXPECT_EQ(from_compact.out.size(), from_original.out.size());
+  EXPECT_TRUE(from_compact.out == from_original.out);  // not printed: megabytes
+}
+
+INSTANTIATE_TEST_SUITE_P(forms, compact_round_trip, testing::Values("compact", "compact --dots"),
+                         [](const auto& row) { return std::string(row.index ? "dots" : "plain"); });
+
+}  // namespace
+}  // namespace filter_test

@@ -1,0 +1,33 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# The bash completion offers the commands, and for each command exactly the options its --help
+# lists.
+# Usage: completion.sh COMPLETION_FILE CANTEXT [CROSS]
+set -eu
+file=$1 cantext=$2 cross=${3:-0}
+
+case $cross in 1 | ON | TRUE | true) echo "cross build: the command cannot run here"; exit 77 ;; esac
+command -v bash >/dev/null || { echo "bash is not installed"; exit 77; }
+
+# What the completion offers for the words "cantext $1 ... $N" (the last one being completed).
+offered() {
+  bash -c '. "$0"; COMP_WORDS=(cantext "$@"); COMP_CWORD=$#; _cantext
+           printf "%s\n" "${COMPREPLY[@]}"' "$file" "$@" | sort
+}
+
+status=0
+check() {
+  if [ "$2" != "$3" ]; then
+    printf '%s: completion offers\n%s\nbut should offer\n%s\n' "$1" "$2" "$3"
+    status=1
+  fi
+}
+
+check commands "$(offered '')" "$(printf '%s\n' --help --version compact explain long | sort)"
+for command in long compact explain; do
+  listed=$( (echo --help; "$cantext" "$command" --help | sed -n 's/^  \(--[a-z-]*\).*/\1/p') | sort)
+  check "$command" "$(offered "$command" --)" "$listed"
+done
+check "files after long" "$(offered long fr)" ""
+[ $status -eq 0 ] && echo "the completion offers the commands and every command's options"
+exit $status

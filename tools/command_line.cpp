@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: MIT
+#include "command_line.hpp"
+
+#include <getopt.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "input_files.hpp"
+
+#ifndef CANTEXT_VERSION
+#error "CANTEXT_VERSION is set by the build"
+#endif
+
+namespace cantext::tool {
+namespace {
+
+constexpr char synopsis[] =
+    "Usage: cantext long [--binary] [--swap] [--no-ascii] [--no-align] [--explain]\n"
+    "                    [--keep-going] [FILE...]\n"
+    "       cantext compact [--dots] [--keep-going] [FILE...]\n"
+    "       cantext explain FRAME...\n"
+    "       cantext --help | COMMAND --help | --version\n";
+
+constexpr char files_help[] =
+    "Reads lines of three fields (such as \"(time) interface frame\") from each FILE in turn;\n"
+    "with no FILE, or when FILE is -, from standard input.\n";
+
+constexpr char keep_going_help[] =
+    "  --keep-going  report each bad line and skip it (default: stop at the first)\n";
+
+constexpr char long_help[] =
+    "cantext long: each line as its two fields and its frame in the long form.\n"
+    "  --binary      data bytes in binary\n"
+    "  --swap        data bytes in reverse order\n"
+    "  --no-ascii    no column of the bytes as characters\n"
+    "  --no-align    standard identifiers not right-aligned\n"
+    "  --explain     under an error frame, its description, one entry per line\n";
+
+constexpr char compact_help[] =
+    "cantext compact: each line as its two fields and its frame in compact notation.\n"
+    "  --dots        a dot between data bytes\n";
+
+constexpr char explain_help[] =
+    "cantext explain: each FRAME in the long form; an error frame with its description.\n";
+
+// Values of the options, as getopt_long returns them; none has a short form.
+enum option_value : int {
+  opt_help = 256,
+  opt_version,
+  opt_binary,
+  opt_swap,
+  opt_no_ascii,
+  opt_no_align,
+  opt_explain,
+  opt_keep_going,
+  opt_dots,
+};
+
+constexpr option top_options[] = {
+    {"help", no_argument, nullptr, opt_help},
+    {"version", no_argument, nullptr, opt_version},
+    {nullptr, 0, nullptr, 0},
+};
+constexpr option long_options[] = {
+    {"binary", no_argument, nullptr, opt_binary},
+    {"swap", no_argument, nullptr, opt_swap},
+    {"no-ascii", no_argument, nullptr, opt_no_ascii},
+    {"no-align", no_argument, nullptr, opt_no_align},
+    {"explain", no_argument, nullptr, opt_explain},
+    {"keep-going", no_argument, nullptr, opt_keep_going},
+    {"help", no_argument, nullptr, opt_help},
+    {nullptr, 0, nullptr, 0},
+};
+constexpr option compact_options[] = {
+    {"dots", no_argument, nullptr, opt_dots},
+    {"keep-going", no_argument, nullptr, opt_keep_going},
+    {"help", no_argument, nullptr, opt_help},
+    {nullptr, 0, nullptr, 0},
+};
+constexpr option explain_options[] = {
+    {"help", no_argument, nullptr, opt_help},
+    {nullptr, 0, nullptr, 0},
+};
+
+struct command_entry {
+  const char* name;
+  command what;
+  const option* options;
+  const char* help;
+  bool reads_files;
+};
+
+constexpr command_entry commands[] = {
+    {"long", command::long_form, long_options, long_help, true},
+    {"compact", command::compact, compact_options, compact_help, true},
+    {"explain", command::explain, explain_options, explain_help, false},
+};
+
+int print_help(std::initializer_list<const char*> parts) noexcept {
+  for (const char* part : parts) std::fputs(part, stdout);
+  if (std::fflush(stdout) == 0) return 0;
+  std::fprintf(stderr, "write: %s\n", std::strerror(errno));
+  return 1;
+}
+
+int usage_error() noexcept {
+  std::fputs(synopsis, stderr);
+  return 2;
+}
+
+// Reports the option getopt_long has just declined: a short one by its letter (optind may still
+// be on its word, as on "-dx"), a long one by its word, which optind has passed.
+int bad_option(char** argv) noexcept {
+  if (optopt > 0 && optopt < opt_help) {
+    say("invalid option '-%c'", optopt);
+  } else {
+    say("invalid option '%s'", argv[optind - 1]);
+  }
+  return usage_error();
+}
+
+// The options of one command, after its name at argv[0]; -1 to run it.
+int parse_command(const command_entry& entry, int argc, char** argv, command_line& line) noexcept {
+  line.what = entry.what;
+  optind = 0;  // starts getopt_long afresh on this argv
+  for (;;) {
+    const int value = getopt_long(argc, argv, "", entry.options, nullptr);
+    switch (value) {
+      case -1:
+        line.args = argv + optind;
+        line.arg_count = argc - optind;
+        if (entry.what == command::explain && line.arg_count == 0) {
+          say("explain needs a FRAME");
+          return usage_error();
+        }
+        return -1;
+      case opt_help:
+        return entry.reads_files ? print_help({entry.help, keep_going_help, files_help})
+                                 : print_help({entry.help});
+      case opt_binary:
+        line.view |= VIEW_BINARY;
+        break;
+      case opt_swap:
+        line.view |= VIEW_SWAP;
+        break;
+      case opt_no_ascii:
+        line.view &= ~VIEW_ASCII;
+        break;
+      case opt_no_align:
+        line.view &= ~VIEW_ALIGN_SFF;
+        break;
+      case opt_explain:
+        line.view |= VIEW_ERROR;
+        break;
+      case opt_keep_going:
+        line.keep_going = true;
+        break;
+      case opt_dots:
+        line.dots = true;
+        break;
+      default:
+        return bad_option(argv);
+    }
+  }
+}
+
+}  // namespace
+
+int parse_command_line(int argc, char** argv, command_line& line) noexcept {
+  opterr = 0;  // the messages are this program's own
+  // "+": the options before the command only.
+  for (int value; (value = getopt_long(argc, argv, "+", top_options, nullptr)) != -1;) {
+    if (value == opt_help) {
+      return print_help({synopsis, "\n", files_help, "\n", long_help, keep_going_help, compact_help,
+                         keep_going_help, explain_help});
+    }
+    if (value == opt_version) return print_help({"cantext " CANTEXT_VERSION "\n"});
+    return bad_option(argv);
+  }
+  if (optind == argc) return usage_error();
+  const char* const name = argv[optind];
+  for (const command_entry& entry : commands) {
+    if (std::strcmp(name, entry.name) == 0) {
+      return parse_command(entry, argc - optind, argv + optind, line);
+    }
+  }
+  say("unknown command '%s'", name);
+  return usage_error();
+}
+
+}  // namespace cantext::tool

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+// The cantext command's command line, parsed with the C library's getopt_long.
+#ifndef CANTEXT_TOOLS_COMMAND_LINE_HPP
+#define CANTEXT_TOOLS_COMMAND_LINE_HPP
+
+#include "cantext/long_form.hpp"
+
+namespace cantext::tool {
+
+enum class command { long_form, compact, explain };
+
+struct command_line {
+  command what = command::long_form;
+  unsigned view = VIEW_ASCII | VIEW_ALIGN_SFF;  // long
+  bool dots = false;                            // compact
+  bool keep_going = false;                      // long and compact
+  char** args = nullptr;                        // the files, or the frames to explain
+  int arg_count = 0;
+};
+
+// Parses argv into `line` and returns -1 when the command is to run.  Otherwise returns the
+// exit status once the help or version text is printed (0), or a usage error reported (2).
+int parse_command_line(int argc, char** argv, command_line& line) noexcept;
+
+}  // namespace cantext::tool
+
+#endif
