@@ -12,6 +12,11 @@ namespace cantext::detail {
 // bytes.
 char* render_compact(char* out, const frame_record& record, bool sep, int maxdlen) noexcept;
 
+// The same without the processor-specific instructions render_compact may choose, so that tests
+// can hold the two against each other.
+char* render_compact_portable(char* out, const frame_record& record, bool sep,
+                              int maxdlen) noexcept;
+
 }  // namespace cantext::detail
 
 #endif

@@ -148,7 +148,7 @@ template <bool shuffles>
 [[gnu::always_inline]] inline void put_hex_groups(char* out, const std::uint8_t* data,
                                                   int groups) noexcept {
 #if CANTEXT_X86_KERNELS
-  if constexpr (shuffles) return detail::put_hex_groups_ssse3(out, data, groups);
+  if constexpr (shuffles) return detail::put_hex_groups_ssse3<' '>(out, data, groups);
 #endif
   for (int g = 0; g < groups; ++g) put_eight_hex(out + 24 * g, data + 8 * g);
 }

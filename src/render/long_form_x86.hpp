@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The long form's x86-64 kernels: hex digits and the character column with byte shuffles
-// (SSSE3), for the processors that have them (instruction_sets.hpp).
+// The long form's own x86-64 kernel: the character column with byte shuffles (SSSE3), for the
+// processors that have them (instruction_sets.hpp).  Its hex digits come from hex_runs_x86.hpp.
 #ifndef CANTEXT_SRC_RENDER_LONG_FORM_X86_HPP
 #define CANTEXT_SRC_RENDER_LONG_FORM_X86_HPP
 
@@ -9,49 +9,11 @@
 #include <cstdint>
 
 #include "cantext/frame.hpp"
+#include "render/hex_runs_x86.hpp"
 
-// Included by long_form.cpp alone: its own, as they were when written there.
+// Included by long_form.cpp alone.
 namespace cantext::detail {
 namespace {
-
-// The 16 digits of the low eight bytes, in memory order.
-__attribute__((target("ssse3"))) inline __m128i digit_characters_ssse3(__m128i bytes) noexcept {
-  const __m128i digit_chars =
-      _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E', 'F');
-  const __m128i low_nibbles = _mm_set1_epi8(0x0F);
-  const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), low_nibbles);
-  const __m128i low = _mm_and_si128(bytes, low_nibbles);
-  return _mm_shuffle_epi8(digit_chars, _mm_unpacklo_epi8(high, low));
-}
-
-// " XX XX XX XX XX XX XX XX" for each group of eight bytes from `data`, with byte shuffles: the
-// digits of a group are looked up and spread out among the blanks in a few instructions.
-__attribute__((target("ssse3"))) inline void put_hex_groups_ssse3(char* out,
-                                                                  const std::uint8_t* data,
-                                                                  int groups) noexcept {
-  // Where each output character comes from: one of the 16 digits, or a blank (-1, which the
-  // shuffle turns into 0 for the blank to be added).
-  const __m128i first_spread = _mm_setr_epi8(-1, 0, 1, -1, 2, 3, -1, 4, 5, -1, 6, 7, -1, 8, 9, -1);
-  const __m128i last_spread =
-      _mm_setr_epi8(10, 11, -1, 12, 13, -1, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1);
-  const __m128i first_blanks =
-      _mm_setr_epi8(' ', 0, 0, ' ', 0, 0, ' ', 0, 0, ' ', 0, 0, ' ', 0, 0, ' ');
-  const __m128i last_blanks = _mm_setr_epi8(0, 0, ' ', 0, 0, ' ', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-  for (int group = 0; group < groups; ++group) {
-    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(data + 8 * group));
-    const __m128i digits16 = digit_characters_ssse3(bytes);
-    char* const at = out + 24 * group;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
-                     _mm_or_si128(_mm_shuffle_epi8(digits16, first_spread), first_blanks));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(at + 16),
-                     _mm_or_si128(_mm_shuffle_epi8(digits16, last_spread), last_blanks));
-  }
-}
-
-__attribute__((target("ssse3"))) inline std::uint64_t eight_digits_ssse3(std::uint32_t v) noexcept {
-  const __m128i bytes = _mm_cvtsi32_si128(static_cast<int>(__builtin_bswap32(v)));
-  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(digit_characters_ssse3(bytes)));
-}
 
 // printable_characters, sixteen comparisons at once.
 __attribute__((target("ssse3"))) inline std::uint64_t printable_characters_ssse3(

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The long form is built in more than one way: with byte shuffles where the processor has them
-// or with tables, and for the filter's usual view by a shorter route of whole-word stores.
-// Every way must give the same text for every record.
+// or with tables, and for the filter's usual view by a shorter route of whole-word stores.  The
+// compact form too is built with byte shuffles or with tables.  Every way must give the same
+// text for every record.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "cantext/cantext.hpp"
+#include "render/compact_form_render.hpp"
 #include "render/long_form_render.hpp"
 
 namespace {
@@ -73,6 +75,30 @@ TEST_P(long_form_paths, every_way_gives_the_same_text) {
         EXPECT_EQ(text_of(detail::render_long, r, usual_view, maxdlen),
                   text_of(detail::render_long, r, usual_view | VIEW_ERROR, maxdlen))
             << "len " << len << " maxdlen " << maxdlen;
+      }
+    }
+  }
+}
+
+std::string compact_text_of(char* (*render)(char*, const frame_record&, bool, int),
+                            const frame_record& r, bool sep, int maxdlen) {
+  char buf[COMPACT_FORM_BUF_SIZE];
+  return std::string(buf, render(buf, r, sep, maxdlen));
+}
+
+TEST_P(long_form_paths, compact_form_every_way_gives_the_same_text) {
+  for (int len = 0; len <= 64; ++len) {
+    frame_record r;
+    std::memset(&r, 0, sizeof r);
+    r.can_id = GetParam().can_id;
+    r.len = static_cast<std::uint8_t>(len);
+    r.flags = static_cast<std::uint8_t>(len * 37);
+    fill_data(r, static_cast<unsigned>(len));
+    for (int maxdlen : {CAN_MAX_DLEN, CANFD_MAX_DLEN, 12, 0, -1}) {
+      for (bool sep : {false, true}) {
+        EXPECT_EQ(compact_text_of(detail::render_compact, r, sep, maxdlen),
+                  compact_text_of(detail::render_compact_portable, r, sep, maxdlen))
+            << "len " << len << " sep " << sep << " maxdlen " << maxdlen;
       }
     }
   }
