@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "columns.hpp"
 
-#include <algorithm>
+#include "kept_pages.hpp"
+
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -45,27 +47,44 @@ void* aligned_map(std::size_t bytes) noexcept {
   return base;
 }
 
+// A new mapping whose first pages are kept ones where there are some.
+void* new_map(std::size_t bytes) noexcept {
+  void* const base = aligned_map(bytes);
+  if (base == nullptr) return nullptr;
+  const kept_mapping kept = take_kept_pages(bytes);
+  if (kept.base != nullptr && ::mremap(kept.base, kept.bytes, kept.bytes,
+                                       MREMAP_MAYMOVE | MREMAP_FIXED, base) == MAP_FAILED) {
+    ::munmap(kept.base, kept.bytes);
+  }
+  return base;
+}
+
 // Growing moves the old pages into a new aligned mapping: their page tables move, not the data.
 void* remap(void* base, std::size_t old_bytes, std::size_t new_bytes) noexcept {
   if (base != nullptr && new_bytes <= old_bytes) {
     void* moved = ::mremap(base, old_bytes, new_bytes, 0);
     return moved == MAP_FAILED ? nullptr : moved;
   }
+  if (base == nullptr) return new_map(new_bytes);
   void* target = aligned_map(new_bytes);
-  if (target == nullptr || base == nullptr) return target;
+  if (target == nullptr) return nullptr;
   void* moved = ::mremap(base, old_bytes, new_bytes, MREMAP_MAYMOVE | MREMAP_FIXED, target);
   if (moved != MAP_FAILED) return moved;
+  if (errno == EFAULT) {
+    // Kept pages at the head of a mapping may stay a mapping of their own, and mappings do not
+    // move as one: copied instead.
+    std::memcpy(target, base, old_bytes);
+    ::munmap(base, old_bytes);
+    return target;
+  }
   ::munmap(target, new_bytes);
   return nullptr;
 }
 
 void unmap(void* base, std::size_t bytes) noexcept {
-  if (base != nullptr) ::munmap(base, bytes);
+  keep_pages(base, bytes);
 }
 
-void give_back(void* base, std::size_t bytes) noexcept {
-  (void)::madvise(base, bytes, MADV_DONTNEED);
-}
 #else
 // Elsewhere the C library's realloc, which may copy.
 void* remap(void* base, std::size_t, std::size_t new_bytes) noexcept {
@@ -75,8 +94,6 @@ void* remap(void* base, std::size_t, std::size_t new_bytes) noexcept {
 void unmap(void* base, std::size_t) noexcept {
   std::free(base);
 }
-
-void give_back(void*, std::size_t) noexcept {}
 #endif
 
 struct mapping {
@@ -107,19 +124,9 @@ bool column_memory::resize(std::size_t count) noexcept {
   return true;
 }
 
-void column_memory::take_rows(column_memory& from, std::size_t first, std::size_t count,
-                              std::size_t at) noexcept {
-  // Copied in steps that end on the boundaries of large pages, given back whole.
-  constexpr std::size_t step = 2 * 1024 * 1024;
-  char* const source = static_cast<char*>(from.base_);
-  char* const to = static_cast<char*>(base_) + (at - first) * element_size_;
-  const std::size_t end = (first + count) * element_size_;
-  for (std::size_t begin = first * element_size_; begin < end;) {
-    const std::size_t next = std::min(end, (begin / step + 1) * step);
-    std::memcpy(to + begin, source + begin, next - begin);
-    if (next - begin == step) give_back(source + begin, step);
-    begin = next;
-  }
+void column_memory::move_rows(std::size_t first, std::size_t count, std::size_t to) noexcept {
+  char* const base = static_cast<char*>(base_);
+  std::memmove(base + to * element_size_, base + first * element_size_, count * element_size_);
 }
 
 py::array column_memory::release(std::size_t count, const py::dtype& type, std::size_t row) {

@@ -25,11 +25,8 @@ class column_memory {
   bool resize(std::size_t count) noexcept;
   void* data() const noexcept { return base_; }
 
-  // The `count` elements of `from` from element `first` on copied to element `at` on, where
-  // there must be room; the whole large pages of `from` copied are given back as the copy goes,
-  // so that the two never both hold much of the data.
-  void take_rows(column_memory& from, std::size_t first, std::size_t count,
-                 std::size_t at) noexcept;
+  // The `count` elements from element `first` on moved to element `to` on.
+  void move_rows(std::size_t first, std::size_t count, std::size_t to) noexcept;
 
   // The first `count` elements as an array of `count` rows of `row` elements of `type`, which
   // owns the memory from now on; the room is empty afterwards.  Needs the GIL.

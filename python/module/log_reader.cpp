@@ -2,220 +2,25 @@
 // cantext._cantext._LogReader: capture-log lines read on the line reader into columns, without
 // the GIL, in batches of any size (read_log takes one batch of the whole log).
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <cstring>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include <pybind11/numpy.h>
 
-#if defined(__linux__)
-#include <sched.h>
-#endif
-
 #include "bindings.hpp"
-#include "columns.hpp"
-#include "line_reader.hpp"
-#include "log_fields.hpp"
+#include "column_sink.hpp"
+#include "log_parts.hpp"
 #include "log_sources.hpp"
 
 namespace py = pybind11;
-namespace reader = cantext::reader;
 
 namespace cantext_python {
 namespace {
-
-// Channel names and their codes, in the order they first appear.
-class channel_table {
- public:
-  // A log has a few channels, met over and over: short names among the first few are compared
-  // as words.
-  bool find_usual(std::string_view name, std::uint32_t& code) const noexcept {
-    if (name.size() > short_name::most) return false;
-    const short_name key = short_name::of(name);
-    for (std::size_t i = 0; i < usual_count_; ++i) {
-      if (usual_[i] == key) {
-        code = usual_codes_[i];
-        return true;
-      }
-    }
-    return false;
-  }
-  // Any name, given a code if it is new.  May throw std::bad_alloc.
-  std::uint32_t code(std::string_view name) {
-    std::string key(name);
-    const auto found = codes_.find(key);
-    if (found != codes_.end()) return found->second;
-    const auto code = static_cast<std::uint32_t>(names_.size());
-    names_.push_back(key);
-    codes_.emplace(std::move(key), code);
-    if (name.size() <= short_name::most && usual_count_ < usual) {
-      usual_[usual_count_] = short_name::of(name);
-      usual_codes_[usual_count_++] = code;
-    }
-    return code;
-  }
-  const std::vector<std::string>& names() const noexcept { return names_; }
-
- private:
-  static constexpr std::size_t usual = 8;
-  short_name usual_[usual];
-  std::uint32_t usual_codes_[usual];
-  std::size_t usual_count_ = 0;
-  std::vector<std::string> names_;
-  std::unordered_map<std::string, std::uint32_t> codes_;
-};
-
-// The columns of one batch, each in memory of its own.
-struct column_set {
-  column_memory time{sizeof(std::int64_t)};
-  column_memory channel{sizeof(std::uint32_t)};
-  column_memory can_id{sizeof(std::uint32_t)};
-  column_memory flags{1};
-  column_memory len{1};
-  column_memory fd{1};
-  column_memory direction{1};
-  column_memory data{cantext::CANFD_MAX_DLEN};
-  std::size_t count = 0;
-  std::size_t capacity = 0;
-
-  // Rows expected at first: the room is only reserved, pages not written take no memory.
-  std::size_t expected = 0;
-
-  // Room for twice as many rows (at first for those expected, or 4096); false when memory runs
-  // out.
-  bool grow() noexcept {
-    if (capacity == 0 && expected > first_rows && resize_all(expected)) return true;
-    return resize_all(capacity == 0 ? first_rows : capacity * 2);
-  }
-  std::array<column_memory*, 8> all() noexcept {
-    return {&time, &channel, &can_id, &flags, &len, &fd, &direction, &data};
-  }
-  bool resize_all(std::size_t rows) noexcept {
-    for (column_memory* column : all()) {
-      if (!column->resize(rows)) return false;
-    }
-    capacity = rows;
-    return true;
-  }
-  static constexpr std::size_t first_rows = 4096;
-  template <class T>
-  static T* at(const column_memory& column) noexcept {
-    return static_cast<T*>(column.data());
-  }
-};
-
-// The line reader's consumer: each line into the columns, bad lines noted.
-class column_sink {
- public:
-  explicit column_sink(bool keep_going) noexcept : keep_going_(keep_going) {}
-
-  // Starts a batch of at most `limit` rows into `columns`.
-  void start(column_set& columns, std::size_t limit) noexcept {
-    columns_ = &columns;
-    limit_ = limit;
-    odd_times_.clear();
-    bad_lines_.clear();
-  }
-
-  // Inline in the reader's loop, with the rare cases out of line: a call per line cost about
-  // 5 % of read_log's time.
-  [[gnu::always_inline]] bool line(const reader::line& l) noexcept {
-    column_set& c = *columns_;
-    if (c.count == c.capacity && !c.grow()) return out_of_memory();
-    const std::size_t row = c.count;
-    std::int64_t ns;
-    if (!times_.parse(l.fields[0], ns) && !keep_odd_time(row, l.fields[0], ns)) return false;
-    std::uint32_t code;
-    if (!channels_.find_usual(l.fields[1], code) && !find_channel(l.fields[1], code)) {
-      return false;
-    }
-    column_set::at<std::int64_t>(c.time)[row] = ns;
-    column_set::at<std::uint32_t>(c.channel)[row] = code;
-    column_set::at<std::uint32_t>(c.can_id)[row] = l.record.can_id;
-    column_set::at<std::uint8_t>(c.flags)[row] = l.record.flags;
-    column_set::at<std::uint8_t>(c.len)[row] = l.record.len;
-    column_set::at<bool>(c.fd)[row] = l.max_data_length == cantext::CANFD_MAX_DLEN;
-    column_set::at<char>(c.direction)[row] = direction_after(l.fields[2]);
-    std::memcpy(column_set::at<std::uint8_t>(c.data) + row * cantext::CANFD_MAX_DLEN, l.record.data,
-                cantext::CANFD_MAX_DLEN);
-    c.count = row + 1;
-    return c.count < limit_;
-  }
-
-  bool bad_line(const reader::line& l, reader::line_fault fault, std::string_view text) noexcept {
-    // A blank line holds nothing to lose.
-    if (fault == reader::line_fault::too_few_fields && l.fields[0].empty()) return true;
-    try {
-      if (!keep_going_) {
-        first_bad_ = {l.number, fault, std::string(text)};
-        return false;
-      }
-      // Each piece of a long line has the line's number.
-      if (bad_lines_.empty() || bad_lines_.back() != l.number) bad_lines_.push_back(l.number);
-      return true;
-    } catch (const std::bad_alloc&) {
-      return out_of_memory();
-    }
-  }
-
-  bool before_read() noexcept { return true; }
-
-  struct bad_line_seen {
-    std::uint64_t number = 0;  // 0: none
-    reader::line_fault fault{};
-    std::string text;
-  };
-  const bad_line_seen& first_bad() const noexcept { return first_bad_; }
-  bool ran_out_of_memory() const noexcept { return out_of_memory_; }
-  const channel_table& channels() const noexcept { return channels_; }
-  using odd_time_list = std::vector<std::pair<std::size_t, std::string>>;  // row, first field
-  const odd_time_list& odd_times() const noexcept { return odd_times_; }
-  const std::vector<std::uint64_t>& bad_lines() const noexcept { return bad_lines_; }
-
- private:
-  // The first field's text kept for a row whose first field is not a time.
-  [[gnu::noinline]] bool keep_odd_time(std::size_t row, std::string_view text,
-                                       std::int64_t& ns) noexcept {
-    ns = no_time;
-    try {
-      odd_times_.emplace_back(row, std::string(text));
-      return true;
-    } catch (const std::bad_alloc&) {
-      return out_of_memory();
-    }
-  }
-
-  [[gnu::noinline]] bool find_channel(std::string_view name, std::uint32_t& code) noexcept {
-    try {
-      code = channels_.code(name);
-      return true;
-    } catch (const std::bad_alloc&) {
-      return out_of_memory();
-    }
-  }
-
-  bool out_of_memory() noexcept {
-    out_of_memory_ = true;
-    return false;
-  }
-
-  bool keep_going_;
-  column_set* columns_ = nullptr;
-  std::size_t limit_ = 0;
-  time_parser times_;
-  channel_table channels_;
-  odd_time_list odd_times_;
-  std::vector<std::uint64_t> bad_lines_;
-  bad_line_seen first_bad_;
-  bool out_of_memory_ = false;
-};
 
 // Codes into fewer than 256 (65536) names stored in one byte (two): each code moves to a lower
 // address than it is read from, so the column narrows in place.
@@ -255,122 +60,6 @@ py::str decoded(std::string_view text) {
   throw py::error_already_set();
 }
 
-// A stretch of a log that begins a line, read on a thread of its own into columns of its own.
-struct log_part {
-  log_part(const log_source& source, std::size_t at, std::size_t end, bool keep_going)
-      : range{&source, at, end}, sink(keep_going) {}
-  void read() noexcept {
-    reader::line_reader reader(range_bytes(range), *buffers);
-    sink.start(columns, SIZE_MAX);
-    how = reader.read(sink);
-    error = reader.error();
-    line_breaks = reader.next_number() - 1;
-  }
-
-  source_range range;
-  std::unique_ptr<reader::reader_buffers> buffers = std::make_unique<reader::reader_buffers>();
-  column_set columns;
-  column_sink sink;
-  reader::ending how = reader::ending::stopped;
-  int error = 0;
-  std::uint64_t line_breaks = 0;
-};
-
-// The processors this process may run on (taskset, a container's share), else all there are.
-std::size_t usable_processors() noexcept {
-#if defined(__linux__)
-  cpu_set_t allowed;
-  if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
-    return static_cast<std::size_t>(CPU_COUNT(&allowed));
-  }
-#endif
-  return std::thread::hardware_concurrency();
-}
-
-// work(0) .. work(count - 1), the first on this thread and each other on a thread of its own (or
-// on this one after the first, should no thread start).
-template <class Work>
-void run_on_threads(std::size_t count, const Work& work) noexcept {
-  std::vector<std::thread> threads;
-  std::vector<std::size_t> left;
-  for (std::size_t i = 1; i < count; ++i) {
-    try {
-      threads.emplace_back([&work, i] { work(i); });
-    } catch (...) {
-      left.push_back(i);
-    }
-  }
-  work(0);
-  for (const std::size_t i : left) work(i);
-  for (std::thread& thread : threads) thread.join();
-}
-
-// What the parts found besides their columns, joined as one reading would have found it.
-struct joined_parts {
-  channel_table channels;
-  column_sink::odd_time_list odd_times;
-  std::vector<std::uint64_t> bad_lines;
-  std::size_t rows = 0;
-};
-
-// The channel codes of a part turned into codes of the names of all parts.
-void recode_channels(log_part& part, channel_table& all) {
-  const auto& names = part.sink.channels().names();
-  std::vector<std::uint32_t> codes;
-  bool same = true;
-  for (const std::string& name : names) {
-    codes.push_back(all.code(name));
-    same = same && codes.back() == codes.size() - 1;
-  }
-  if (same) return;
-  auto* const column = column_set::at<std::uint32_t>(part.columns.channel);
-  for (std::size_t row = 0; row < part.columns.count; ++row) column[row] = codes[column[row]];
-}
-
-// Share `share` of one per part of the rows of the parts after the first copied into the first
-// part's columns, after its own rows.
-void move_share(std::vector<std::unique_ptr<log_part>>& parts, std::size_t share) noexcept {
-  column_set& first = parts[0]->columns;
-  std::size_t at = first.count;
-  for (std::size_t i = 1; i < parts.size(); ++i) {
-    column_set& part = parts[i]->columns;
-    const std::size_t begin = part.count * share / parts.size();
-    const std::size_t end = part.count * (share + 1) / parts.size();
-    for (std::size_t k = 0; k < first.all().size(); ++k) {
-      first.all()[k]->take_rows(*part.all()[k], begin, end - begin, at + begin);
-    }
-    at += part.count;
-  }
-}
-
-// The parts' rows, their codes, first fields and line numbers, as read in one; their columns
-// moved into the first part's.  False when memory runs out.
-bool join_parts(std::vector<std::unique_ptr<log_part>>& parts, joined_parts& joined) noexcept {
-  try {
-    std::uint64_t lines = 0;
-    for (const auto& part : parts) {
-      recode_channels(*part, joined.channels);
-      for (const auto& odd : part->sink.odd_times()) {
-        joined.odd_times.emplace_back(odd.first + joined.rows, odd.second);
-      }
-      for (const std::uint64_t number : part->sink.bad_lines()) {
-        joined.bad_lines.push_back(number + lines);
-      }
-      joined.rows += part->columns.count;
-      lines += part->line_breaks;
-    }
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  column_set& first = parts[0]->columns;
-  if (joined.rows > first.capacity && !first.resize_all(joined.rows)) return false;
-  // The copying too is shared by the threads: one of every later part's rows in each share.
-  run_on_threads(parts.size(), [&parts](std::size_t share) { move_share(parts, share); });
-  for (std::size_t i = 1; i < parts.size(); ++i) (void)parts[i]->columns.resize_all(0);
-  first.count = joined.rows;
-  return true;
-}
-
 class log_reader {
  public:
   log_reader(std::unique_ptr<log_source> source, bool keep_going)
@@ -386,7 +75,9 @@ class log_reader {
     if (busy_) throw std::runtime_error("this log is being read already");
     if (max_lines < 0 && !started_ && !ended_ && source_->reads_at()) {
       const std::size_t parts = part_count(threads);
-      if (parts > 1) return read_in_parts(parts);
+      if (parts > 1) {
+        if (std::optional<py::tuple> all = read_in_parts(parts)) return *std::move(all);
+      }
     }
     started_ = true;
     column_set columns;
@@ -402,6 +93,7 @@ class log_reader {
       const py::gil_scoped_release unlocked;
       how = reader_.read(sink_);
     }
+    columns.count = sink_.rows();
     busy_ = false;
     if (how != reader::ending::stopped || columns.count < limit) ended_ = true;
     if (sink_.ran_out_of_memory()) throw std::bad_alloc();
@@ -429,28 +121,25 @@ class log_reader {
     return std::clamp<std::size_t>(usable_processors(), 1, most_parts);
   }
 
-  // The whole log read in parts on threads of their own, joined into what one reading makes.
-  py::tuple read_in_parts(std::size_t count) {
-    started_ = true;
-    ended_ = true;
-    const std::vector<std::size_t> starts = part_starts(*source_, count);
-    std::vector<std::unique_ptr<log_part>> parts;
-    for (std::size_t i = 0; i < starts.size(); ++i) {
-      const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : SIZE_MAX;
-      parts.push_back(std::make_unique<log_part>(*source_, starts[i], end, keep_going_));
-      // The first part's room is for all rows, which are moved into it at the end.
-      parts.back()->columns.expected = expected_rows(
-          (i == 0 ? source_->known_size() : std::min(end, source_->known_size())) - starts[i]);
-    }
+  // The whole log read in parts on threads of their own; none when it has to be read in one
+  // after all.
+  std::optional<py::tuple> read_in_parts(std::size_t count) {
+    log_parts parts = make_parts(*source_, count, keep_going_);
+    column_set columns;
     joined_parts joined;
+    parts_outcome outcome;
     bool joined_all = false;
     busy_ = true;
     {
       const py::gil_scoped_release unlocked;
-      run_on_threads(parts.size(), [&parts](std::size_t i) { parts[i]->read(); });
-      joined_all = ended_cleanly(parts) && join_parts(parts, joined);
+      outcome = read_parts(parts, columns);
+      joined_all = outcome == parts_outcome::read && join_parts(parts, columns, joined);
     }
     busy_ = false;
+    if (outcome == parts_outcome::read_in_one) return std::nullopt;
+    started_ = true;
+    ended_ = true;
+    if (outcome == parts_outcome::out_of_memory) throw std::bad_alloc();
     std::uint64_t lines = 0;
     for (const auto& part : parts) {
       if (part->sink.ran_out_of_memory()) throw std::bad_alloc();
@@ -463,12 +152,7 @@ class log_reader {
       lines += part->line_breaks;
     }
     if (!joined_all) throw std::bad_alloc();
-    return finish(parts[0]->columns, joined.channels.names(), joined.odd_times, joined.bad_lines);
-  }
-
-  static bool ended_cleanly(const std::vector<std::unique_ptr<log_part>>& parts) noexcept {
-    return std::all_of(parts.begin(), parts.end(),
-                       [](const auto& part) { return part->how == reader::ending::end_of_input; });
+    return finish(columns, joined.channels.names(), joined.odd_times, joined.bad_lines);
   }
 
   // The batch as (time, channel, can_id, flags, len, fd, direction, data, rows and texts of the

@@ -279,6 +279,14 @@ def _with_long_lines(count):
     return b"".join(lines) + b"(3.0) can0 003#33 " + b"y" * 2000
 
 
+def _frames_in_pieces(text):
+    """Pairs of lines joined into one line each, the second starting a piece, before the log:
+    two frames read from one line, so that a part reads more rows than it has line breaks."""
+    lines = text.split(b"\n")
+    joined = [a.ljust(518) + b for a, b in zip(lines[0:-1:50], lines[1::50])]
+    return b"\n".join(joined + lines)
+
+
 # Logs read in parts on threads against one reading: rows, codes, texts, bad lines and errors.
 IN_PARTS = {
     "generated": lambda text: text,
@@ -287,6 +295,7 @@ IN_PARTS = {
     "odd first fields": lambda text: b"\n".join(line for line, _, _ in ODD_FIELDS) * 500 + b"\n",
     "many channels": lambda text: "".join(f"(1.0) c{i * 7919 % 700} 001#\n" for i in range(3000)).encode(),
     "long lines": lambda text: _with_long_lines(60),
+    "frames in pieces of long lines": lambda text: _frames_in_pieces(text),
 }
 
 
@@ -328,3 +337,13 @@ def test_a_large_log_is_read_in_parts_as_in_one(generated):
     assert len(text) >= 4 << 20
     one, parts = (cantext_log.Log(cantext._cantext._LogReader(text).read(threads=t)) for t in (1, 0))
     assert all(np.array_equal(getattr(parts, name), getattr(one, name)) for name in COLUMNS)
+
+
+def test_nothing_of_a_dropped_log_shows_in_the_next():
+    """Columns take the memory of logs dropped before (read in parts and in one)."""
+    for count in (30_000, 300_000):
+        log = cantext.read_log((b"(1.0) can0 123##1" + b"AB" * 64 + b"\n") * count)
+        del log
+        log = cantext.read_log(b"(2.0) can1 7FF#\n" * count)
+        assert (log.time == 2 * 10**9).all() and log.channels == ["can1"] and (log.channel == 0).all()
+        assert not log.data.any() and not log.len.any() and not log.fd.any() and not log.flags.any()

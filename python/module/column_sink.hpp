@@ -1,0 +1,264 @@
+// SPDX-License-Identifier: MIT
+// The line reader's consumer that read_log runs: each line's values into columns, the channel
+// names coded, bad lines noted.
+#ifndef CANTEXT_PYTHON_COLUMN_SINK_HPP
+#define CANTEXT_PYTHON_COLUMN_SINK_HPP
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "columns.hpp"
+#include "line_reader.hpp"
+#include "log_fields.hpp"
+
+namespace cantext_python {
+
+namespace reader = cantext::reader;
+
+// Channel names and their codes, in the order they first appear.
+class channel_table {
+ public:
+  // A log has a few channels, met over and over: short names among the first few are compared
+  // as words.
+  bool find_usual(std::string_view name, std::uint32_t& code) const noexcept {
+    if (name.size() > short_name::most) return false;
+    const short_name key = short_name::of(name);
+    for (std::size_t i = 0; i < usual_count_; ++i) {
+      if (usual_[i] == key) {
+        code = usual_codes_[i];
+        return true;
+      }
+    }
+    return false;
+  }
+  // Any name, given a code if it is new.  May throw std::bad_alloc.
+  std::uint32_t code(std::string_view name) {
+    std::string key(name);
+    const auto found = codes_.find(key);
+    if (found != codes_.end()) return found->second;
+    const auto code = static_cast<std::uint32_t>(names_.size());
+    names_.push_back(key);
+    codes_.emplace(std::move(key), code);
+    if (name.size() <= short_name::most && usual_count_ < usual) {
+      usual_[usual_count_] = short_name::of(name);
+      usual_codes_[usual_count_++] = code;
+    }
+    return code;
+  }
+  const std::vector<std::string>& names() const noexcept { return names_; }
+
+ private:
+  static constexpr std::size_t usual = 8;
+  short_name usual_[usual];
+  std::uint32_t usual_codes_[usual];
+  std::size_t usual_count_ = 0;
+  std::vector<std::string> names_;
+  std::unordered_map<std::string, std::uint32_t> codes_;
+};
+
+// Where a row's values go in each column.
+struct row_places {
+  std::int64_t* time;
+  std::uint32_t* channel;
+  std::uint32_t* can_id;
+  std::uint8_t* flags;
+  std::uint8_t* len;
+  bool* fd;
+  char* direction;
+  std::uint8_t* data;  // CANFD_MAX_DLEN bytes a row
+};
+
+// The columns of one batch, each in memory of its own.
+struct column_set {
+  column_memory time{sizeof(std::int64_t)};
+  column_memory channel{sizeof(std::uint32_t)};
+  column_memory can_id{sizeof(std::uint32_t)};
+  column_memory flags{1};
+  column_memory len{1};
+  column_memory fd{1};
+  column_memory direction{1};
+  column_memory data{cantext::CANFD_MAX_DLEN};
+  std::size_t count = 0;
+  std::size_t capacity = 0;
+
+  // Rows expected at first: the room is only reserved, pages not written take no memory.
+  std::size_t expected = 0;
+
+  // Room for twice as many rows (at first for those expected, or 4096); false when memory runs
+  // out.
+  bool grow() noexcept {
+    if (capacity == 0 && expected > first_rows && resize_all(expected)) return true;
+    return resize_all(capacity == 0 ? first_rows : capacity * 2);
+  }
+  std::array<column_memory*, 8> all() noexcept {
+    return {&time, &channel, &can_id, &flags, &len, &fd, &direction, &data};
+  }
+  bool resize_all(std::size_t rows) noexcept {
+    for (column_memory* column : all()) {
+      if (!column->resize(rows)) return false;
+    }
+    capacity = rows;
+    return true;
+  }
+  // Where row `row` goes; valid until the columns grow.
+  row_places from(std::size_t row) const noexcept {
+    return {
+        at<std::int64_t>(time) + row,    at<std::uint32_t>(channel) + row,
+        at<std::uint32_t>(can_id) + row, at<std::uint8_t>(flags) + row,
+        at<std::uint8_t>(len) + row,     at<bool>(fd) + row,
+        at<char>(direction) + row,       at<std::uint8_t>(data) + row * cantext::CANFD_MAX_DLEN};
+  }
+  static constexpr std::size_t first_rows = 4096;
+  template <class T>
+  static T* at(const column_memory& column) noexcept {
+    return static_cast<T*>(column.data());
+  }
+};
+
+// The line reader's consumer: each line into the columns, bad lines noted.
+class column_sink {
+ public:
+  explicit column_sink(bool keep_going) noexcept : keep_going_(keep_going) {}
+
+  // Starts a batch of at most `limit` rows into `columns`, which grow as needed.
+  void start(column_set& columns, std::size_t limit) noexcept {
+    begin(&columns, columns.from(0), columns.capacity, limit);
+  }
+  // Starts a batch into the `rows` rows of `columns` from row `first` on, which are all it may
+  // write: a line more stops the reading with overflowed() true.
+  void start_window(const column_set& columns, std::size_t first, std::size_t rows) noexcept {
+    begin(nullptr, columns.from(first), rows, SIZE_MAX);
+  }
+  // The rows of the batch so far.
+  std::size_t rows() const noexcept { return count_; }
+
+  // Inline in the reader's loop, with the rare cases out of line: a call per line cost about
+  // 5 % of read_log's time.
+  [[gnu::always_inline]] bool line(const reader::line& l) noexcept {
+    if (count_ == capacity_ && !make_room()) return false;
+    const std::size_t row = count_;
+    std::int64_t ns;
+    if (!times_.parse(l.fields[0], ns) && !keep_odd_time(row, l.fields[0], ns)) return false;
+    std::uint32_t code;
+    if (!channels_.find_usual(l.fields[1], code) && !find_channel(l.fields[1], code)) {
+      return false;
+    }
+    const row_places& to = places_;
+    to.time[row] = ns;
+    to.channel[row] = code;
+    to.can_id[row] = l.record.can_id;
+    to.flags[row] = l.record.flags;
+    to.len[row] = l.record.len;
+    to.fd[row] = l.max_data_length == cantext::CANFD_MAX_DLEN;
+    to.direction[row] = direction_after(l.fields[2]);
+    std::memcpy(to.data + row * cantext::CANFD_MAX_DLEN, l.record.data, cantext::CANFD_MAX_DLEN);
+    count_ = row + 1;
+    return count_ < limit_;
+  }
+
+  bool bad_line(const reader::line& l, reader::line_fault fault, std::string_view text) noexcept {
+    // A blank line holds nothing to lose.
+    if (fault == reader::line_fault::too_few_fields && l.fields[0].empty()) return true;
+    try {
+      if (!keep_going_) {
+        first_bad_ = {l.number, fault, std::string(text)};
+        return false;
+      }
+      // Each piece of a long line has the line's number.
+      if (bad_lines_.empty() || bad_lines_.back() != l.number) bad_lines_.push_back(l.number);
+      return true;
+    } catch (const std::bad_alloc&) {
+      return out_of_memory();
+    }
+  }
+
+  bool before_read() noexcept { return true; }
+
+  struct bad_line_seen {
+    std::uint64_t number = 0;  // 0: none
+    reader::line_fault fault{};
+    std::string text;
+  };
+  const bad_line_seen& first_bad() const noexcept { return first_bad_; }
+  bool ran_out_of_memory() const noexcept { return out_of_memory_; }
+  bool overflowed() const noexcept { return overflowed_; }
+  const channel_table& channels() const noexcept { return channels_; }
+  using odd_time_list = std::vector<std::pair<std::size_t, std::string>>;  // row, first field
+  const odd_time_list& odd_times() const noexcept { return odd_times_; }
+  const std::vector<std::uint64_t>& bad_lines() const noexcept { return bad_lines_; }
+
+ private:
+  void begin(column_set* growing, row_places places, std::size_t capacity,
+             std::size_t limit) noexcept {
+    growing_ = growing;
+    places_ = places;
+    capacity_ = capacity;
+    limit_ = limit;
+    count_ = 0;
+    odd_times_.clear();
+    bad_lines_.clear();
+  }
+
+  [[gnu::noinline]] bool make_room() noexcept {
+    if (growing_ == nullptr) {
+      overflowed_ = true;
+      return false;
+    }
+    growing_->count = count_;
+    if (!growing_->grow()) return out_of_memory();
+    places_ = growing_->from(0);
+    capacity_ = growing_->capacity;
+    return true;
+  }
+
+  // The first field's text kept for a row whose first field is not a time.
+  [[gnu::noinline]] bool keep_odd_time(std::size_t row, std::string_view text,
+                                       std::int64_t& ns) noexcept {
+    ns = no_time;
+    try {
+      odd_times_.emplace_back(row, std::string(text));
+      return true;
+    } catch (const std::bad_alloc&) {
+      return out_of_memory();
+    }
+  }
+
+  [[gnu::noinline]] bool find_channel(std::string_view name, std::uint32_t& code) noexcept {
+    try {
+      code = channels_.code(name);
+      return true;
+    } catch (const std::bad_alloc&) {
+      return out_of_memory();
+    }
+  }
+
+  bool out_of_memory() noexcept {
+    out_of_memory_ = true;
+    return false;
+  }
+
+  bool keep_going_;
+  column_set* growing_ = nullptr;  // null for a window
+  row_places places_{};
+  std::size_t count_ = 0;
+  std::size_t capacity_ = 0;
+  std::size_t limit_ = 0;
+  time_parser times_;
+  channel_table channels_;
+  odd_time_list odd_times_;
+  std::vector<std::uint64_t> bad_lines_;
+  bad_line_seen first_bad_;
+  bool out_of_memory_ = false;
+  bool overflowed_ = false;
+};
+
+}  // namespace cantext_python
+
+#endif

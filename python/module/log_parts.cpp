@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: MIT
+#include "log_parts.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
+#include "space_marks.hpp"
+
+namespace cantext_python {
+namespace {
+
+// work(0) .. work(count - 1), the first on this thread and each other on a thread of its own (or
+// on this one after the first, should no thread start).
+template <class Work>
+void run_on_threads(std::size_t count, const Work& work) noexcept {
+  std::vector<std::thread> threads;
+  std::vector<std::size_t> left;
+  for (std::size_t i = 1; i < count; ++i) {
+    try {
+      threads.emplace_back([&work, i] { work(i); });
+    } catch (...) {
+      left.push_back(i);
+    }
+  }
+  work(0);
+  for (const std::size_t i : left) work(i);
+  for (std::thread& thread : threads) thread.join();
+}
+
+// The set bits of a word, by adding neighbouring counts in ever wider fields: a call of the C
+// library's bit count per word, where the build does not assume the processor's instruction,
+// took longer than marking the bytes.
+std::uint64_t bit_count(std::uint64_t w) noexcept {
+  w -= (w >> 1) & 0x5555555555555555ULL;
+  w = (w & 0x3333333333333333ULL) + ((w >> 2) & 0x3333333333333333ULL);
+  w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return (w * 0x0101010101010101ULL) >> 56;
+}
+
+// The line breaks of the part's bytes, read in blocks into its reader's buffers and marked the
+// way the reader marks them.
+void count_line_breaks(log_part& part) noexcept {
+  source_range range = part.range;
+  const reader::byte_source in = range_bytes(range);
+  const reader::mark_function mark = reader::best_mark_function();
+  reader::reader_buffers& b = *part.buffers;
+  const reader::mark_words marks{b.space_marks, b.break_marks};
+  std::uint64_t breaks = 0;
+  for (;;) {
+    const long got = in.read(in.context, b.input, reader::block_size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return;
+    if (got == 0) break;
+    const auto size = static_cast<std::size_t>(got);
+    const std::size_t words = (size + 63) / 64;
+    std::memset(b.input + size, 0, words * 64 - size);
+    mark(b.input, words, marks);
+    for (std::size_t i = 0; i < words; ++i) breaks += bit_count(b.break_marks[i]);
+  }
+  part.line_breaks = breaks;
+  part.counted = true;
+}
+
+void read_part(log_part& part, const column_set& columns) noexcept {
+  source_range range = part.range;
+  reader::line_reader reader(range_bytes(range), *part.buffers);
+  part.sink.start_window(columns, part.first_row, part.window);
+  part.how = reader.read(part.sink);
+  part.error = reader.error();
+  part.rows = part.sink.rows();
+  part.line_breaks = reader.next_number() - 1;
+}
+
+// Each part's rows given their place: as many as it has line breaks (one more for the last
+// part, whose last line may have none).  False when a count failed.
+bool place_parts(log_parts& parts, std::size_t& rows) noexcept {
+  rows = 0;
+  for (const auto& part : parts) {
+    if (!part->counted) return false;
+    part->first_row = rows;
+    part->window = part->line_breaks + (part == parts.back() ? 1 : 0);
+    rows += part->window;
+  }
+  return true;
+}
+
+// The channel codes of a part's rows turned into codes of the names of all parts.
+void recode_channels(const log_part& part, std::uint32_t* codes_column, channel_table& all) {
+  std::vector<std::uint32_t> codes;
+  bool same = true;
+  for (const std::string& name : part.sink.channels().names()) {
+    codes.push_back(all.code(name));
+    same = same && codes.back() == codes.size() - 1;
+  }
+  if (same) return;
+  std::uint32_t* const column = codes_column + part.first_row;
+  for (std::size_t row = 0; row < part.rows; ++row) column[row] = codes[column[row]];
+}
+
+}  // namespace
+
+log_parts make_parts(const log_source& source, std::size_t count, bool keep_going) {
+  const std::vector<std::size_t> starts = part_starts(source, count);
+  log_parts parts;
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : SIZE_MAX;
+    parts.push_back(std::make_unique<log_part>(source, starts[i], end, keep_going));
+  }
+  return parts;
+}
+
+std::size_t usable_processors() noexcept {
+#if defined(__linux__)
+  cpu_set_t allowed;
+  if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+    return static_cast<std::size_t>(CPU_COUNT(&allowed));
+  }
+#endif
+  return std::thread::hardware_concurrency();
+}
+
+parts_outcome read_parts(log_parts& parts, column_set& columns) noexcept {
+  run_on_threads(parts.size(), [&parts](std::size_t i) { count_line_breaks(*parts[i]); });
+  std::size_t rows;
+  if (!place_parts(parts, rows)) return parts_outcome::read_in_one;
+  if (!columns.resize_all(rows)) return parts_outcome::out_of_memory;
+  run_on_threads(parts.size(), [&](std::size_t i) { read_part(*parts[i], columns); });
+  const bool overflowed = std::any_of(parts.begin(), parts.end(),
+                                      [](const auto& part) { return part->sink.overflowed(); });
+  return overflowed ? parts_outcome::read_in_one : parts_outcome::read;
+}
+
+bool join_parts(log_parts& parts, column_set& columns, joined_parts& joined) noexcept {
+  std::size_t rows = 0;
+  std::uint64_t lines = 0;
+  try {
+    for (const auto& part : parts) {
+      recode_channels(*part, column_set::at<std::uint32_t>(columns.channel), joined.channels);
+      for (const auto& odd : part->sink.odd_times()) {
+        joined.odd_times.emplace_back(odd.first + rows, odd.second);
+      }
+      for (const std::uint64_t number : part->sink.bad_lines()) {
+        joined.bad_lines.push_back(number + lines);
+      }
+      if (part->first_row != rows) {
+        for (column_memory* column : columns.all()) {
+          column->move_rows(part->first_row, part->rows, rows);
+        }
+      }
+      rows += part->rows;
+      lines += part->line_breaks;
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  columns.count = rows;
+  return true;
+}
+
+}  // namespace cantext_python
