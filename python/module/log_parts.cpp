@@ -43,14 +43,43 @@ std::uint64_t bit_count(std::uint64_t w) noexcept {
   return (w * 0x0101010101010101ULL) >> 56;
 }
 
-// The line breaks of the part's bytes, read in blocks into its reader's buffers and marked the
-// way the reader marks them.
-void count_line_breaks(log_part& part) noexcept {
+// The line breaks in `words` words of 64 bytes, marked the way the reader marks them.
+std::uint64_t line_breaks_in(const char* bytes, std::size_t words,
+                             reader::reader_buffers& b) noexcept {
+  static_assert(reader::block_size % 64 == 0 &&
+                reader::block_size / 64 <= sizeof b.break_marks / 8);
+  std::uint64_t breaks = 0;
+  for (std::size_t done = 0; done < words;) {
+    const std::size_t now = std::min(words - done, reader::block_size / 64);
+    reader::best_mark_function()(bytes + done * 64, now, {b.space_marks, b.break_marks});
+    for (std::size_t i = 0; i < now; ++i) breaks += bit_count(b.break_marks[i]);
+    done += now;
+  }
+  return breaks;
+}
+
+// The line breaks in `size` bytes, of which the last ones are copied to whole words.
+std::uint64_t line_breaks_in_bytes(const char* bytes, std::size_t size,
+                                   reader::reader_buffers& b) noexcept {
+  const std::size_t words = size / 64;
+  const std::size_t left = size % 64;
+  std::memcpy(b.input, bytes + words * 64, left);
+  std::memset(b.input + left, 0, 64 - left);
+  return line_breaks_in(bytes, words, b) + line_breaks_in(b.input, 1, b);
+}
+
+// The line breaks of the part's bytes: in the log in memory where it is, else read in blocks
+// into the part's buffers.
+void count_line_breaks(log_part& part, std::string_view whole) noexcept {
+  reader::reader_buffers& b = *part.buffers;
+  if (!whole.empty()) {
+    const std::size_t end = std::min(part.range.end, whole.size());
+    part.line_breaks = line_breaks_in_bytes(whole.data() + part.range.at, end - part.range.at, b);
+    part.counted = true;
+    return;
+  }
   source_range range = part.range;
   const reader::byte_source in = range_bytes(range);
-  const reader::mark_function mark = reader::best_mark_function();
-  reader::reader_buffers& b = *part.buffers;
-  const reader::mark_words marks{b.space_marks, b.break_marks};
   std::uint64_t breaks = 0;
   for (;;) {
     const long got = in.read(in.context, b.input, reader::block_size);
@@ -60,8 +89,7 @@ void count_line_breaks(log_part& part) noexcept {
     const auto size = static_cast<std::size_t>(got);
     const std::size_t words = (size + 63) / 64;
     std::memset(b.input + size, 0, words * 64 - size);
-    mark(b.input, words, marks);
-    for (std::size_t i = 0; i < words; ++i) breaks += bit_count(b.break_marks[i]);
+    breaks += line_breaks_in(b.input, words, b);
   }
   part.line_breaks = breaks;
   part.counted = true;
@@ -125,8 +153,8 @@ std::size_t usable_processors() noexcept {
   return std::thread::hardware_concurrency();
 }
 
-parts_outcome read_parts(log_parts& parts, column_set& columns) noexcept {
-  run_on_threads(parts.size(), [&parts](std::size_t i) { count_line_breaks(*parts[i]); });
+parts_outcome read_parts(log_parts& parts, std::string_view whole, column_set& columns) noexcept {
+  run_on_threads(parts.size(), [&](std::size_t i) { count_line_breaks(*parts[i], whole); });
   std::size_t rows;
   if (!place_parts(parts, rows)) return parts_outcome::read_in_one;
   if (!columns.resize_all(rows)) return parts_outcome::out_of_memory;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "column_sink.hpp"
@@ -47,8 +48,9 @@ enum class parts_outcome {
   out_of_memory,
 };
 
-// Reads every part into `columns`, each after counting its line breaks.  Without the GIL.
-parts_outcome read_parts(log_parts& parts, column_set& columns) noexcept;
+// Reads every part into `columns`, each after counting its line breaks (in `whole`, the log in
+// memory, where it is not empty).  Without the GIL.
+parts_outcome read_parts(log_parts& parts, std::string_view whole, column_set& columns) noexcept;
 
 // What the parts found besides their rows, as one reading would have found it.
 struct joined_parts {

@@ -125,6 +125,7 @@ class log_reader {
   // after all.
   std::optional<py::tuple> read_in_parts(std::size_t count) {
     log_parts parts = make_parts(*source_, count, keep_going_);
+    const std::string_view whole = source_->whole();
     column_set columns;
     joined_parts joined;
     parts_outcome outcome;
@@ -132,7 +133,7 @@ class log_reader {
     busy_ = true;
     {
       const py::gil_scoped_release unlocked;
-      outcome = read_parts(parts, columns);
+      outcome = read_parts(parts, whole, columns);
       joined_all = outcome == parts_outcome::read && join_parts(parts, columns, joined);
     }
     busy_ = false;

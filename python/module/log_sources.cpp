@@ -65,6 +65,9 @@ class memory_log final : public log_source {
   }
   std::size_t known_size() const noexcept override { return static_cast<std::size_t>(buffer_.len); }
   bool reads_at() const noexcept override { return true; }
+  std::string_view whole() noexcept override {
+    return {static_cast<const char*>(buffer_.buf), static_cast<std::size_t>(buffer_.len)};
+  }
   long read_at(char* buf, std::size_t n, std::size_t at) const noexcept override {
     const auto size = static_cast<std::size_t>(buffer_.len);
     const std::size_t count = at >= size ? 0 : std::min(n, size - at);

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "line_reader.hpp"
@@ -31,6 +32,9 @@ class log_source {
     errno = ESPIPE;
     return -1;
   }
+  // All of a source that reads at offsets in memory (a file mapped), to be read without copying;
+  // empty where it cannot be.  Valid as long as the source.
+  virtual std::string_view whole() noexcept { return {}; }
 };
 
 // The bytes [at, end) of a source that reads at offsets, read on their own.
