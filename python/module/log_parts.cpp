@@ -2,6 +2,7 @@
 #include "log_parts.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -15,21 +16,24 @@
 namespace cantext_python {
 namespace {
 
-// work(0) .. work(count - 1), the first on this thread and each other on a thread of its own (or
-// on this one after the first, should no thread start).
+// work(0, worker) .. work(items - 1, worker) shared by `workers` threads (this one among them,
+// or this one alone should no other start), each taking the next item once done with one: a
+// thread slowed down by other work takes fewer.
 template <class Work>
-void run_on_threads(std::size_t count, const Work& work) noexcept {
+void share_out(std::size_t workers, std::size_t items, const Work& work) noexcept {
+  std::atomic<std::size_t> next{0};
+  const auto take_items = [&](std::size_t worker) {
+    for (std::size_t i; (i = next.fetch_add(1)) < items;) work(i, worker);
+  };
   std::vector<std::thread> threads;
-  std::vector<std::size_t> left;
-  for (std::size_t i = 1; i < count; ++i) {
+  for (std::size_t worker = 1; worker < workers; ++worker) {
     try {
-      threads.emplace_back([&work, i] { work(i); });
+      threads.emplace_back(take_items, worker);
     } catch (...) {
-      left.push_back(i);
+      break;
     }
   }
-  work(0);
-  for (const std::size_t i : left) work(i);
+  take_items(0);
   for (std::thread& thread : threads) thread.join();
 }
 
@@ -70,8 +74,7 @@ std::uint64_t line_breaks_in_bytes(const char* bytes, std::size_t size,
 
 // The line breaks of the part's bytes: in the log in memory where it is, else read in blocks
 // into the part's buffers.
-void count_line_breaks(log_part& part, std::string_view whole) noexcept {
-  reader::reader_buffers& b = *part.buffers;
+void count_line_breaks(log_part& part, std::string_view whole, reader::reader_buffers& b) noexcept {
   if (!whole.empty()) {
     const std::size_t end = std::min(part.range.end, whole.size());
     part.line_breaks = line_breaks_in_bytes(whole.data() + part.range.at, end - part.range.at, b);
@@ -95,9 +98,9 @@ void count_line_breaks(log_part& part, std::string_view whole) noexcept {
   part.counted = true;
 }
 
-void read_part(log_part& part, const column_set& columns) noexcept {
+void read_part(log_part& part, const column_set& columns, reader::reader_buffers& b) noexcept {
   source_range range = part.range;
-  reader::line_reader reader(range_bytes(range), *part.buffers);
+  reader::line_reader reader(range_bytes(range), b);
   part.sink.start_window(columns, part.first_row, part.window);
   part.how = reader.read(part.sink);
   part.error = reader.error();
@@ -153,12 +156,24 @@ std::size_t usable_processors() noexcept {
   return std::thread::hardware_concurrency();
 }
 
-parts_outcome read_parts(log_parts& parts, std::string_view whole, column_set& columns) noexcept {
-  run_on_threads(parts.size(), [&](std::size_t i) { count_line_breaks(*parts[i], whole); });
+parts_outcome read_parts(log_parts& parts, std::string_view whole, std::size_t workers,
+                         column_set& columns) noexcept {
+  workers = std::min(workers, parts.size());
+  std::vector<std::unique_ptr<reader::reader_buffers>> buffers;
+  try {
+    while (buffers.size() < workers) buffers.push_back(std::make_unique<reader::reader_buffers>());
+  } catch (const std::bad_alloc&) {
+    return parts_outcome::out_of_memory;
+  }
+  share_out(workers, parts.size(), [&](std::size_t i, std::size_t worker) {
+    count_line_breaks(*parts[i], whole, *buffers[worker]);
+  });
   std::size_t rows;
   if (!place_parts(parts, rows)) return parts_outcome::read_in_one;
   if (!columns.resize_all(rows)) return parts_outcome::out_of_memory;
-  run_on_threads(parts.size(), [&](std::size_t i) { read_part(*parts[i], columns); });
+  share_out(workers, parts.size(), [&](std::size_t i, std::size_t worker) {
+    read_part(*parts[i], columns, *buffers[worker]);
+  });
   const bool overflowed = std::any_of(parts.begin(), parts.end(),
                                       [](const auto& part) { return part->sink.overflowed(); });
   return overflowed ? parts_outcome::read_in_one : parts_outcome::read;

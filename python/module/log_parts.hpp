@@ -23,7 +23,6 @@ struct log_part {
       : range{&source, at, end}, sink(keep_going) {}
 
   source_range range;
-  std::unique_ptr<reader::reader_buffers> buffers = std::make_unique<reader::reader_buffers>();
   column_sink sink;
   bool counted = false;
   std::uint64_t line_breaks = 0;
@@ -48,9 +47,10 @@ enum class parts_outcome {
   out_of_memory,
 };
 
-// Reads every part into `columns`, each after counting its line breaks (in `whole`, the log in
-// memory, where it is not empty).  Without the GIL.
-parts_outcome read_parts(log_parts& parts, std::string_view whole, column_set& columns) noexcept;
+// Reads every part into `columns` on `workers` threads, each part after counting its line
+// breaks (in `whole`, the log in memory, where it is not empty).  Without the GIL.
+parts_outcome read_parts(log_parts& parts, std::string_view whole, std::size_t workers,
+                         column_set& columns) noexcept;
 
 // What the parts found besides their rows, as one reading would have found it.
 struct joined_parts {

@@ -299,9 +299,9 @@ IN_PARTS = {
 }
 
 
-def _read_or_error(source, keep_going, threads):
+def _read_or_error(source, keep_going, parts):
     try:
-        return cantext_log.Log(cantext._cantext._LogReader(source, keep_going).read(threads=threads))
+        return cantext_log.Log(cantext._cantext._LogReader(source, keep_going).read(parts=parts))
     except ValueError as e:
         return str(e)
 
@@ -318,14 +318,14 @@ def test_reading_in_parts_equals_one_reading(generated, tmp_path, make, keep_goi
     else:
         assert len(one) > 0
     for source in (text, str(path)):
-        for threads in (2, 3, 7):
-            parts = _read_or_error(source, keep_going, threads)
+        for count in (2, 3, 7):
+            parts = _read_or_error(source, keep_going, count)
             assert type(parts) is type(one)
             if isinstance(one, str):
                 assert parts == one
                 continue
             for name in COLUMNS + ["bad_lines", "channels"]:
-                assert np.array_equal(getattr(parts, name), getattr(one, name)), (threads, name)
+                assert np.array_equal(getattr(parts, name), getattr(one, name)), (count, name)
                 assert np.asarray(getattr(parts, name)).dtype == np.asarray(getattr(one, name)).dtype
             assert (parts.time_text is None) == (one.time_text is None)
             if one.time_text is not None:
@@ -335,7 +335,7 @@ def test_reading_in_parts_equals_one_reading(generated, tmp_path, make, keep_goi
 def test_a_large_log_is_read_in_parts_as_in_one(generated):
     text = generated.read_bytes() * 6  # over 4 MiB
     assert len(text) >= 4 << 20
-    one, parts = (cantext_log.Log(cantext._cantext._LogReader(text).read(threads=t)) for t in (1, 0))
+    one, parts = (cantext_log.Log(cantext._cantext._LogReader(text).read(parts=p)) for p in (1, 0))
     assert all(np.array_equal(getattr(parts, name), getattr(one, name)) for name in COLUMNS)
 
 
