@@ -17,8 +17,9 @@ struct kept_mapping {
   std::size_t bytes = 0;
 };
 
-// Keeps a mapping of whole pages (anonymous, private) for later, or unmaps it when there is
-// too much kept already.  The kernel may still take kept pages back when memory runs short.
+// Keeps a mapping of whole pages (anonymous, private) for later, unmapping the oldest kept ones
+// to make room (256 MiB at most are kept; a larger mapping is unmapped at once).  The kernel may
+// still take kept pages back when memory runs short.
 void keep_pages(void* base, std::size_t bytes) noexcept;
 
 // The largest kept mapping of at most `bytes`, or else a larger one cut down to `bytes`; the

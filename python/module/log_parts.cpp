@@ -37,9 +37,8 @@ void share_out(std::size_t workers, std::size_t items, const Work& work) noexcep
   for (std::thread& thread : threads) thread.join();
 }
 
-// The set bits of a word, by adding neighbouring counts in ever wider fields: a call of the C
-// library's bit count per word, where the build does not assume the processor's instruction,
-// took longer than marking the bytes.
+// The set bits of a word, by adding neighbouring counts in ever wider fields: where the build
+// does not assume the processor's bit-count instruction, the compiler's builtin is a call.
 std::uint64_t bit_count(std::uint64_t w) noexcept {
   w -= (w >> 1) & 0x5555555555555555ULL;
   w = (w & 0x3333333333333333ULL) + ((w >> 2) & 0x3333333333333333ULL);
@@ -73,7 +72,7 @@ std::uint64_t line_breaks_in_bytes(const char* bytes, std::size_t size,
 }
 
 // The line breaks of the part's bytes: in the log in memory where it is, else read in blocks
-// into the part's buffers.
+// into the reader's buffers.
 void count_line_breaks(log_part& part, std::string_view whole, reader::reader_buffers& b) noexcept {
   if (!whole.empty()) {
     const std::size_t end = std::min(part.range.end, whole.size());
