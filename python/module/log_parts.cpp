@@ -7,11 +7,13 @@
 #include <cstring>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #if defined(__linux__)
 #include <sched.h>
 #endif
-
-#include "space_marks.hpp"
 
 namespace cantext_python {
 namespace {
@@ -37,46 +39,36 @@ void share_out(std::size_t workers, std::size_t items, const Work& work) noexcep
   for (std::thread& thread : threads) thread.join();
 }
 
-// The set bits of a word, by adding neighbouring counts in ever wider fields: where the build
-// does not assume the processor's bit-count instruction, the compiler's builtin is a call.
-std::uint64_t bit_count(std::uint64_t w) noexcept {
-  w -= (w >> 1) & 0x5555555555555555ULL;
-  w = (w & 0x3333333333333333ULL) + ((w >> 2) & 0x3333333333333333ULL);
-  w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-  return (w * 0x0101010101010101ULL) >> 56;
-}
-
-// The line breaks in `words` words of 64 bytes, marked the way the reader marks them.
-std::uint64_t line_breaks_in(const char* bytes, std::size_t words,
-                             reader::reader_buffers& b) noexcept {
-  static_assert(reader::block_size % 64 == 0 &&
-                reader::block_size / 64 <= sizeof b.break_marks / 8);
+#if defined(__SSE2__)
+// The line breaks in [p, end), sixteen bytes at a time: each compare adds one to the bytes of a
+// counter that match, for at most 255 steps before the counter is summed.
+std::uint64_t line_breaks_in(const char* p, const char* end) noexcept {
+  const __m128i line_break = _mm_set1_epi8('\n');
   std::uint64_t breaks = 0;
-  for (std::size_t done = 0; done < words;) {
-    const std::size_t now = std::min(words - done, reader::block_size / 64);
-    reader::best_mark_function()(bytes + done * 64, now, {b.space_marks, b.break_marks});
-    for (std::size_t i = 0; i < now; ++i) breaks += bit_count(b.break_marks[i]);
-    done += now;
+  while (end - p >= 16) {
+    __m128i counts = _mm_setzero_si128();
+    for (int step = 0; step < 255 && end - p >= 16; ++step, p += 16) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, line_break));
+    }
+    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+    breaks += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
+              static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
   }
-  return breaks;
+  return breaks + static_cast<std::uint64_t>(std::count(p, end, '\n'));
 }
-
-// The line breaks in `size` bytes, of which the last ones are copied to whole words.
-std::uint64_t line_breaks_in_bytes(const char* bytes, std::size_t size,
-                                   reader::reader_buffers& b) noexcept {
-  const std::size_t words = size / 64;
-  const std::size_t left = size % 64;
-  std::memcpy(b.input, bytes + words * 64, left);
-  std::memset(b.input + left, 0, 64 - left);
-  return line_breaks_in(bytes, words, b) + line_breaks_in(b.input, 1, b);
+#else
+std::uint64_t line_breaks_in(const char* p, const char* end) noexcept {
+  return static_cast<std::uint64_t>(std::count(p, end, '\n'));
 }
+#endif
 
 // The line breaks of the part's bytes: in the log in memory where it is, else read in blocks
 // into the reader's buffers.
 void count_line_breaks(log_part& part, std::string_view whole, reader::reader_buffers& b) noexcept {
   if (!whole.empty()) {
     const std::size_t end = std::min(part.range.end, whole.size());
-    part.line_breaks = line_breaks_in_bytes(whole.data() + part.range.at, end - part.range.at, b);
+    part.line_breaks = line_breaks_in(whole.data() + part.range.at, whole.data() + end);
     part.counted = true;
     return;
   }
@@ -88,10 +80,7 @@ void count_line_breaks(log_part& part, std::string_view whole, reader::reader_bu
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return;
     if (got == 0) break;
-    const auto size = static_cast<std::size_t>(got);
-    const std::size_t words = (size + 63) / 64;
-    std::memset(b.input + size, 0, words * 64 - size);
-    breaks += line_breaks_in(b.input, words, b);
+    breaks += line_breaks_in(b.input, b.input + got);
   }
   part.line_breaks = breaks;
   part.counted = true;
