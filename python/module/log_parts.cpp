@@ -7,7 +7,7 @@
 #include <cstring>
 #include <thread>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && defined(__x86_64__)
 #include <emmintrin.h>
 #endif
 
@@ -39,7 +39,7 @@ void share_out(std::size_t workers, std::size_t items, const Work& work) noexcep
   for (std::thread& thread : threads) thread.join();
 }
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && defined(__x86_64__)
 // The line breaks in [p, end), sixteen bytes at a time: each compare adds one to the bytes of a
 // counter that match, for at most 255 steps before the counter is summed.
 std::uint64_t line_breaks_in(const char* p, const char* end) noexcept {
