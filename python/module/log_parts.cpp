@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "log_parts.hpp"
 
+#include "line_breaks.hpp"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <thread>
-
-#if defined(__SSE2__) && defined(__x86_64__)
-#include <emmintrin.h>
-#endif
 
 #if defined(__linux__)
 #include <sched.h>
@@ -38,30 +36,6 @@ void share_out(std::size_t workers, std::size_t items, const Work& work) noexcep
   take_items(0);
   for (std::thread& thread : threads) thread.join();
 }
-
-#if defined(__SSE2__) && defined(__x86_64__)
-// The line breaks in [p, end), sixteen bytes at a time: each compare adds one to the bytes of a
-// counter that match, for at most 255 steps before the counter is summed.
-std::uint64_t line_breaks_in(const char* p, const char* end) noexcept {
-  const __m128i line_break = _mm_set1_epi8('\n');
-  std::uint64_t breaks = 0;
-  while (end - p >= 16) {
-    __m128i counts = _mm_setzero_si128();
-    for (int step = 0; step < 255 && end - p >= 16; ++step, p += 16) {
-      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, line_break));
-    }
-    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-    breaks += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
-              static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
-  }
-  return breaks + static_cast<std::uint64_t>(std::count(p, end, '\n'));
-}
-#else
-std::uint64_t line_breaks_in(const char* p, const char* end) noexcept {
-  return static_cast<std::uint64_t>(std::count(p, end, '\n'));
-}
-#endif
 
 // The line breaks of the part's bytes: in the log in memory where it is, else read in blocks
 // into the reader's buffers.
