@@ -27,15 +27,11 @@ inline std::uint64_t low_bytes(std::uint64_t w, std::size_t count) noexcept {
   return count >= 8 ? w : w & ((std::uint64_t{1} << (8 * count)) - 1);
 }
 
-// The value of the `count` (1..8) decimal digits at p, of which 8 bytes may be read; false when
-// one is no digit.  The digits go to the word's high bytes with '0's before them, so that the
-// first is the highest-order one; then neighbouring digits are joined into pairs (byte i holds
-// 10 d(i) + d(i + 1)) and the pairs of bytes 0, 2, 4 and 6 into one number by two
-// multiplications whose high halves add up to p0 10^6 + p1 10^4 + p2 10^2 + p3.
-[[gnu::always_inline]] inline bool decimal_digits(const char* p, std::size_t count,
-                                                  std::uint64_t& value) noexcept {
-  const unsigned pad = static_cast<unsigned>(8 * (8 - count));
-  const std::uint64_t w = (load_word(p) << pad) | (every_byte('0') & ~(~std::uint64_t{0} << pad));
+// The value of eight decimal digits in a word, the first in its lowest byte; false when one is
+// no digit.  Neighbouring digits are joined into pairs (byte i holds 10 d(i) + d(i + 1)) and the
+// pairs of bytes 0, 2, 4 and 6 into one number by two multiplications whose high halves add up
+// to p0 10^6 + p1 10^4 + p2 10^2 + p3.
+[[gnu::always_inline]] inline bool digits_value(std::uint64_t w, std::uint64_t& value) noexcept {
   // Each byte 0x30..0x39: its high half 3, and still 3 after adding 6 to its low half.
   constexpr std::uint64_t high_halves = every_byte(0xF0);
   if ((w & high_halves) != every_byte(0x30) ||
@@ -49,6 +45,16 @@ inline std::uint64_t low_bytes(std::uint64_t w, std::size_t count) noexcept {
            ((v >> 16) & bytes_0_4) * (1 + (10000ULL << 32))) >>
           32;
   return true;
+}
+
+// The value of the `count` (1..8) decimal digits at p, of which 8 bytes may be read; false when
+// one is no digit.  The digits go to the word's high bytes with '0's before them, so that the
+// first is the highest-order one.
+[[gnu::always_inline]] inline bool decimal_digits(const char* p, std::size_t count,
+                                                  std::uint64_t& value) noexcept {
+  const unsigned pad = static_cast<unsigned>(8 * (8 - count));
+  const std::uint64_t w = (load_word(p) << pad) | (every_byte('0') & ~(~std::uint64_t{0} << pad));
+  return digits_value(w, value);
 }
 
 // decimal_digits for 1..16 digits, of which `count` + 8 bytes from p may be read.
@@ -97,19 +103,23 @@ inline bool parse_time(std::string_view text, std::int64_t& ns, std::size_t& dot
 }
 
 // parse_time, the line before's seconds kept: they change once in thousands of lines, and
-// reading their digits again took the most of the time spent on a line.
+// reading their digits again took the most of the time spent on a line.  What the fast path
+// compares and shifts is worked out once for each new second.
 class time_parser {
  public:
   // Inline where it is used, the first time of other seconds out of line.
   [[gnu::always_inline]] bool parse(std::string_view text, std::int64_t& ns) noexcept {
     const char* const p = text.data();
     // The same size, the same text up to the '.' and a ')' at the end: only the fraction is new.
-    std::uint64_t fraction;
     if (text.size() == size_ && load_word(p) == head_[0] &&
-        low_bytes(load_word(p + 8), head_size_ - 8) == head_[1] && p[size_ - 1] == ')' &&
-        decimal_digits(p + head_size_, fraction_digits_, fraction)) {
-      ns = seconds_ns_ + static_cast<std::int64_t>(fraction * fraction_scale_);
-      return true;
+        (load_word(p + 8) & head_mask_) == head_[1] && p[size_ - 1] == ')') {
+      // The fraction's digits in the word's high bytes, '0's below them (see decimal_digits).
+      const std::uint64_t w = (load_word(p + head_size_) << pad_) | zeros_below_;
+      std::uint64_t fraction;
+      if (digits_value(w, fraction)) {
+        ns = seconds_ns_ + static_cast<std::int64_t>(fraction * fraction_scale_);
+        return true;
+      }
     }
     return parse_and_keep(text, ns);
   }
@@ -124,9 +134,11 @@ class time_parser {
     if (dot < 7 || fraction_digits > 8 || ns > std::int64_t{9000000000} * 1000000000) return true;
     size_ = text.size();
     head_size_ = dot + 1;
+    head_mask_ = low_bytes(~std::uint64_t{0}, head_size_ - 8);
     head_[0] = load_word(p);
-    head_[1] = low_bytes(load_word(p + 8), head_size_ - 8);
-    fraction_digits_ = fraction_digits;
+    head_[1] = load_word(p + 8) & head_mask_;
+    pad_ = static_cast<unsigned>(8 * (8 - fraction_digits));
+    zeros_below_ = every_byte('0') & ~(~std::uint64_t{0} << pad_);
     fraction_scale_ = ns_per_unit[9 - fraction_digits];
     std::uint64_t fraction_read = 0;
     (void)decimal_digits(p + head_size_, fraction_digits, fraction_read);
@@ -136,8 +148,10 @@ class time_parser {
 
   std::size_t size_ = SIZE_MAX;  // none kept yet
   std::size_t head_size_ = 8;
+  std::uint64_t head_mask_ = 0;
   std::uint64_t head_[2] = {};
-  std::size_t fraction_digits_ = 1;
+  unsigned pad_ = 0;
+  std::uint64_t zeros_below_ = 0;
   std::uint64_t fraction_scale_ = 1;
   std::int64_t seconds_ns_ = 0;
 };
