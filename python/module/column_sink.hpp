@@ -25,16 +25,23 @@ namespace reader = cantext::reader;
 // Channel names and their codes, in the order they first appear.
 class channel_table {
  public:
-  // A log has a few channels, met over and over: short names among the first few are compared
-  // as words, every one of them each time.  Which channel a line has is as good as random, so a
-  // search that stops at the match mispredicts a branch on about every other line.
+  // A log has a few channels, met over and over: names of up to 8 (16) bytes among the first
+  // few are compared as one word (two), every one of them each time.  Which channel a line has
+  // is as good as random, so a search that stops at the match mispredicts a branch on about
+  // every other line.
   bool find_usual(std::string_view name, std::uint32_t& code) const noexcept {
-    if (name.size() > short_name::most) return false;
-    const short_name key = short_name::of(name);
+    const std::size_t size = name.size();
     std::uint32_t found = 0;  // the code plus one
-    for (std::size_t i = 0; i < usual_count_; ++i) {
-      const bool same = usual_[i] == key;
-      found |= usual_codes_[i] & (0u - static_cast<std::uint32_t>(same));
+    if (size <= 8) {
+      const std::uint64_t key = low_bytes(load_word(name.data()), size);
+      for (std::size_t i = 0; i < short_.count; ++i) {
+        found |= short_.codes[i] & (0u - static_cast<std::uint32_t>(short_.names[i] == key));
+      }
+    } else if (size <= short_name::most) {
+      const short_name key = short_name::of(name);
+      for (std::size_t i = 0; i < long_.count; ++i) {
+        found |= long_.codes[i] & (0u - static_cast<std::uint32_t>(long_.names[i] == key));
+      }
     }
     code = found - 1;
     return found != 0;
@@ -47,19 +54,31 @@ class channel_table {
     const auto code = static_cast<std::uint32_t>(names_.size());
     names_.push_back(key);
     codes_.emplace(std::move(key), code);
-    if (name.size() <= short_name::most && usual_count_ < usual) {
-      usual_[usual_count_] = short_name::of(name);
-      usual_codes_[usual_count_++] = code + 1;
+    if (name.size() <= 8) {
+      short_.add(low_bytes(load_word(name.data()), name.size()), code);
+    } else if (name.size() <= short_name::most) {
+      long_.add(short_name::of(name), code);
     }
     return code;
   }
   const std::vector<std::string>& names() const noexcept { return names_; }
 
  private:
-  static constexpr std::size_t usual = 8;
-  short_name usual_[usual];
-  std::uint32_t usual_codes_[usual];  // each code plus one
-  std::size_t usual_count_ = 0;
+  // The first few names of one kind with their codes plus one.
+  template <class Name>
+  struct usual_names {
+    static constexpr std::size_t most = 8;
+    Name names[most];
+    std::uint32_t codes[most];
+    std::size_t count = 0;
+    void add(const Name& name, std::uint32_t code) noexcept {
+      if (count == most) return;
+      names[count] = name;
+      codes[count++] = code + 1;
+    }
+  };
+  usual_names<std::uint64_t> short_;
+  usual_names<short_name> long_;
   std::vector<std::string> names_;
   std::unordered_map<std::string, std::uint32_t> codes_;
 };

@@ -128,6 +128,15 @@ def test_odd_first_fields_and_channel_names_are_kept():
     assert log.to_pandas().time_text.tolist() == log.time_text.tolist()
 
 
+def test_channel_names_of_every_length_in_any_order():
+    # Names of 1 to 30 bytes (those of up to 8 and of 9 to 16 are compared as words), at random.
+    rng = np.random.default_rng(3)
+    names = [chr(ord("a") + size % 26) * size for size in range(1, 31)]
+    order = [names[i] for i in rng.integers(0, len(names), 20_000)]
+    log = cantext.read_log("".join(f"(1.0) {name} 001#\n" for name in order).encode())
+    assert log.channel_names().tolist() == order
+
+
 @needs_can
 def test_times_of_every_width_to_nanoseconds_and_seconds():
     # Seconds of 1 to 10 digits and fractions of 1 to 9: exact nanoseconds, and the timestamps
