@@ -5,6 +5,7 @@
 #include <new>
 
 #if defined(__linux__)
+#include <pthread.h>
 #include <sys/mman.h>
 #endif
 
@@ -50,6 +51,9 @@ class page_store {
     return taken;
   }
 
+  void lock() noexcept { lock_.lock(); }
+  void unlock() noexcept { lock_.unlock(); }
+
  private:
   // `size` fits a request of `wanted` bytes better than `other`: the largest that fits, else the
   // smallest larger one.
@@ -75,10 +79,25 @@ class page_store {
   std::size_t total_ = 0;
 };
 
+page_store& store() noexcept;
+
+// A process forked while another thread keeps or takes pages would find the lock held forever:
+// the fork waits for it, and the lock is let go on both sides.
+void lock_for_fork() noexcept {
+  store().lock();
+}
+void unlock_after_fork() noexcept {
+  store().unlock();
+}
+
 // Never destroyed: arrays may give their memory back while the interpreter shuts down.
 page_store& store() noexcept {
   alignas(page_store) static unsigned char room[sizeof(page_store)];
-  static page_store* const the_store = new (room) page_store;
+  static page_store* const the_store = [] {
+    page_store* const made = new (room) page_store;
+    (void)::pthread_atfork(lock_for_fork, unlock_after_fork, unlock_after_fork);
+    return made;
+  }();
   return *the_store;
 }
 
