@@ -28,12 +28,13 @@ class path_log final : public log_source {
   ~path_log() override {
     if (fd_ >= 0) ::close(fd_);
   }
-  cantext::reader::byte_source bytes() noexcept override {
-    return cantext::reader::fd_source(&fd_);
-  }
+  cantext::reader::byte_source bytes() noexcept override { return {this, &read}; }
   [[noreturn]] void raise_read_error(int error) override {
-    errno = error;
-    PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, shown_.ptr());
+    // What the signal handlers raised, or the failed read.
+    if (PyErr_Occurred() == nullptr) {
+      errno = error;
+      PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, shown_.ptr());
+    }
     throw py::error_already_set();
   }
   std::size_t known_size() const noexcept override { return size_; }
@@ -43,6 +44,27 @@ class path_log final : public log_source {
   }
 
  private:
+  // A read cut short by a signal runs the interpreter's signal handlers: Ctrl-C while a pipe has
+  // nothing to read ends the reading with KeyboardInterrupt instead of waiting on for input.
+  static long read(void* context, char* buf, std::size_t n) noexcept {
+    const int fd = static_cast<path_log*>(context)->fd_;
+    for (;;) {
+      const ssize_t got = ::read(fd, buf, n);
+      if (got >= 0 || errno != EINTR) return static_cast<long>(got);
+      if (handlers_raised()) {
+        errno = ECANCELED;
+        return -1;
+      }
+    }
+  }
+
+  static bool handlers_raised() noexcept {
+    const PyGILState_STATE state = PyGILState_Ensure();
+    const bool raised = PyErr_CheckSignals() != 0;
+    PyGILState_Release(state);
+    return raised;
+  }
+
   py::object shown_;  // the path as given, for messages
   int fd_ = -1;
   std::size_t size_ = 0;

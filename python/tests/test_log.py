@@ -3,9 +3,12 @@
 source; iter_messages against python-can's reader; odd fields, bad lines and bad sources."""
 import importlib.util
 import io
+import os
 import re
+import signal
 import subprocess
 import sys
+import time
 
 import numpy as np
 import pytest
@@ -264,6 +267,26 @@ class Failing(io.RawIOBase):
 def test_bad_input_raises(call, error, message):
     with pytest.raises(error, match=re.escape(message)):
         call()
+
+
+def test_ctrl_c_ends_a_read_that_waits_on_a_pipe(tmp_path):
+    fifo = tmp_path / "live"
+    os.mkfifo(fifo)
+    code = "import cantext, sys; print('reading', flush=True); cantext.read_log(sys.argv[1])"
+    child = subprocess.Popen([sys.executable, "-c", code, str(fifo)], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True)
+    with open(fifo, "wb") as capture:  # open once the child reads it
+        capture.write(b"(1.0) can0 123#11\n")
+        capture.flush()
+        assert child.stdout.readline() == "reading\n"
+        time.sleep(0.5)  # the child waits for more
+        child.send_signal(signal.SIGINT)
+        try:
+            _, err = child.communicate(timeout=30)
+        except subprocess.TimeoutExpired:
+            child.kill()
+            pytest.fail("read_log went on waiting after Ctrl-C")
+    assert child.returncode != 0 and err.rstrip().endswith("KeyboardInterrupt")
 
 
 def test_keep_going_lists_each_bad_line_once():
