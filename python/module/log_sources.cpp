@@ -44,18 +44,27 @@ class path_log final : public log_source {
   }
 
  private:
-  // A read cut short by a signal runs the interpreter's signal handlers: Ctrl-C while a pipe has
-  // nothing to read ends the reading with KeyboardInterrupt instead of waiting on for input.
+  // Ctrl-C ends the reading of a pipe with KeyboardInterrupt: the interpreter's signal handlers
+  // run when a read is cut short by a signal, and before each read after a short one (live
+  // input: a signal that came while its lines were read would otherwise wait for the end of the
+  // input).  A regular file's reads are whole blocks, and take no such check.
   static long read(void* context, char* buf, std::size_t n) noexcept {
-    const int fd = static_cast<path_log*>(context)->fd_;
+    auto& self = *static_cast<path_log*>(context);
+    if (self.live_ && handlers_raised()) return cancelled();
     for (;;) {
-      const ssize_t got = ::read(fd, buf, n);
-      if (got >= 0 || errno != EINTR) return static_cast<long>(got);
-      if (handlers_raised()) {
-        errno = ECANCELED;
-        return -1;
+      const ssize_t got = ::read(self.fd_, buf, n);
+      if (got >= 0) {
+        self.live_ = got > 0 && static_cast<std::size_t>(got) < n;
+        return static_cast<long>(got);
       }
+      if (errno != EINTR) return -1;
+      if (handlers_raised()) return cancelled();
     }
+  }
+
+  static long cancelled() noexcept {
+    errno = ECANCELED;
+    return -1;
   }
 
   static bool handlers_raised() noexcept {
@@ -68,6 +77,7 @@ class path_log final : public log_source {
   py::object shown_;  // the path as given, for messages
   int fd_ = -1;
   std::size_t size_ = 0;
+  bool live_ = false;  // the last read was short
 };
 
 class memory_log final : public log_source {

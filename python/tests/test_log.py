@@ -269,23 +269,33 @@ def test_bad_input_raises(call, error, message):
         call()
 
 
-def test_ctrl_c_ends_a_read_that_waits_on_a_pipe(tmp_path):
+# Ctrl-C while read_log reads a FIFO: one that has a line and then nothing, and one that a
+# capture keeps full; the child has to end with KeyboardInterrupt either way.
+@pytest.mark.parametrize("flowing", [False, True], ids=["waiting", "flowing"])
+def test_ctrl_c_ends_a_read_of_a_pipe(tmp_path, flowing):
     fifo = tmp_path / "live"
     os.mkfifo(fifo)
     code = "import cantext, sys; print('reading', flush=True); cantext.read_log(sys.argv[1])"
     child = subprocess.Popen([sys.executable, "-c", code, str(fifo)], stdout=subprocess.PIPE,
                              stderr=subprocess.PIPE, text=True)
-    with open(fifo, "wb") as capture:  # open once the child reads it
-        capture.write(b"(1.0) can0 123#11\n")
-        capture.flush()
+    lines = b"(1.0) can0 123#11\n" * (4096 if flowing else 1)
+    with open(fifo, "wb", buffering=0) as capture:  # open once the child reads it
+        capture.write(lines)
         assert child.stdout.readline() == "reading\n"
-        time.sleep(0.5)  # the child waits for more
+        time.sleep(0.3)
         child.send_signal(signal.SIGINT)
+        give_up = time.monotonic() + 30
+        while child.poll() is None and time.monotonic() < give_up:
+            try:
+                capture.write(lines) if flowing else time.sleep(0.05)
+            except BrokenPipeError:
+                break
         try:
-            _, err = child.communicate(timeout=30)
+            child.wait(timeout=5)
         except subprocess.TimeoutExpired:
             child.kill()
-            pytest.fail("read_log went on waiting after Ctrl-C")
+    _, err = child.communicate()
+    assert child.returncode != -signal.SIGKILL, "read_log went on reading after Ctrl-C"
     assert child.returncode != 0 and err.rstrip().endswith("KeyboardInterrupt")
 
 
