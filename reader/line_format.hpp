@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+// Capture formats.  The line reader splits its input into lines (pieces of at most max_piece
+// bytes); a format says what one line holds: the time, the channel, the frame and the direction,
+// as the capture log writes them, or that the line is a header, a comment or an event that holds
+// no frame, or that it is bad and why.  Every consumer of the reader sees the same fields
+// whatever the format, so a program or binding that reads one format reads them all.
+//
+// A new format is one file with its two functions and one row in the table of
+// line_formats.cpp (docs/architecture.md shows one).
+#ifndef CANTEXT_READER_LINE_FORMAT_HPP
+#define CANTEXT_READER_LINE_FORMAT_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "cantext/frame.hpp"
+
+namespace cantext::reader {
+
+// Why a line is bad.
+enum class line_fault {
+  too_few_fields,  // fewer than three fields
+  bad_frame,       // the third field is not a frame
+  blank,           // nothing but white space: bad in a capture log, skipped by every reader
+  bad_line,        // another format's line that is wrong; `problem` says how
+};
+
+// What a format makes of one line.
+enum class line_verdict : std::uint8_t { frame, skipped, bad };
+
+// The options of a reading that a format may need.
+struct format_options {
+  // The epoch time of a wall-clock time that a header gives without a zone: the seconds since
+  // the epoch of the given date and time, read as UTC when null.
+  std::int64_t (*local_time)(int year, int month, int day, int hour, int minute,
+                             int second) noexcept = nullptr;
+};
+
+// What a format keeps from line to line of one input (what its header said), and room for the
+// texts it makes for a line: they stay valid until the next line is read.
+struct format_state {
+  format_options options;
+  std::int64_t start_ns = 0;  // the start time a header gave, in nanoseconds since the epoch
+  std::int64_t last_ns = 0;   // the previous frame's time, where times are relative to it
+  std::uint32_t settings = 0;  // bits of the format's own (a number base, relative times, ...)
+  std::uint32_t version = 0;
+  char columns[24] = {};  // a header's order of the columns, one letter each
+  char time_text[40] = {};
+  char channel_text[24] = {};
+  char frame_text[16] = {};
+};
+
+// One line as a format gives it.  The fields are texts as a capture log holds them: the time
+// "(seconds.fraction)" since the epoch, the channel name ("can0") and the frame's text (in the
+// log format, the frame in compact notation; in others, the frame's text as the line has it).
+struct line_parts {
+  std::string_view fields[3];
+  // "R" for a received frame, "T" for a transmitted one, empty when the line does not say.
+  std::string_view direction;
+  frame_record record;
+  // CAN_MAX_DLEN or CANFD_MAX_DLEN, as max_dlen gives for the frame's kind.
+  int max_data_length;
+  // For a bad line: why, and for line_fault::bad_line the text that says what is wrong.
+  line_fault fault;
+  const char* problem;
+};
+
+struct line_format {
+  const char* name;
+  // Whether an input whose first bytes are `head` (up to a block of them) is of this format.
+  bool (*recognise)(std::string_view head) noexcept;
+  // What `text`, one line or piece without its line break, holds.  Writes `out` for a frame and
+  // for a bad line (its fault and problem; its fields where it has them).
+  line_verdict (*parse)(format_state& state, std::string_view text, line_parts& out) noexcept;
+};
+
+// Each format, defined in a file of its own.
+extern const line_format log_format;  // "(seconds.fraction) channel frame [R|T]"
+
+// The formats a reader knows, the log format first (line_formats.cpp).
+extern const line_format* const line_formats[];
+extern const std::size_t line_format_count;
+
+// The format of that name, or null.
+const line_format* find_format(std::string_view name) noexcept;
+// The first format other than the log that takes the head, else the log format.
+const line_format& recognise_format(std::string_view head) noexcept;
+
+}  // namespace cantext::reader
+
+#endif
