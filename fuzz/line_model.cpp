@@ -17,17 +17,21 @@ bool is_c_space(char c) {
 
 // One piece as a line of its own: three fields and the frame parsed.
 model_line model_piece(std::string_view line, std::uint64_t number) {
-  model_line m{number, {}, model_fault::none, {}, 0, line.size()};
+  model_line m{number, {}, {}, model_fault::none, {}, 0, line.size()};
+  bool blank = true;
+  for (const char c : line) blank = blank && is_c_space(c);
   line = line.substr(0, line.find('\0'));
   std::size_t p = 0;
-  for (std::string_view& f : m.fields) {
+  std::string_view fourth;
+  for (std::string_view* f : {&m.fields[0], &m.fields[1], &m.fields[2], &fourth}) {
     while (p < line.size() && is_c_space(line[p])) ++p;
     const std::size_t begin = p;
     while (p < line.size() && !is_c_space(line[p])) ++p;
-    f = line.substr(begin, p - begin);
+    *f = line.substr(begin, p - begin);
   }
+  if (fourth == "R" || fourth == "T") m.direction = fourth;
   if (m.fields[2].empty()) {
-    m.fault = model_fault::too_few_fields;
+    m.fault = blank ? model_fault::blank : model_fault::too_few_fields;
     return m;
   }
   const int mtu = cantext::parse_frame_text(m.fields[2], m.record);
@@ -67,15 +71,18 @@ model_reading model_lines(std::string_view input, bool read_fails) {
 }
 
 std::string describe_line(std::uint64_t number, const std::string_view (&fields)[3],
-                          model_fault fault, const cantext::frame_record& record,
-                          int max_data_length, std::size_t length) {
+                          std::string_view direction, model_fault fault,
+                          const cantext::frame_record& record, int max_data_length,
+                          std::size_t length) {
   std::string s = std::to_string(number) + ' ';
   const std::string in = " in " + std::to_string(length) + " bytes";
   if (fault == model_fault::too_few_fields) return s + "too few fields" + in;
+  if (fault == model_fault::blank) return s + "blank" + in;
   if (fault == model_fault::bad_frame) return s.append("bad frame ").append(fields[2]) + in;
   char compact[cantext::COMPACT_FORM_BUF_SIZE];
   cantext::format_frame_compact(compact, record, false, max_data_length);
-  return s.append(fields[0]).append("|").append(fields[1]).append("|").append(compact);
+  s.append(fields[0]).append("|").append(fields[1]).append("|").append(compact);
+  return direction.empty() ? s : s.append(" ").append(direction);
 }
 
 filter_outcome model_filter(std::string_view input, bool read_fails) {

@@ -15,12 +15,13 @@
 
 namespace cantext_fuzz {
 
-enum class model_fault { none, too_few_fields, bad_frame };
+enum class model_fault { none, too_few_fields, bad_frame, blank };
 
 // One piece as the reader hands it over; the fields point into the input.
 struct model_line {
   std::uint64_t number;
   std::string_view fields[3];
+  std::string_view direction;  // a fourth field of just "R" or "T"
   model_fault fault;
   cantext::frame_record record;
   int max_data_length;
@@ -37,11 +38,13 @@ struct model_reading {
 model_reading model_lines(std::string_view input, bool read_fails = false);
 
 // One line in words, the same for the model and the reader: "<number> <field>|<field>|<the
-// record in compact notation>", or for a bad one "<number> too few fields in <n> bytes" or
-// "<number> bad frame <field> in <n> bytes", n the length of the whole piece.
+// record in compact notation>[ <direction>]", or for a bad one "<number> too few fields in <n>
+// bytes", "<number> blank in <n> bytes" or "<number> bad frame <field> in <n> bytes", n the
+// length of the whole piece.
 std::string describe_line(std::uint64_t number, const std::string_view (&fields)[3],
-                          model_fault fault, const cantext::frame_record& record,
-                          int max_data_length, std::size_t length);
+                          std::string_view direction, model_fault fault,
+                          const cantext::frame_record& record, int max_data_length,
+                          std::size_t length);
 
 struct filter_outcome {
   std::string out;

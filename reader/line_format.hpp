@@ -41,8 +41,8 @@ struct format_options {
 // texts it makes for a line: they stay valid until the next line is read.
 struct format_state {
   format_options options;
-  std::int64_t start_ns = 0;  // the start time a header gave, in nanoseconds since the epoch
-  std::int64_t last_ns = 0;   // the previous frame's time, where times are relative to it
+  std::int64_t start_ns = 0;   // the start time a header gave, in nanoseconds since the epoch
+  std::int64_t last_ns = 0;    // the previous frame's time, where times are relative to it
   std::uint32_t settings = 0;  // bits of the format's own (a number base, relative times, ...)
   std::uint32_t version = 0;
   char columns[24] = {};  // a header's order of the columns, one letter each

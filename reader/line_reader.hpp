@@ -54,6 +54,7 @@
 #include <string_view>
 
 #include "cantext/frame.hpp"
+#include "line_format.hpp"
 #include "space_marks.hpp"
 
 namespace cantext::reader {
@@ -79,9 +80,13 @@ byte_source fd_source(int* fd) noexcept;
 // One line, or one piece of a long line, as the consumer sees it.  Everything in it is valid
 // only during the call that hands it over.
 struct line {
-  // The first three fields, split at the C locale's white space; a fourth and more are ignored.
-  // For a line with fewer fields, the missing ones are empty.
+  // The time, the channel and the frame as a capture log writes them (line_format.hpp): in a
+  // log, its first three fields, split at the C locale's white space.  For a line with fewer
+  // fields, the missing ones are empty.
   std::string_view fields[3];
+  // "R" (received) or "T" (transmitted) where the line says, else empty: in a log, a fourth
+  // field of just that letter.  Nothing past a line's own end is looked at.
+  std::string_view direction;
   // The third field parsed as a frame (cleared when it is not one).  A reference, so that the
   // rest of the line stays in registers while the record is handed on.
   const frame_record& record;
@@ -90,11 +95,8 @@ struct line {
   int max_data_length;
   // 1 for the first line; counts line breaks, so every piece of a long line has its number.
   std::uint64_t number;
-};
-
-enum class line_fault {
-  too_few_fields,  // fewer than three fields
-  bad_frame,       // the third field is not a frame
+  // For a bad line, what is wrong with it in words ("not a CAN frame", ...); else null.
+  const char* problem;
 };
 
 // Why the reading ended.
@@ -130,6 +132,17 @@ class line_reader {
   template <class Consumer>
   ending read(Consumer& consumer) noexcept;
 
+  // Reads the input as `format` (the log format until this is called), or, with null, as the
+  // format that its first block shows (recognise_format).  Before the first read().
+  void set_format(const line_format* format, format_options options = {}) noexcept {
+    format_ = format;
+    state_.options = options;
+  }
+  // The format being read; null while it is still to be recognised.
+  const line_format* format() const noexcept { return format_; }
+  // The lines that hold no frame and were passed over: headers, comments, other events.
+  std::uint64_t skipped_lines() const noexcept { return skipped_; }
+
   // The errno of the failed read, after ending::read_error.
   int error() const noexcept { return error_; }
   // The number the next line will have: after the input has ended, one more than the line
@@ -149,8 +162,17 @@ class line_reader {
   };
 
  private:
+  // Hands the piece of `size` bytes at `begin` to the format and its result to the consumer;
+  // false when the consumer stops.
+  template <class Consumer>
+  bool take_piece(Consumer& consumer, std::size_t begin, std::size_t size,
+                  std::uint64_t number) noexcept;
+
   byte_source in_;
   block_state block_;
+  const line_format* format_ = &log_format;
+  format_state state_;
+  std::uint64_t skipped_ = 0;
   int error_ = 0;
 };
 

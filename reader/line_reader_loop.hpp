@@ -21,12 +21,6 @@ void mark_all(block_state& b) noexcept;
 // Length of the next piece from b.start, or 0 when more input is needed to tell.
 std::size_t next_piece(const block_state& b) noexcept;
 
-// Splits the piece [begin, end) into fields and parses its frame into `record`; returns the
-// parser's result, or -1 when the piece has fewer than three fields (with the missing ones
-// empty and the record cleared).
-int take_piece(const block_state& b, std::size_t begin, std::size_t end,
-               std::string_view (&fields)[3], frame_record& record) noexcept;
-
 // Keeps the unfinished piece from b.start on, reads more after it and marks the block; false
 // with `error` set when the read fails.
 bool refill(block_state& b, byte_source in, int& error) noexcept;
@@ -60,6 +54,17 @@ inline bool find_line_fields(std::uint64_t blank, line_fields& f) noexcept {
   // Where the window is a whole word, a third field may run past its end.
   f.end[2] = ends2 != 0 ? lowest_set_bit(ends2) : 64;
   return true;
+}
+
+// The fourth field of a log line, in [p, end) after its frame: "R" or "T" when it is just that
+// letter, else empty.
+inline std::string_view direction_field(const char* p, const char* end) noexcept {
+  while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\v' || *p == '\f')) ++p;
+  if (p == end || (*p != 'R' && *p != 'T')) return {};
+  const char after = p + 1 < end ? p[1] : ' ';
+  return after == ' ' || after == '\t' || after == '\r' || after == '\v' || after == '\f'
+             ? std::string_view(p, 1)
+             : std::string_view();
 }
 
 // The frame kind's most data bytes from the record size the parser returns: the size less the
@@ -115,11 +120,16 @@ std::size_t read_usual_lines(const block_state& in, std::size_t start, std::uint
     if (mtu == 0) mtu = cantext::detail::parse_frame_general(frame, frame_length, record);
     if (mtu == 0) break;
     start += line_break + 1;
+    const std::string_view direction = frame_end == line_break
+                                           ? std::string_view()
+                                           : direction_field(begin + frame_end, begin + line_break);
     const bool go_on = consumer.line(
         line{{{begin + f.start[0], n0}, {begin + f.start[1], n1}, {frame, frame_length}},
+             direction,
              record,
              max_data_length(mtu),
-             number++});
+             number++,
+             nullptr});
     if (!go_on) {
       stop = true;
       break;
@@ -131,32 +141,46 @@ std::size_t read_usual_lines(const block_state& in, std::size_t start, std::uint
 }  // namespace loop
 
 template <class Consumer>
+bool line_reader::take_piece(Consumer& consumer, std::size_t begin, std::size_t size,
+                             std::uint64_t number) noexcept {
+  const char* const text = block_.buf + begin;
+  const bool whole = text[size - 1] == '\n';
+  line_parts parts;
+  const line_verdict verdict = format_->parse(state_, {text, size - whole}, parts);
+  if (verdict == line_verdict::skipped) {
+    ++skipped_;
+    return true;
+  }
+  const bool frame = verdict == line_verdict::frame;
+  const line l{{parts.fields[0], parts.fields[1], parts.fields[2]},
+               parts.direction,
+               parts.record,
+               frame ? parts.max_data_length : 0,
+               number,
+               frame ? nullptr : parts.problem};
+  return frame ? consumer.line(l) : consumer.bad_line(l, parts.fault, {text, size});
+}
+
+template <class Consumer>
 ending line_reader::read(Consumer& consumer) noexcept {
   block_state& b = block_;
   std::uint64_t number = b.number;
   for (;;) {
+    // The format is told by the first block, once there is one.
+    if (format_ == nullptr && (b.end > 0 || b.at_end)) {
+      format_ = &recognise_format({b.buf, b.end});
+    }
     // Lines are cut at NUL bytes, which the straight path does not look for.
-    if (!b.has_nul) {
+    if (format_ == &log_format && !b.has_nul) {
       bool stop = false;
       b.start = loop::read_usual_lines(b, b.start, number, consumer, stop);
       if (stop) break;
     }
-    const std::size_t piece = loop::next_piece(b);
+    const std::size_t piece = format_ != nullptr ? loop::next_piece(b) : 0;
     if (piece > 0) {
       const std::size_t begin = b.start;
       b.start += piece;
-      std::string_view fields[3];
-      frame_record record;
-      const int mtu = loop::take_piece(b, begin, b.start, fields, record);
-      const line l{{fields[0], fields[1], fields[2]},
-                   record,
-                   mtu > 0 ? loop::max_data_length(mtu) : 0,
-                   number};
-      const bool go_on =
-          mtu > 0
-              ? consumer.line(l)
-              : consumer.bad_line(l, mtu == 0 ? line_fault::bad_frame : line_fault::too_few_fields,
-                                  std::string_view(b.buf + begin, piece));
+      const bool go_on = take_piece(consumer, begin, piece, number);
       // A piece cut from a long line keeps the line's number for the next piece.
       if (b.buf[b.start - 1] == '\n') ++number;
       if (!go_on) break;

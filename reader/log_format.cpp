@@ -19,7 +19,7 @@ std::string_view next_field(std::string_view text, std::size_t& at) noexcept {
   while (at < text.size() && is_space(text[at])) ++at;
   const std::size_t begin = at;
   while (at < text.size() && !is_space(text[at])) ++at;
-  return text.substr(begin, at - begin);
+  return {text.data() + begin, at - begin};
 }
 
 bool only_spaces(std::string_view text) noexcept {
@@ -33,13 +33,13 @@ line_verdict parse_log_line(format_state&, std::string_view text, line_parts& ou
   const bool blank = only_spaces(text);
   // A NUL byte ends the line's text.
   if (const void* nul = std::memchr(text.data(), '\0', text.size())) {
-    text = text.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()));
+    text = {text.data(), static_cast<std::size_t>(static_cast<const char*>(nul) - text.data())};
   }
   std::size_t at = 0;
   for (std::string_view& field : out.fields) field = next_field(text, at);
   const std::string_view fourth = next_field(text, at);
-  out.direction = fourth.size() == 1 && (fourth[0] == 'R' || fourth[0] == 'T') ? fourth
-                                                                                : std::string_view();
+  out.direction =
+      fourth.size() == 1 && (fourth[0] == 'R' || fourth[0] == 'T') ? fourth : std::string_view();
   if (out.fields[2].empty()) {
     std::memset(&out.record, 0, sizeof out.record);
     out.max_data_length = 0;

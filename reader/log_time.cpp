@@ -23,7 +23,7 @@ std::size_t put_log_time(char* out, std::int64_t ns, int digits) noexcept {
 
 bool parse_log_time(std::string_view text, std::int64_t& ns, int& digits) noexcept {
   if (text.size() >= 2 && text.front() == '(' && text.back() == ')') {
-    text = text.substr(1, text.size() - 2);
+    text = {text.data() + 1, text.size() - 2};
   }
   bool negative = false;
   if (!text.empty() && text.front() == '-') {

@@ -7,6 +7,10 @@
 
 namespace cantext::tool {
 
+bool explainer_complains(const frame_record& record) noexcept {
+  return (record.can_id & CAN_ERR_FLAG) != 0 && (record.can_id & CAN_ERR_MASK) > max_error_class;
+}
+
 char* put_error_lines(char* at, const frame_record& record) noexcept {
   std::memcpy(at, "\n\t", 2);
   at += 2;
@@ -18,10 +22,14 @@ char* put_error_lines(char* at, const frame_record& record) noexcept {
 
 bool command_stage::bad_line(const reader::line& l, reader::line_fault fault,
                              std::string_view) noexcept {
+  // The pieces of a long line share its number: the line is reported once.
+  const bool reported = saw_bad_line_ && l.number == last_bad_number_;
   saw_bad_line_ = true;
+  last_bad_number_ = l.number;
+  if (reported) return keep_going_;
   // The message follows every line before it, wherever both streams go.
   if (!block_.flush()) return false;
-  report_bad_line(file_, l.number, fault);
+  report_bad_line(file_, l.number, fault, l.problem);
   return keep_going_;
 }
 
@@ -38,6 +46,7 @@ int explain_frames(char* const* frames, int count, output_block& block) noexcept
       continue;
     }
     const int max_data_length = mtu == CANFD_MTU ? CANFD_MAX_DLEN : CAN_MAX_DLEN;
+    if (explainer_complains(record) && !block.flush()) break;
     char* out = format_frame_long(block.end(), record, view, max_data_length);
     *out = '\n';
     out = (record.can_id & CAN_ERR_FLAG) != 0 ? put_error_lines(out, record) : out + 1;

@@ -29,6 +29,13 @@ struct command_buffers {
   char output[reader::block_size + max_command_line + reader::field_read_room];
 };
 
+// The largest error class the explainer takes: above it, it reports the class on standard error
+// (straight to the stream, past the command's output block) and describes nothing.
+inline constexpr std::uint32_t max_error_class = 0x200;
+
+// Whether the explainer will report the record's error class as invalid.
+bool explainer_complains(const frame_record& record) noexcept;
+
 // Writes, from the line break at `at` on, a line break, a tab and the record's error
 // description with each entry after a tab on a line of its own, as write_frame_long gives them
 // under the long form, then a line break; returns the end.
@@ -39,6 +46,7 @@ char* put_error_lines(char* at, const frame_record& record) noexcept;
 template <bool Explain>
 class long_lines_render {
  public:
+  static constexpr bool explains = Explain;
   explicit long_lines_render(unsigned view) noexcept : view_(view) {}
 
   char* operator()(char* out, const reader::line& l) const noexcept {
@@ -55,6 +63,7 @@ class long_lines_render {
 // log is written.
 class compact_lines_render {
  public:
+  static constexpr bool explains = false;
   explicit compact_lines_render(bool dots) noexcept : dots_(dots) {}
 
   char* operator()(char* out, const reader::line& l) const noexcept {
@@ -95,6 +104,7 @@ class command_stage {
   const char* file_ = "-";
   bool keep_going_;
   bool saw_bad_line_ = false;
+  std::uint64_t last_bad_number_ = 0;
 };
 
 // The reader's consumer for a command that renders each line with Render.
@@ -104,7 +114,11 @@ class command_writer : public command_stage {
   command_writer(Render render, output_block& block, bool keep_going) noexcept
       : command_stage(block, keep_going), render_(render) {}
 
-  bool line(const reader::line& l) noexcept { return block_.commit(render_(block_.end(), l)); }
+  bool line(const reader::line& l) noexcept {
+    // The explainer's message goes straight to standard error: what came before it goes first.
+    if (Render::explains && explainer_complains(l.record) && !block_.flush()) return false;
+    return block_.commit(render_(block_.end(), l));
+  }
 
  private:
   Render render_;

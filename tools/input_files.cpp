@@ -34,10 +34,23 @@ void report_file_error(const char* name, int error) noexcept {
   say("%s: %s", name, std::strerror(error));
 }
 
-void report_bad_line(const char* file, std::uint64_t number, reader::line_fault fault) noexcept {
-  std::fprintf(
-      stderr, "%s:%llu: %s\n", file, static_cast<unsigned long long>(number),
-      fault == reader::line_fault::bad_frame ? "incomplete CAN frame" : "fewer than three fields");
+const char* bad_line_text(reader::line_fault fault, const char* problem) noexcept {
+  switch (fault) {
+    case reader::line_fault::bad_frame:
+      return "incomplete CAN frame";
+    case reader::line_fault::too_few_fields:
+    case reader::line_fault::blank:
+      return "fewer than three fields";
+    case reader::line_fault::bad_line:
+      break;
+  }
+  return problem != nullptr ? problem : "bad line";
+}
+
+void report_bad_line(const char* file, std::uint64_t number, reader::line_fault fault,
+                     const char* problem) noexcept {
+  std::fprintf(stderr, "%s:%llu: %s\n", file, static_cast<unsigned long long>(number),
+               bad_line_text(fault, problem));
 }
 
 int open_input(const char* name) noexcept {

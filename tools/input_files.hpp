@@ -19,8 +19,12 @@ void say(const char* format, ...) noexcept __attribute__((format(printf, 1, 2)))
 // Writes "cantext: FILE: <system error text>" on standard error.
 void report_file_error(const char* name, int error) noexcept;
 
+// What is wrong with a bad line, in the command's words; `problem` is the format's own text.
+const char* bad_line_text(reader::line_fault fault, const char* problem) noexcept;
+
 // Writes "FILE:LINE: <what is wrong>" on standard error.
-void report_bad_line(const char* file, std::uint64_t number, reader::line_fault fault) noexcept;
+void report_bad_line(const char* file, std::uint64_t number, reader::line_fault fault,
+                     const char* problem) noexcept;
 
 // The file descriptor of the named input, or -1 with errno set.
 int open_input(const char* name) noexcept;

@@ -177,7 +177,7 @@ class column_sink {
     to.flags[row] = l.record.flags;
     to.len[row] = l.record.len;
     to.fd[row] = l.max_data_length == cantext::CANFD_MAX_DLEN;
-    to.direction[row] = direction_after(l.fields[2]);
+    to.direction[row] = l.direction.empty() ? 0 : l.direction[0];
     std::memcpy(to.data + row * cantext::CANFD_MAX_DLEN, l.record.data, cantext::CANFD_MAX_DLEN);
     count_ = row + 1;
     return count_ < limit_;
@@ -185,7 +185,7 @@ class column_sink {
 
   bool bad_line(const reader::line& l, reader::line_fault fault, std::string_view text) noexcept {
     // A blank line holds nothing to lose.
-    if (fault == reader::line_fault::too_few_fields && l.fields[0].empty()) return true;
+    if (fault == reader::line_fault::blank) return true;
     try {
       if (!keep_going_) {
         first_bad_ = {l.number, fault, std::string(text)};

@@ -156,26 +156,6 @@ class time_parser {
   std::int64_t seconds_ns_ = 0;
 };
 
-// The direction field some logs have after the frame: 'R' (received) or 'T' (transmitted), or 0
-// when the line has none.  The reader hands three fields only; the bytes after the third are
-// those of its line up to the line break, or, after the last line, blanks in the input's slack.
-inline constexpr std::size_t most_blanks_before_direction = 8;
-static_assert(cantext::reader::input_slack >= most_blanks_before_direction + 2);
-
-inline bool is_blank_within_line(char c) noexcept {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-inline char direction_after(std::string_view frame) noexcept {
-  const char* p = frame.data() + frame.size();
-  const char* const last = p + most_blanks_before_direction;
-  if (!is_blank_within_line(*p)) return 0;  // the line break, or a NUL that ends the text
-  while (p < last && is_blank_within_line(*p)) ++p;
-  if (*p != 'R' && *p != 'T') return 0;
-  const char after = p[1];
-  return after == '\n' || after == '\0' || is_blank_within_line(after) ? *p : 0;
-}
-
 // A name of at most 16 bytes as two words, zero after its end, compared in two steps.
 struct short_name {
   static constexpr std::size_t most = 16;

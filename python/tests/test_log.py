@@ -389,3 +389,29 @@ def test_nothing_of_a_dropped_log_shows_in_the_next():
         log = cantext.read_log(b"(2.0) can1 7FF#\n" * count)
         assert (log.time == 2 * 10**9).all() and log.channels == ["can1"] and (log.channel == 0).all()
         assert not log.data.any() and not log.len.any() and not log.fd.any() and not log.flags.any()
+
+
+class PieceReads(io.RawIOBase):
+    """A file object whose reads give one piece (518 bytes) at most."""
+
+    def __init__(self, data):
+        self.data = io.BytesIO(data)
+
+    def readable(self):
+        return True
+
+    def readinto(self, buffer):
+        return self.data.readinto(memoryview(buffer)[:518])
+
+
+# A frame that ends where a piece of a long line ends: the direction after it is in the next
+# piece, which is a line of its own.  A NUL first: a bad line, not a blank one.
+@pytest.mark.parametrize("text, direction, bad", [
+    (b"(1.0) can0" + b" " * 502 + b"123#11 R\n", [b""], [1]),
+    (b"\0(1.0) can0 123#11\n \n(1.0) can0 123#22 T\n", [b"T"], [1]),
+])
+def test_a_line_reads_alike_however_it_is_delivered(text, direction, bad):
+    for source in (text, PieceReads(text)):
+        log = cantext.read_log(source, keep_going=True)
+        assert log.direction.tolist() == direction
+        assert list(log.bad_lines) == bad

@@ -46,7 +46,8 @@ enum class streams {
   output_full,
   output_closed,
   reader_goes_away,
-  reader_goes_away_sigpipe_ignored
+  reader_goes_away_sigpipe_ignored,
+  merged,  // standard error into standard output, in the order written
 };
 
 struct command_case {
@@ -123,6 +124,14 @@ const command_case error_paths[] = {
     {"explain_invalid_error_class", "long --explain", "a b 2FFFFFFF#FF\n",
      "a  b  2FFFFFFF   [1]  FF                        ERRORFRAME\n\t\n",
      "Error class 0xfffffff is invalid\n", 0},
+    {"explain_message_after_the_lines_before", "long --explain",
+     "a b 123#11\nc d 2FFFFFFF#FF\n",
+     one + "Error class 0xfffffff is invalid\nc  d  2FFFFFFF   [1]  FF                        "
+           "ERRORFRAME\n\t\n",
+     "", 0, false, false, streams::merged},
+    {"keep_going_reports_a_long_line_once", "long --keep-going",
+     std::string(1500, '\0') + "\na b 123#11\n", "-:1: fewer than three fields\n" + one, "", 1,
+     false, false, streams::merged},
     {"output_full", "long", "a b 123#11\n", "", "write: No space left on device\n", 1, false, false,
      streams::output_full},
     {"output_closed", "compact", "a b 123#11\n", "", "write: Bad file descriptor\n", 1, false,
@@ -154,6 +163,7 @@ run_result run_command(const std::string& args, const std::string& input,
   options.out_closed_after_first_line =
       setup == streams::reader_goes_away || setup == streams::reader_goes_away_sigpipe_ignored;
   options.sigpipe_ignored = setup == streams::reader_goes_away_sigpipe_ignored;
+  options.err_into_out = setup == streams::merged;
   return run_filter(input, options);
 }
 

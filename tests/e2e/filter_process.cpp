@@ -64,7 +64,11 @@ run_result run_filter(const std::string& input, const run_options& options) {
     signal(SIGPIPE, options.sigpipe_ignored ? SIG_IGN : SIG_DFL);
     child_stream(options.in, in_pipe[0], options.in_path, 0, O_RDONLY);
     child_stream(options.out, out_pipe[1], options.out_path, 1, O_WRONLY | O_CREAT | O_TRUNC);
-    dup2(err_pipe[1], 2);
+    if (options.err_into_out) {
+      dup2(1, 2);
+    } else {
+      dup2(err_pipe[1], 2);
+    }
     for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) {
       close(fd);
     }

@@ -26,6 +26,8 @@ struct run_options {
   // Standard output is read by a reader that closes the pipe after the first line, as
   // `cantext-long < log | head -n 1` does; `out` then holds that line only.
   bool out_closed_after_first_line = false;
+  // Standard error goes into standard output's pipe, so `out` shows the order of both.
+  bool err_into_out = false;
 };
 
 struct run_result {

@@ -170,14 +170,17 @@ struct recorder {
   std::string events;
 
   bool line(const cantext::reader::line& l) noexcept {
-    events += describe_line(l.number, l.fields, model_fault::none, l.record, l.max_data_length, 0);
+    events += describe_line(l.number, l.fields, l.direction, model_fault::none, l.record,
+                            l.max_data_length, 0);
     events += '\n';
     return !stop_each;
   }
   bool bad_line(const cantext::reader::line& l, line_fault fault, std::string_view text) noexcept {
-    const model_fault f =
-        fault == line_fault::bad_frame ? model_fault::bad_frame : model_fault::too_few_fields;
-    events += describe_line(l.number, l.fields, f, l.record, l.max_data_length, text.size());
+    const model_fault f = fault == line_fault::bad_frame ? model_fault::bad_frame
+                          : fault == line_fault::blank   ? model_fault::blank
+                                                         : model_fault::too_few_fields;
+    events +=
+        describe_line(l.number, l.fields, l.direction, f, l.record, l.max_data_length, text.size());
     events += '\n';
     return !stop_each;
   }
@@ -200,7 +203,8 @@ std::string read_all(mark_function mark, const std::string& input, std::size_t c
 std::string model_events(const std::string& input) {
   std::string events;
   for (const cantext_fuzz::model_line& m : cantext_fuzz::model_lines(input).lines) {
-    events += describe_line(m.number, m.fields, m.fault, m.record, m.max_data_length, m.length);
+    events += describe_line(m.number, m.fields, m.direction, m.fault, m.record, m.max_data_length,
+                            m.length);
     events += '\n';
   }
   return events + "end";
@@ -246,10 +250,16 @@ const line_shape line_shapes[] = {
      "1 " + std::string(32, 't') + "|" + std::string(33, 'i') + "|123#11\n2 " +
          std::string(33, 't') + "|" + std::string(32, 'i') + "|123#11\nend"},
     {"every_kind_of_white_space", "\t a\vb\f 123#11\r\n \r\n",
-     "1 a|b|123#11\n2 too few fields in 3 bytes\nend"},
+     "1 a|b|123#11\n2 blank in 3 bytes\nend"},
     {"bad_lines_among_good_ones", "a b 123#11\nx y\na b 123#1\na b 123#22\n",
      "1 a|b|123#11\n2 too few fields in 4 bytes\n3 bad frame 123#1 in 10 bytes\n4 a|b|123#22\nend"},
     {"fourth_field_ignored", "a b 123#11 more\n", "1 a|b|123#11\nend"},
+    {"direction_fields", "a b 123#11 R\na b 123#22\tT x\na b 123#33 RT\na b 7FF#R\n",
+     "1 a|b|123#11 R\n2 a|b|123#22 T\n3 a|b|123#33\n4 a|b|7FF#R\nend"},
+    {"direction_past_a_piece_boundary", padded("(1.0) can0", 512) + "123#11 R\n",
+     "1 (1.0)|can0|123#11\n1 too few fields in 3 bytes\nend"},
+    {"nul_at_the_start_is_no_blank", std::string("\0a b 123#11\n \n", 14),
+     "1 too few fields in 12 bytes\n2 blank in 2 bytes\nend"},
     {"frames_past_the_first_64_bytes",
      "a b 123##1" + std::string(128, 'A') + "\n" + std::string(30, 't') + " " +
          std::string(30, 'i') + " 12345678##0" + std::string(20, '5') + "\n",
@@ -259,7 +269,7 @@ const line_shape line_shapes[] = {
     {"line_of_518_bytes", padded("a b 123#11", 517) + "\na b 123#22\n",
      "1 a|b|123#11\n2 a|b|123#22\nend"},
     {"line_of_519_bytes", padded("a b 123#11", 518) + "\na b 123#22\n",
-     "1 a|b|123#11\n1 too few fields in 1 bytes\n2 a|b|123#22\nend"},
+     "1 a|b|123#11\n1 blank in 1 bytes\n2 a|b|123#22\nend"},
     {"last_line_without_a_break", "a b 123#11\na b 123#22", "1 a|b|123#11\n2 a|b|123#22\nend"},
     {"many_lines", log_lines(5000), ""},
     {"many_lines_and_bad_ones", log_lines(3000) + "a b 123#1\n" + log_lines(10), ""},
