@@ -5,18 +5,20 @@
 #include <unistd.h>
 
 #include "command_line.hpp"
-#include "command_writers.hpp"
 #include "input_files.hpp"
+#include "line_renders.hpp"
 
 namespace {
 
 using namespace cantext::tool;
 
-command_buffers buffers;
+writer_buffers buffers;
+int err_fd = STDERR_FILENO;
 
 template <class Render>
 int rewrite_lines(const command_line& line, Render render, output_block& block) noexcept {
-  command_writer<Render> writer(render, block, line.keep_going);
+  line_writer<Render> writer(render, block, fd_sink(&err_fd), bad_line_style::command,
+                             line.keep_going);
   return read_files(line.args, line.arg_count, writer, buffers.input);
 }
 
@@ -27,7 +29,6 @@ int main(int argc, char** argv) {
   const int status = parse_command_line(argc, argv, line);
   if (status >= 0) return status;
   static int out_fd = STDOUT_FILENO;
-  static int err_fd = STDERR_FILENO;
   output_block block(fd_sink(&out_fd), fd_sink(&err_fd), buffers.output);
   switch (line.what) {
     case command::long_form:

@@ -31,7 +31,7 @@ int open_input(const char* name) noexcept;
 // Closes what open_input opened (not standard input).
 void close_input(int fd) noexcept;
 
-// Reads the named files in turn with the writer stage, a command_stage with a consumer's
+// Reads the named files in turn with the writer stage, a writer_stage with a consumer's
 // line().  Returns the exit status: 1 when a file could not be opened or read, a line was bad
 // or a write failed, else 0.  What the writer has rendered is written out before every message
 // and at the end.

@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "command_writers.hpp"
+#include "line_renders.hpp"
 
 #include <cstring>
 
 #include "input_files.hpp"
 
 namespace cantext::tool {
-
-bool explainer_complains(const frame_record& record) noexcept {
-  return (record.can_id & CAN_ERR_FLAG) != 0 && (record.can_id & CAN_ERR_MASK) > max_error_class;
-}
 
 char* put_error_lines(char* at, const frame_record& record) noexcept {
   std::memcpy(at, "\n\t", 2);
@@ -18,19 +14,6 @@ char* put_error_lines(char* at, const frame_record& record) noexcept {
   at += std::strlen(at);
   *at++ = '\n';
   return at;
-}
-
-bool command_stage::bad_line(const reader::line& l, reader::line_fault fault,
-                             std::string_view) noexcept {
-  // The pieces of a long line share its number: the line is reported once.
-  const bool reported = saw_bad_line_ && l.number == last_bad_number_;
-  saw_bad_line_ = true;
-  last_bad_number_ = l.number;
-  if (reported) return keep_going_;
-  // The message follows every line before it, wherever both streams go.
-  if (!block_.flush()) return false;
-  report_bad_line(file_, l.number, fault, l.problem);
-  return keep_going_;
 }
 
 int explain_frames(char* const* frames, int count, output_block& block) noexcept {
