@@ -62,13 +62,6 @@ inline bool find_line_fields(std::uint64_t blank, line_fields& f) noexcept {
   return true;
 }
 
-// The frame kind's most data bytes from the record size the parser returns: the size less the
-// header, which both sizes share.  No choice between the two, which follow each other at random.
-static_assert(CAN_MTU - CAN_MAX_DLEN == CANFD_MTU - CANFD_MAX_DLEN);
-inline int max_data_length(int mtu) noexcept {
-  return mtu - (CAN_MTU - CAN_MAX_DLEN);
-}
-
 // The straight path reads words around a frame; the room around the data keeps them in the input.
 static_assert(input_front >= cantext::detail::usual_frame_reach &&
               input_slack >= cantext::detail::usual_frame_reach);
@@ -118,7 +111,7 @@ std::size_t read_usual_lines(const block_state& in, std::size_t start, std::uint
     const bool go_on = consumer.line(
         line{{{begin + f.start[0], n0}, {begin + f.start[1], n1}, {frame, frame_length}},
              record,
-             max_data_length(mtu),
+             max_dlen(static_cast<frame_kind>(mtu)),
              number++});
     if (!go_on) {
       stop = true;
@@ -150,7 +143,7 @@ ending line_reader::read(Consumer& consumer) noexcept {
       const int mtu = loop::take_piece(b, begin, b.start, fields, record);
       const line l{{fields[0], fields[1], fields[2]},
                    record,
-                   mtu > 0 ? loop::max_data_length(mtu) : 0,
+                   mtu > 0 ? max_dlen(static_cast<frame_kind>(mtu)) : 0,
                    number};
       const bool go_on =
           mtu > 0
