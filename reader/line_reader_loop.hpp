@@ -67,13 +67,6 @@ inline std::string_view direction_field(const char* p, const char* end) noexcept
              : std::string_view();
 }
 
-// The frame kind's most data bytes from the record size the parser returns: the size less the
-// header, which both sizes share.  No choice between the two, which follow each other at random.
-static_assert(CAN_MTU - CAN_MAX_DLEN == CANFD_MTU - CANFD_MAX_DLEN);
-inline int max_data_length(int mtu) noexcept {
-  return mtu - (CAN_MTU - CAN_MAX_DLEN);
-}
-
 // The straight path reads words around a frame; the room around the data keeps them in the input.
 static_assert(input_front >= cantext::detail::usual_frame_reach &&
               input_slack >= cantext::detail::usual_frame_reach);
@@ -127,7 +120,7 @@ std::size_t read_usual_lines(const block_state& in, std::size_t start, std::uint
         line{{{begin + f.start[0], n0}, {begin + f.start[1], n1}, {frame, frame_length}},
              direction,
              record,
-             max_data_length(mtu),
+             max_dlen(static_cast<frame_kind>(mtu)),
              number++,
              nullptr});
     if (!go_on) {

@@ -21,16 +21,15 @@ int explain_frames(char* const* frames, int count, output_block& block) noexcept
   int status = 0;
   for (int i = 0; i < count; ++i) {
     frame_record record;
-    const int mtu = parse_frame_text(frames[i], record);
-    if (mtu == 0) {
+    const frame_kind kind = parse_frame_text(frames[i], record);
+    if (kind == not_a_frame) {
       status = 1;
       if (!block.flush()) break;
       say("'%s' is not a CAN frame", frames[i]);
       continue;
     }
-    const int max_data_length = mtu == CANFD_MTU ? CANFD_MAX_DLEN : CAN_MAX_DLEN;
     if (explainer_complains(record) && !block.flush()) break;
-    char* out = format_frame_long(block.end(), record, view, max_data_length);
+    char* out = format_frame_long(block.end(), record, view, kind);
     *out = '\n';
     out = (record.can_id & CAN_ERR_FLAG) != 0 ? put_error_lines(out, record) : out + 1;
     if (!block.commit(out)) break;

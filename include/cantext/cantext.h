@@ -37,6 +37,11 @@
 #define CANTEXT_CLASSIC_FRAME CANTEXT_CAN_MTU
 #define CANTEXT_FD_FRAME CANTEXT_CANFD_MTU
 
+// Bits of cantext_frame.flags, for a CAN FD frame.
+#define CANTEXT_CANFD_BRS 0x01U  // bit rate switch
+#define CANTEXT_CANFD_ESI 0x02U  // error state indicator of the sender
+#define CANTEXT_CANFD_FDF 0x04U  // marks a CAN FD frame
+
 // View flags of the long form.
 #define CANTEXT_VIEW_ASCII 0x01U
 #define CANTEXT_VIEW_BINARY 0x02U

@@ -18,6 +18,9 @@
 #pragma push_macro("CANFD_MTU")
 #pragma push_macro("CAN_MAX_DLEN")
 #pragma push_macro("CANFD_MAX_DLEN")
+#pragma push_macro("CANFD_BRS")
+#pragma push_macro("CANFD_ESI")
+#pragma push_macro("CANFD_FDF")
 #undef CAN_EFF_FLAG
 #undef CAN_RTR_FLAG
 #undef CAN_ERR_FLAG
@@ -28,6 +31,9 @@
 #undef CANFD_MTU
 #undef CAN_MAX_DLEN
 #undef CANFD_MAX_DLEN
+#undef CANFD_BRS
+#undef CANFD_ESI
+#undef CANFD_FDF
 
 namespace cantext {
 
@@ -45,6 +51,11 @@ inline constexpr int canfd_mtu = 72;
 inline constexpr int can_max_dlen = 8;
 inline constexpr int canfd_max_dlen = 64;
 
+// Bits of frame_record::flags, for a CAN FD frame.
+inline constexpr std::uint8_t canfd_brs = 0x01;  // bit rate switch: data sent at the faster rate
+inline constexpr std::uint8_t canfd_esi = 0x02;  // error state indicator of the sender
+inline constexpr std::uint8_t canfd_fdf = 0x04;  // marks a CAN FD frame
+
 // The same under their first names.  After <linux/can.h> these are its macros, so that
 // cantext::CAN_MTU no longer compiles there while cantext::can_mtu does.
 inline constexpr std::uint32_t CAN_EFF_FLAG = can_eff_flag;
@@ -57,6 +68,9 @@ inline constexpr int CAN_MTU = can_mtu;
 inline constexpr int CANFD_MTU = canfd_mtu;
 inline constexpr int CAN_MAX_DLEN = can_max_dlen;
 inline constexpr int CANFD_MAX_DLEN = canfd_max_dlen;
+inline constexpr std::uint8_t CANFD_BRS = canfd_brs;
+inline constexpr std::uint8_t CANFD_ESI = canfd_esi;
+inline constexpr std::uint8_t CANFD_FDF = canfd_fdf;
 
 // What parse_frame_text found, valued as the size of the record it fills.  Unscoped, so that a
 // result still compares with and converts to the int that callers have always kept it in; the
@@ -64,6 +78,8 @@ inline constexpr int CANFD_MAX_DLEN = canfd_max_dlen;
 enum frame_kind : int { not_a_frame = 0, classic_frame = can_mtu, fd_frame = canfd_mtu };
 
 // The renderers' maxdlen for a kind of frame: 64 for a CAN FD frame, 8 for any other value.
+// The one place that maps a kind to its data length; compilers make it a select, not a branch,
+// which matters where classic and CAN FD frames follow each other at random.
 constexpr int max_dlen(frame_kind kind) noexcept {
   return kind == fd_frame ? canfd_max_dlen : can_max_dlen;
 }
@@ -99,5 +115,8 @@ frame_kind parse_frame_text(std::string_view text, frame_record& record) noexcep
 #pragma pop_macro("CANFD_MTU")
 #pragma pop_macro("CAN_MAX_DLEN")
 #pragma pop_macro("CANFD_MAX_DLEN")
+#pragma pop_macro("CANFD_BRS")
+#pragma pop_macro("CANFD_ESI")
+#pragma pop_macro("CANFD_FDF")
 
 #endif

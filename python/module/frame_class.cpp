@@ -18,11 +18,6 @@ using cantext::frame_record;
 namespace cantext_python {
 namespace {
 
-// Bits of frame_record::flags, as the Linux CAN FD record defines them.
-constexpr unsigned CANFD_BRS = 0x01;  // bit rate switch
-constexpr unsigned CANFD_ESI = 0x02;  // error state indicator of the sender
-constexpr unsigned CANFD_FDF = 0x04;  // marks a CAN FD frame
-
 bool truthy(py::handle value) {
   const int result = PyObject_IsTrue(value.ptr());
   if (result < 0) throw py::error_already_set();
@@ -179,9 +174,9 @@ void add_frame_class(py::module_& m) {
   m.attr("CAN_ERR_MASK") = cantext::CAN_ERR_MASK;
   m.attr("CAN_MAX_DLEN") = cantext::CAN_MAX_DLEN;
   m.attr("CANFD_MAX_DLEN") = cantext::CANFD_MAX_DLEN;
-  m.attr("CANFD_BRS") = CANFD_BRS;
-  m.attr("CANFD_ESI") = CANFD_ESI;
-  m.attr("CANFD_FDF") = CANFD_FDF;
+  m.attr("CANFD_BRS") = cantext::CANFD_BRS;
+  m.attr("CANFD_ESI") = cantext::CANFD_ESI;
+  m.attr("CANFD_FDF") = cantext::CANFD_FDF;
 
   py::class_<frame_value>(m, "Frame", frame_doc)
       .def(py::init(&parse_text), py::arg("text"))

@@ -14,7 +14,10 @@ struct frame_value {
   cantext::frame_record record{};  // bytes past the data, and the reserved ones, stay zero
   bool fd = false;
 
-  int maxdlen() const noexcept { return fd ? cantext::CANFD_MAX_DLEN : cantext::CAN_MAX_DLEN; }
+  cantext::frame_kind kind() const noexcept {
+    return fd ? cantext::fd_frame : cantext::classic_frame;
+  }
+  int maxdlen() const noexcept { return cantext::max_dlen(kind()); }
 };
 
 // The frame in compact notation; ValueError quoting the text when it is not a frame.

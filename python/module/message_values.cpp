@@ -117,9 +117,6 @@ enum message_field : std::size_t {
   message_fields
 };
 
-constexpr unsigned CANFD_BRS = 0x01;
-constexpr unsigned CANFD_ESI = 0x02;
-
 py::handle truth(bool value) noexcept {
   return value ? Py_True : Py_False;
 }
@@ -169,8 +166,8 @@ py::list make_messages(const py::type& cls, const py::tuple& slots, const py::li
         checked(PyByteArray_FromStringAndSize(c.payload(i), payload_size(id, lengths(i)))),
         py::reinterpret_borrow<py::object>(truth(fd(i))),
         py::reinterpret_borrow<py::object>(truth(direction[i] != 'T')),
-        py::reinterpret_borrow<py::object>(truth((flags(i) & CANFD_BRS) != 0)),
-        py::reinterpret_borrow<py::object>(truth((flags(i) & CANFD_ESI) != 0)),
+        py::reinterpret_borrow<py::object>(truth((flags(i) & cantext::CANFD_BRS) != 0)),
+        py::reinterpret_borrow<py::object>(truth((flags(i) & cantext::CANFD_ESI) != 0)),
     };
     const py::object message = checked(type->tp_new(type, no_arguments.ptr(), nullptr));
     for (std::size_t j = 0; j < message_fields; ++j) {

@@ -34,6 +34,8 @@ static_assert(CANTEXT_CANFD_MAX_DLEN == cantext::canfd_max_dlen);
 static_assert(CANTEXT_NOT_A_FRAME == cantext::not_a_frame);
 static_assert(CANTEXT_CLASSIC_FRAME == cantext::classic_frame);
 static_assert(CANTEXT_FD_FRAME == cantext::fd_frame);
+static_assert(CANTEXT_CANFD_BRS == cantext::canfd_brs && CANTEXT_CANFD_ESI == cantext::canfd_esi);
+static_assert(CANTEXT_CANFD_FDF == cantext::canfd_fdf);
 static_assert(CANTEXT_VIEW_ASCII == cantext::VIEW_ASCII &&
               CANTEXT_VIEW_BINARY == cantext::VIEW_BINARY);
 static_assert(CANTEXT_VIEW_SWAP == cantext::VIEW_SWAP && CANTEXT_VIEW_ERROR == cantext::VIEW_ERROR);

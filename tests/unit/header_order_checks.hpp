@@ -21,6 +21,9 @@ static_assert(cantext::canfd_mtu == CANFD_MTU && CANTEXT_CANFD_MTU == CANFD_MTU)
 static_assert(cantext::can_max_dlen == CAN_MAX_DLEN && CANTEXT_CAN_MAX_DLEN == CAN_MAX_DLEN);
 static_assert(cantext::canfd_max_dlen == CANFD_MAX_DLEN &&
               CANTEXT_CANFD_MAX_DLEN == CANFD_MAX_DLEN);
+static_assert(cantext::canfd_brs == CANFD_BRS && CANTEXT_CANFD_BRS == CANFD_BRS);
+static_assert(cantext::canfd_esi == CANFD_ESI && CANTEXT_CANFD_ESI == CANFD_ESI);
+static_assert(cantext::canfd_fdf == CANFD_FDF && CANTEXT_CANFD_FDF == CANFD_FDF);
 static_assert(sizeof(canfd_frame) == sizeof(cantext::frame_record));
 static_assert(alignof(canfd_frame) == alignof(cantext::frame_record));
 static_assert(offsetof(canfd_frame, len) == offsetof(cantext::frame_record, len));
