@@ -89,7 +89,8 @@ def read_log(source, keep_going=False):
     - direction (S1): b"R" (received) or b"T" (transmitted) where a fourth field says so,
       b"" elsewhere.
     - data (uint8, n x 64): the data bytes, zero after len (and for a remote request).
-    - bad_lines: the numbers (1 for the first line) of the lines skipped with keep_going.
+    - bad_lines (int64): the numbers (1 for the first line) of the lines skipped with
+      keep_going.
 
     len(log) is the number of rows; log.to_pandas() makes a pandas DataFrame.  Texts that are
     not UTF-8 are decoded with "surrogateescape", so that no byte is lost.  Other fourth
