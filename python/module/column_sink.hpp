@@ -178,7 +178,11 @@ class column_sink {
     to.len[row] = l.record.len;
     to.fd[row] = l.max_data_length == cantext::CANFD_MAX_DLEN;
     to.direction[row] = direction_after(l.fields[2]);
-    std::memcpy(to.data + row * cantext::CANFD_MAX_DLEN, l.record.data, cantext::CANFD_MAX_DLEN);
+    std::uint8_t* const data = to.data + row * cantext::CANFD_MAX_DLEN;
+    std::memcpy(data, l.record.data, cantext::CANFD_MAX_DLEN);
+    // A remote request carries no data, whatever its text held.
+    if ((l.record.can_id & cantext::CAN_RTR_FLAG) != 0)
+      std::memset(data, 0, cantext::CANFD_MAX_DLEN);
     count_ = row + 1;
     return count_ < limit_;
   }

@@ -158,6 +158,11 @@ def test_direction_fields():
     assert log.direction.tolist() == [b"R", b"", b"", b"T", b"", b"T"]
 
 
+def test_a_remote_request_has_a_row_of_zeros():
+    log = cantext.read_log(b"(1.0) can0 40000123#1122\n(1.0) can0 123#R\n" * 2)
+    assert not log.data.any() and log.len.tolist() == [2, 0, 2, 0]
+
+
 def test_many_channel_names_widen_the_codes():
     log = cantext.read_log("".join(f"(1.0) c{i} 001#\n" for i in range(300)).encode())
     assert log.channel.dtype == np.uint16 and log.channel.tolist() == list(range(300))
