@@ -188,8 +188,11 @@ class column_sink {
   }
 
   bool bad_line(const reader::line& l, reader::line_fault fault, std::string_view text) noexcept {
-    // A blank line holds nothing to lose.
-    if (fault == reader::line_fault::too_few_fields && l.fields[0].empty()) return true;
+    // A blank line holds nothing to lose; one that starts with a NUL byte has no fields either,
+    // but is no blank line.
+    if (fault == reader::line_fault::too_few_fields && l.fields[0].empty() && is_blank(text)) {
+      return true;
+    }
     try {
       if (!keep_going_) {
         first_bad_ = {l.number, fault, std::string(text)};
@@ -232,6 +235,10 @@ class column_sink {
     count_ = 0;
     odd_times_.clear();
     bad_lines_.clear();
+  }
+
+  static bool is_blank(std::string_view text) noexcept {
+    return text.find_first_not_of(" \t\n\v\f\r") == std::string_view::npos;
   }
 
   [[gnu::noinline]] bool make_room() noexcept {

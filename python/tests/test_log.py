@@ -252,6 +252,8 @@ BAD_INPUT = [
                  "line 2: not a CAN frame: 'x y z'", marks=needs_can),
     pytest.param(lambda: list(cantext.iter_messages(b"(x) can0 123#11\n")), ValueError,
                  "not a time in seconds: '(x)'", marks=needs_can),
+    (lambda: cantext.read_log(b"\n \t\r\n\0(1.0) can0 123#11\n"), ValueError,
+     r"line 3: fewer than three fields: '\x00(1.0) can0 123#11'"),
     (lambda: cantext.read_log("missing.log"), FileNotFoundError, "missing.log"),
     (lambda: cantext.read_log(SOURCE), IsADirectoryError, str(SOURCE)),
     (lambda: cantext.read_log(12), TypeError, "bytes-like, not int"),
@@ -306,9 +308,9 @@ def test_ctrl_c_ends_a_read_of_a_pipe(tmp_path, flowing):
 
 def test_keep_going_lists_each_bad_line_once():
     long_line = b"(1.2) can0 123#22 " + b"x" * 1200  # pieces: the frame, then two bad ones
-    log = cantext.read_log(b"(1.0) can0 123#11\nbad\n\n" + long_line + b"\n(1.3) can0 001#\n",
+    log = cantext.read_log(b"(1.0) can0 123#11\nbad\n\n\0\n" + long_line + b"\n(1.3) can0 001#\n",
                            keep_going=True)
-    assert log.bad_lines.dtype == np.int64 and log.bad_lines.tolist() == [2, 4]
+    assert log.bad_lines.dtype == np.int64 and log.bad_lines.tolist() == [2, 4, 5]
     assert log.time.tolist() == [1_000_000_000, 1_200_000_000, 1_300_000_000]
 
 
