@@ -136,15 +136,17 @@ class log_reader {
   // The whole log read in parts on threads of their own; none when it has to be read in one
   // after all.
   std::optional<py::tuple> read_in_parts(std::size_t count) {
-    log_parts parts = make_parts(*source_, count, keep_going_);
     const std::string_view whole = source_->whole();
+    log_parts parts;
     column_set columns;
     joined_parts joined;
     parts_outcome outcome;
     bool joined_all = false;
     busy_ = true;
     {
+      // Finding where the parts start reads the file too.
       const py::gil_scoped_release unlocked;
+      parts = make_parts(*source_, count, keep_going_);
       outcome = read_parts(parts, whole, usable_processors(), columns);
       joined_all = outcome == parts_outcome::read && join_parts(parts, columns, joined);
     }

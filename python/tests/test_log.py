@@ -306,6 +306,22 @@ def test_ctrl_c_ends_a_read_of_a_pipe(tmp_path, flowing):
     assert child.returncode != 0 and err.rstrip().endswith("KeyboardInterrupt")
 
 
+def test_other_threads_run_while_a_fifo_waits_for_its_writer(tmp_path):
+    # The writer is a thread of the same process that opens its end once read_log waits in open().
+    fifo = tmp_path / "live"
+    os.mkfifo(fifo)
+    code = ("import cantext, sys, threading, time\n"
+            "def write():\n"
+            "    time.sleep(0.3)\n"
+            "    with open(sys.argv[1], 'wb') as capture:\n"
+            "        capture.write(b'(1.0) can0 123#11\\n')\n"
+            "threading.Thread(target=write).start()\n"
+            "print(len(cantext.read_log(sys.argv[1])))\n")
+    result = subprocess.run([sys.executable, "-c", code, str(fifo)], capture_output=True, text=True,
+                            timeout=30)
+    assert result.stdout == "1\n"
+
+
 def test_keep_going_lists_each_bad_line_once():
     long_line = b"(1.2) can0 123#22 " + b"x" * 1200  # pieces: the frame, then two bad ones
     log = cantext.read_log(b"(1.0) can0 123#11\nbad\n\n\0\n" + long_line + b"\n(1.3) can0 001#\n",
