@@ -89,17 +89,19 @@ def read_log(source, keep_going=False):
     - direction (S1): b"R" (received) or b"T" (transmitted) where a fourth field says so,
       b"" elsewhere.
     - data (uint8, n x 64): the data bytes, zero after len (and for a remote request).
-    - bad_lines: the numbers (1 for the first line) of the lines skipped with keep_going.
+    - bad_lines (int64): the numbers (1 for the first line) of the lines skipped with
+      keep_going.
 
     len(log) is the number of rows; log.to_pandas() makes a pandas DataFrame.  Texts that are
     not UTF-8 are decoded with "surrogateescape", so that no byte is lost.  Other fourth
-    fields, and any after, are ignored, blank lines skipped; a line longer than 517 bytes is
-    read in pieces of 518, each a line of its own with the line's number.
+    fields, and any after, are ignored, blank lines (white space only) skipped; a line longer
+    than 517 bytes is read in pieces of 518, each a line of its own with the line's number.
 
-    A line with fewer than three fields, or whose third is not a frame, raises ValueError
-    naming its number, what is wrong and its text; with keep_going=True it is skipped and its
-    number listed in bad_lines.  A path that cannot be opened or read raises OSError, a file
-    object's exception passes through; nothing is returned then.  Ctrl-C while it reads a pipe
+    A line with fewer than three fields (one that starts with a NUL byte among them), or whose
+    third is not a frame, raises ValueError naming its number, what is wrong and its text; with
+    keep_going=True it is skipped and its number listed in bad_lines.  A path that cannot be
+    opened or read raises OSError, a file object's exception passes through; nothing is
+    returned then.  Ctrl-C while it reads a pipe
     or a FIFO named as the path raises KeyboardInterrupt.
     """
     return Log(_LogReader(source, keep_going).read())

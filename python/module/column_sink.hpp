@@ -178,7 +178,11 @@ class column_sink {
     to.len[row] = l.record.len;
     to.fd[row] = l.max_data_length == cantext::CANFD_MAX_DLEN;
     to.direction[row] = l.direction.empty() ? 0 : l.direction[0];
-    std::memcpy(to.data + row * cantext::CANFD_MAX_DLEN, l.record.data, cantext::CANFD_MAX_DLEN);
+    std::uint8_t* const data = to.data + row * cantext::CANFD_MAX_DLEN;
+    std::memcpy(data, l.record.data, cantext::CANFD_MAX_DLEN);
+    // A remote request carries no data, whatever its text held.
+    if ((l.record.can_id & cantext::CAN_RTR_FLAG) != 0)
+      std::memset(data, 0, cantext::CANFD_MAX_DLEN);
     count_ = row + 1;
     return count_ < limit_;
   }
@@ -192,7 +196,8 @@ class column_sink {
         return false;
       }
       // Each piece of a long line has the line's number.
-      if (bad_lines_.empty() || bad_lines_.back() != l.number) bad_lines_.push_back(l.number);
+      const auto number = static_cast<std::int64_t>(l.number);
+      if (bad_lines_.empty() || bad_lines_.back() != number) bad_lines_.push_back(number);
       return true;
     } catch (const std::bad_alloc&) {
       return out_of_memory();
@@ -212,7 +217,10 @@ class column_sink {
   const channel_table& channels() const noexcept { return channels_; }
   using odd_time_list = std::vector<std::pair<std::size_t, std::string>>;  // row, first field
   const odd_time_list& odd_times() const noexcept { return odd_times_; }
-  const std::vector<std::uint64_t>& bad_lines() const noexcept { return bad_lines_; }
+  // The numbers of the lines skipped with keep_going (int64, as NumPy hands them on).
+  using line_numbers = std::vector<std::int64_t>;
+  const line_numbers& bad_lines() const noexcept { return bad_lines_; }
+  line_numbers take_bad_lines() noexcept { return std::move(bad_lines_); }
 
  private:
   void begin(column_set* growing, row_places places, std::size_t capacity,
@@ -273,7 +281,7 @@ class column_sink {
   time_parser times_;
   channel_table channels_;
   odd_time_list odd_times_;
-  std::vector<std::uint64_t> bad_lines_;
+  line_numbers bad_lines_;
   bad_line_seen first_bad_;
   bool out_of_memory_ = false;
   bool overflowed_ = false;

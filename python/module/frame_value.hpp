@@ -20,6 +20,14 @@ struct frame_value {
   int maxdlen() const noexcept { return cantext::max_dlen(kind()); }
 };
 
+// A remote request carries no data: what its text held after the identifier (the parser keeps
+// it) is dropped, so that frames that show the same are equal.
+inline void drop_remote_data(cantext::frame_record& record) noexcept {
+  if ((record.can_id & cantext::CAN_RTR_FLAG) != 0) {
+    for (auto& byte : record.data) byte = 0;
+  }
+}
+
 // The frame in compact notation; ValueError quoting the text when it is not a frame.
 frame_value parse_text(pybind11::handle text);
 

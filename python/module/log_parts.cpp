@@ -149,8 +149,8 @@ bool join_parts(log_parts& parts, column_set& columns, joined_parts& joined) noe
       for (const auto& odd : part->sink.odd_times()) {
         joined.odd_times.emplace_back(odd.first + rows, odd.second);
       }
-      for (const std::uint64_t number : part->sink.bad_lines()) {
-        joined.bad_lines.push_back(number + lines);
+      for (const std::int64_t number : part->sink.bad_lines()) {
+        joined.bad_lines.push_back(number + static_cast<std::int64_t>(lines));
       }
       if (part->first_row != rows) {
         for (column_memory* column : columns.all()) {

@@ -56,7 +56,7 @@ parts_outcome read_parts(log_parts& parts, std::string_view whole, std::size_t w
 struct joined_parts {
   channel_table channels;
   column_sink::odd_time_list odd_times;
-  std::vector<std::uint64_t> bad_lines;
+  column_sink::line_numbers bad_lines;
 };
 
 // The parts' rows made one run (where lines were skipped, a part has fewer rows than its window)

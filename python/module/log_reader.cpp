@@ -3,6 +3,7 @@
 // the GIL, in batches of any size (read_log takes one batch of the whole log).
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -50,6 +51,16 @@ py::str decoded(std::string_view text) {
   return py::reinterpret_steal<py::str>(s);
 }
 
+// A vector's values as an array that owns them: millions of bad lines take 8 bytes each, not a
+// Python int each.
+template <class T>
+py::array_t<T> array_of(std::vector<T> values) {
+  auto held = std::make_unique<std::vector<T>>(std::move(values));
+  const py::capsule owner(held.get(), [](void* p) { delete static_cast<std::vector<T>*>(p); });
+  std::vector<T>& kept = *held.release();
+  return py::array_t<T>(static_cast<py::ssize_t>(kept.size()), kept.data(), owner);
+}
+
 [[noreturn]] void raise_bad_line(const column_sink::bad_line_seen& bad) {
   std::string_view text = bad.text;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
@@ -86,7 +97,7 @@ class log_reader {
     columns.expected = std::min(limit, expected_rows(source_->known_size()));
     sink_.start(columns, limit);
     if (ended_)
-      return finish(columns, sink_.channels().names(), sink_.odd_times(), sink_.bad_lines());
+      return finish(columns, sink_.channels().names(), sink_.odd_times(), sink_.take_bad_lines());
     busy_ = true;
     reader::ending how;
     {
@@ -99,7 +110,7 @@ class log_reader {
     if (sink_.ran_out_of_memory()) throw std::bad_alloc();
     if (sink_.first_bad().number != 0) raise_bad_line(sink_.first_bad());
     if (how == reader::ending::read_error) source_->raise_read_error(reader_.error());
-    return finish(columns, sink_.channels().names(), sink_.odd_times(), sink_.bad_lines());
+    return finish(columns, sink_.channels().names(), sink_.odd_times(), sink_.take_bad_lines());
   }
 
  private:
@@ -125,15 +136,17 @@ class log_reader {
   // The whole log read in parts on threads of their own; none when it has to be read in one
   // after all.
   std::optional<py::tuple> read_in_parts(std::size_t count) {
-    log_parts parts = make_parts(*source_, count, keep_going_);
     const std::string_view whole = source_->whole();
+    log_parts parts;
     column_set columns;
     joined_parts joined;
     parts_outcome outcome;
     bool joined_all = false;
     busy_ = true;
     {
+      // Finding where the parts start reads the file too.
       const py::gil_scoped_release unlocked;
+      parts = make_parts(*source_, count, keep_going_);
       outcome = read_parts(parts, whole, usable_processors(), columns);
       joined_all = outcome == parts_outcome::read && join_parts(parts, columns, joined);
     }
@@ -154,14 +167,14 @@ class log_reader {
       lines += part->line_breaks;
     }
     if (!joined_all) throw std::bad_alloc();
-    return finish(columns, joined.channels.names(), joined.odd_times, joined.bad_lines);
+    return finish(columns, joined.channels.names(), joined.odd_times, std::move(joined.bad_lines));
   }
 
   // The batch as (time, channel, can_id, flags, len, fd, direction, data, rows and texts of the
   // first fields not read as times, bad line numbers, channel names).
   py::tuple finish(column_set& c, const std::vector<std::string>& names,
                    const column_sink::odd_time_list& odd_times,
-                   const std::vector<std::uint64_t>& bad_line_numbers) {
+                   column_sink::line_numbers bad_lines) {
     const std::size_t n = c.count;
     for (std::size_t i = py::len(channel_names_); i < names.size(); ++i) {
       channel_names_.append(decoded(names[i]));
@@ -173,8 +186,6 @@ class log_reader {
           static_cast<std::int64_t>(odd_times[i].first);
       odd_texts.append(decoded(odd_times[i].second));
     }
-    py::list bad_lines;
-    for (const std::uint64_t number : bad_line_numbers) bad_lines.append(number);
     return py::make_tuple(
         c.time.release(n, py::dtype::of<std::int64_t>()), channel_codes(c.channel, n, names.size()),
         c.can_id.release(n, py::dtype::of<std::uint32_t>()),
@@ -182,7 +193,7 @@ class log_reader {
         c.len.release(n, py::dtype::of<std::uint8_t>()), c.fd.release(n, py::dtype::of<bool>()),
         c.direction.release(n, py::dtype("S1")),
         c.data.release(n, py::dtype::of<std::uint8_t>(), cantext::CANFD_MAX_DLEN), odd_rows,
-        odd_texts, bad_lines, channel_names_);
+        odd_texts, array_of(std::move(bad_lines)), channel_names_);
   }
 
   std::unique_ptr<log_source> source_;

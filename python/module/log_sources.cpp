@@ -17,16 +17,30 @@ namespace {
 
 class path_log final : public log_source {
  public:
+  // Opening a FIFO waits for a writer, which may be another thread of this process: as Python's
+  // own open() does, the GIL is let go while it waits, and Ctrl-C ends the wait.
   path_log(const py::bytes& path, const py::object& shown) : shown_(shown) {
-    fd_ = ::open(PyBytes_AS_STRING(path.ptr()), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) raise_read_error(errno);
+    const char* const name = PyBytes_AS_STRING(path.ptr());
+    int error = 0;
+    for (;;) {
+      {
+        const py::gil_scoped_release unlocked;
+        fd_ = ::open(name, O_RDONLY | O_CLOEXEC);
+        error = errno;
+      }
+      if (fd_ >= 0 || error != EINTR) break;
+      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+    }
+    if (fd_ < 0) raise_read_error(error);
     struct stat about {};
     if (::fstat(fd_, &about) == 0 && S_ISREG(about.st_mode)) {
       size_ = static_cast<std::size_t>(about.st_size);
     }
   }
+  // Closing a file of a network file system may wait for the server.
   ~path_log() override {
-    if (fd_ >= 0) ::close(fd_);
+    const py::gil_scoped_release unlocked;
+    ::close(fd_);
   }
   cantext::reader::byte_source bytes() noexcept override { return {this, &read}; }
   [[noreturn]] void raise_read_error(int error) override {

@@ -18,6 +18,7 @@ frame_value parse_text(py::handle text) {
   const int mtu = cantext::parse_frame_text(arg.view(), frame.record);
   if (mtu == 0) throw py::value_error("not a CAN frame: " + std::string(py::repr(text)));
   frame.fd = mtu == cantext::CANFD_MTU;
+  drop_remote_data(frame.record);
   return frame;
 }
 

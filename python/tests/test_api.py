@@ -52,6 +52,12 @@ def test_frames_differing_anywhere_are_unequal():
     assert frames[0] != "123#11" and frames[0] != texts[0].encode()
 
 
+def test_a_remote_request_has_no_data():
+    a, b = cantext.parse("40000123#1122"), cantext.parse("40000123#3344")
+    assert a == b and hash(a) == hash(b) and (a.data, a.len) == (b"", 2)
+    assert a == Frame(can_id=0xC0000123, len=2) and eval(repr(a), {"Frame": Frame}) == a
+
+
 def test_explain_holds_any_separator_whole():
     every_class = cantext.parse("200001FF#FFFFFFFFFFFFFFFF")
     sep = " <" + "-" * 40 + "> "

@@ -82,7 +82,7 @@ SOURCES = {
 def test_read_log_matches_the_parser_on_every_line(generated, source):
     log = cantext.read_log(source(generated))
     lines = generated.read_text().splitlines()
-    assert len(log) == len(lines) and log.bad_lines == [] and log.time_text is None
+    assert len(log) == len(lines) and log.bad_lines.size == 0 and log.time_text is None
     assert rows_of(log) == expected_rows(lines)
     assert log.channels == ["can0", "can1"] or log.channels == ["can1", "can0"]
     assert log.channel.dtype == np.uint8 and log.data.shape == (len(lines), 64)
@@ -158,6 +158,11 @@ def test_direction_fields():
     assert log.direction.tolist() == [b"R", b"", b"", b"T", b"", b"T"]
 
 
+def test_a_remote_request_has_a_row_of_zeros():
+    log = cantext.read_log(b"(1.0) can0 40000123#1122\n(1.0) can0 123#R\n" * 2)
+    assert not log.data.any() and log.len.tolist() == [2, 0, 2, 0]
+
+
 def test_many_channel_names_widen_the_codes():
     log = cantext.read_log("".join(f"(1.0) c{i} 001#\n" for i in range(300)).encode())
     assert log.channel.dtype == np.uint16 and log.channel.tolist() == list(range(300))
@@ -184,7 +189,7 @@ def test_lines_python_can_rejects_are_read_or_reported(tmp_path):
 
     lines = [line for line, _ in REJECTED_BY_PYTHON_CAN]
     log = cantext.read_log("\n".join(lines).encode(), keep_going=True)
-    assert log.bad_lines == [n for n, (_, read) in enumerate(REJECTED_BY_PYTHON_CAN, 1) if not read]
+    assert log.bad_lines.tolist() == [n for n, (_, read) in enumerate(REJECTED_BY_PYTHON_CAN, 1) if not read]
     assert rows_of(log) == expected_rows(line for line, read in REJECTED_BY_PYTHON_CAN if read)
     assert log.direction.tolist() == [b"T" if line.endswith("T") else b"" for line, read in REJECTED_BY_PYTHON_CAN if read]
     for line in lines:
@@ -247,6 +252,8 @@ BAD_INPUT = [
                  "line 2: not a CAN frame: 'x y z'", marks=needs_can),
     pytest.param(lambda: list(cantext.iter_messages(b"(x) can0 123#11\n")), ValueError,
                  "not a time in seconds: '(x)'", marks=needs_can),
+    (lambda: cantext.read_log(b"\n \t\r\n\0(1.0) can0 123#11\n"), ValueError,
+     r"line 3: fewer than three fields: '\x00(1.0) can0 123#11'"),
     (lambda: cantext.read_log("missing.log"), FileNotFoundError, "missing.log"),
     (lambda: cantext.read_log(SOURCE), IsADirectoryError, str(SOURCE)),
     (lambda: cantext.read_log(12), TypeError, "bytes-like, not int"),
@@ -299,11 +306,28 @@ def test_ctrl_c_ends_a_read_of_a_pipe(tmp_path, flowing):
     assert child.returncode != 0 and err.rstrip().endswith("KeyboardInterrupt")
 
 
+def test_other_threads_run_while_a_fifo_waits_for_its_writer(tmp_path):
+    # The writer is a thread of the same process that opens its end once read_log waits in open().
+    fifo = tmp_path / "live"
+    os.mkfifo(fifo)
+    code = ("import cantext, sys, threading, time\n"
+            "def write():\n"
+            "    time.sleep(0.3)\n"
+            "    with open(sys.argv[1], 'wb') as capture:\n"
+            "        capture.write(b'(1.0) can0 123#11\\n')\n"
+            "threading.Thread(target=write).start()\n"
+            "print(len(cantext.read_log(sys.argv[1])))\n")
+    result = subprocess.run([sys.executable, "-c", code, str(fifo)], capture_output=True, text=True,
+                            timeout=30)
+    assert result.stdout == "1\n"
+
+
 def test_keep_going_lists_each_bad_line_once():
     long_line = b"(1.2) can0 123#22 " + b"x" * 1200  # pieces: the frame, then two bad ones
-    log = cantext.read_log(b"(1.0) can0 123#11\nbad\n\n" + long_line + b"\n(1.3) can0 001#\n",
+    log = cantext.read_log(b"(1.0) can0 123#11\nbad\n\n\0\n" + long_line + b"\n(1.3) can0 001#\n",
                            keep_going=True)
-    assert log.bad_lines == [2, 4] and log.time.tolist() == [1_000_000_000, 1_200_000_000, 1_300_000_000]
+    assert log.bad_lines.dtype == np.int64 and log.bad_lines.tolist() == [2, 4, 5]
+    assert log.time.tolist() == [1_000_000_000, 1_200_000_000, 1_300_000_000]
 
 
 def test_python_can_and_pandas_are_imported_only_when_asked():
