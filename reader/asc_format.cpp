@@ -307,6 +307,8 @@ bool recognise_asc(std::string_view head) noexcept {
 
 }  // namespace
 
+// Reached through the table of line_formats.cpp.
+extern const line_format asc_format;
 const line_format asc_format{"asc", recognise_asc, parse_asc_line};
 
 }  // namespace cantext::reader

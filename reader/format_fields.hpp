@@ -66,7 +66,7 @@ constexpr bool read_number(std::string_view text, unsigned base, std::uint32_t m
   std::uint32_t v = 0;
   for (const char c : text) {
     const unsigned d = digit_value(c);
-    if (d >= base || v > (max - d) / base) return false;
+    if (d >= base || d > max || v > (max - d) / base) return false;
     v = v * base + d;
   }
   value = v;

@@ -287,6 +287,8 @@ bool recognise_trc(std::string_view head) noexcept {
 
 }  // namespace
 
+// Reached through the table of line_formats.cpp.
+extern const line_format trc_format;
 const line_format trc_format{"trc", recognise_trc, parse_trc_line};
 
 }  // namespace cantext::reader
