@@ -52,8 +52,9 @@ std::vector<generated> every_kind(unsigned seed, int digits) {
       for (int b = 0; b < r.len; ++b) r.data[b] = static_cast<std::uint8_t>(rng());
     }
     char time[reader::max_log_time + 1];
-    const std::int64_t ns = 1700000000LL * 1000000000 + std::int64_t(rng() % 10000000) * 1000 +
-                            (digits == 9 ? rng() % 1000 : 0);
+    const std::int64_t ns = std::int64_t{1700000000} * 1000000000 +
+                            static_cast<std::int64_t>(rng() % 10000000) * 1000 +
+                            static_cast<std::int64_t>(digits == 9 ? rng() % 1000 : 0);
     reader::put_log_time(time, ns, digits);
     g.time = time;
     g.channel = "can" + std::to_string(rng() % 12);
