@@ -1,34 +1,56 @@
 // SPDX-License-Identifier: MIT
-// A converter for the tests: reads one capture in the format its head shows (or --from's),
-// line by line through the reader's formats, and writes its frames with --to's writer on
+// A converter for the tests: reads one capture with the line reader, in the format its first
+// block shows (or --from's), and writes its frames with --to's writer on
 // standard output.  Bad lines go to standard error as "FILE:LINE: problem" and make the status 1.
 // Usage: convert_lines [--from log|asc|trc] --to log|asc|trc FILE
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <string_view>
-#include <vector>
 
-#include "line_format.hpp"
+#include "line_reader.hpp"
 #include "line_writer.hpp"
 
 namespace {
 
 using namespace cantext;
 
-bool read_file(const char* path, std::string& bytes) {
-  std::FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return false;
-  char buf[65536];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-  std::fclose(f);
-  return true;
-}
-
 void emit(const char* text, std::size_t n) {
   std::fwrite(text, 1, n, stdout);
 }
+
+// Writes each frame with the writer, the header before the first.
+struct converter {
+  const char* path;
+  const writers::line_writer& writer;
+  writers::writer_state state;
+  bool header_written = false;
+  int status = 0;
+  char out[writers::max_written_line];
+
+  bool line(const reader::line& l) noexcept {
+    const writers::frame_line frame{l.fields[0], l.fields[1], l.direction, l.record,
+                                    l.max_data_length};
+    if (!header_written) {
+      emit(out, writer.header(state, &frame, out));
+      header_written = true;
+    }
+    emit(out, writer.line(state, frame, out));
+    return true;
+  }
+  bool bad_line(const reader::line& l, reader::line_fault fault, std::string_view) noexcept {
+    if (fault == reader::line_fault::blank) return true;
+    std::fprintf(stderr, "%s:%llu: %s\n", path, static_cast<unsigned long long>(l.number),
+                 l.problem);
+    status = 1;
+    return true;
+  }
+  bool before_read() noexcept { return true; }
+};
+
+reader::reader_buffers buffers;
 
 }  // namespace
 
@@ -46,46 +68,18 @@ int main(int argc, char** argv) {
     }
   }
   const writers::line_writer* writer = to != nullptr ? writers::find_writer(to) : nullptr;
-  std::string bytes;
-  if (writer == nullptr || path == nullptr || !read_file(path, bytes)) {
+  const reader::line_format* format = from != nullptr ? reader::find_format(from) : nullptr;
+  int fd = path != nullptr ? open(path, O_RDONLY) : -1;
+  if (writer == nullptr || fd < 0 || (from != nullptr && format == nullptr)) {
     std::fprintf(stderr, "usage: convert_lines [--from FORMAT] --to FORMAT FILE\n");
     return 2;
   }
-  const reader::line_format* format =
-      from != nullptr ? reader::find_format(from)
-                      : &reader::recognise_format(std::string_view(bytes).substr(0, 4096));
-  if (format == nullptr) return 2;
-
-  reader::format_state state;
-  writers::writer_state out_state;
-  char out[writers::max_written_line];
-  bool header_written = false;
-  int status = 0;
-  std::size_t start = 0;
-  for (std::uint64_t number = 1; start < bytes.size(); ++number) {
-    std::size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    const std::string_view text(bytes.data() + start, end - start);
-    start = end + 1;
-    reader::line_parts parts{};
-    const reader::line_verdict verdict = format->parse(state, text, parts);
-    if (verdict == reader::line_verdict::skipped) continue;
-    if (verdict == reader::line_verdict::bad) {
-      if (parts.fault == reader::line_fault::blank) continue;
-      std::fprintf(stderr, "%s:%llu: %s\n", path, static_cast<unsigned long long>(number),
-                   parts.problem);
-      status = 1;
-      continue;
-    }
-    const writers::frame_line frame{parts.fields[0], parts.fields[1], parts.direction, parts.record,
-                                    parts.max_data_length};
-    if (!header_written) {
-      emit(out, writer->header(out_state, &frame, out));
-      header_written = true;
-    }
-    emit(out, writer->line(out_state, frame, out));
-  }
-  if (!header_written) emit(out, writer->header(out_state, nullptr, out));
-  emit(out, writer->footer(out_state, out));
-  return status;
+  reader::line_reader in(reader::fd_source(&fd), buffers);
+  in.set_format(format);  // null: the format that the first block shows
+  converter c{path, *writer, {}, false, 0, {}};
+  if (in.read(c) != reader::ending::end_of_input) return 2;
+  if (!c.header_written) emit(c.out, writer->header(c.state, nullptr, c.out));
+  emit(c.out, writer->footer(c.state, c.out));
+  close(fd);
+  return c.status;
 }
