@@ -4,8 +4,14 @@
 
 namespace cantext::reader {
 
+// Defined in files of their own, and reached through this table.
+extern const line_format asc_format;  // Vector ASC
+extern const line_format trc_format;  // PEAK TRC
+
 const line_format* const line_formats[] = {
     &log_format,
+    &asc_format,
+    &trc_format,
 };
 const std::size_t line_format_count = sizeof line_formats / sizeof line_formats[0];
 

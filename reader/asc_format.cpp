@@ -1,0 +1,314 @@
+// SPDX-License-Identifier: MIT
+// Vector ASC: a header (date, number base, whether times are absolute or relative to the line
+// before), then lines that begin with a time in seconds since the start.  CAN frames are
+//   <time> <channel> <id>[x] Rx|Tx d <dlc> <bytes> [Length = .. BitCount = .. ID = ..]
+//   <time> <channel> <id>[x] Rx|Tx r [<dlc>]
+//   <time> <channel> ErrorFrame ...
+//   <time> CANFD <channel> Rx|Tx <id>[x] [<name>] <brs> <esi> <dlc> <length> <bytes> ...
+// Every other line (events, statistics, other buses, comments) holds no frame and is skipped.
+// Channel N is the log's "can{N-1}".
+#include <cstring>
+
+#include "civil_time.hpp"
+#include "format_fields.hpp"
+#include "log_time.hpp"
+
+namespace cantext::reader {
+namespace {
+
+using fields::same_word;
+using fields::splitter;
+
+// Bits of format_state::settings.
+constexpr std::uint32_t decimal_base = 1;      // "base dec": identifiers and bytes in decimal
+constexpr std::uint32_t relative_times = 2;    // each time counts from the line before
+constexpr std::uint32_t start_from_block = 4;  // a Begin Triggerblock date has set the start
+constexpr int start_digits_shift = 8;          // the start's fraction digits, in bits 8..11
+
+// The CAN FD line's flags: the frame is CAN FD (else classic), and a classic remote request.
+constexpr std::uint32_t edl_flag = 0x1000;
+constexpr std::uint32_t remote_flag = 0x10;
+
+constexpr std::uint32_t can_err_buserror = 0x80;
+
+// Month names as the header writes them, English and German.
+struct month_name {
+  const char* name;
+  int month;
+};
+constexpr month_name month_names[] = {
+    {"Jan", 1}, {"Feb", 2}, {"Mar", 3},  {"Apr", 4},  {"May", 5},       {"Jun", 6},
+    {"Jul", 7}, {"Aug", 8}, {"Sep", 9},  {"Oct", 10}, {"Nov", 11},      {"Dec", 12},
+    {"Mrz", 3}, {"Mai", 5}, {"Okt", 10}, {"Dez", 12}, {"M\xc3\xa4r", 3}};
+
+int month_of(std::string_view word) noexcept {
+  for (const month_name& m : month_names) {
+    if (same_word(word, m.name)) return m.month;
+  }
+  return 0;
+}
+
+bool read_int(std::string_view text, std::uint32_t max, int& value) noexcept {
+  std::uint32_t v = 0;
+  if (!fields::read_number(text, 10, max, v)) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+// "[weekday] month day hh:mm:ss[.fraction] [am|pm] year", as the date and Begin Triggerblock
+// lines give it: into nanoseconds since the epoch and the fraction's digits.
+bool read_date(const format_state& state, splitter& words, std::int64_t& ns, int& digits) noexcept {
+  std::string_view word = words.next();
+  int month = month_of(word);
+  if (month == 0) month = month_of(words.next());  // past the weekday
+  int day = 0;
+  if (month == 0 || !read_int(words.next(), 31, day) || day == 0) return false;
+  const std::string_view clock = words.next();
+  int hour = 0;
+  int minute = 0;
+  std::int64_t second_ns = 0;
+  if (clock.size() < 8 || clock[2] != ':' || clock[5] != ':' ||
+      !read_int(clock.substr(0, 2), 23, hour) || !read_int(clock.substr(3, 2), 59, minute) ||
+      !fields::read_scaled(clock.substr(6), 9, second_ns, digits) || second_ns < 0 ||
+      second_ns >= 61 * ns_per_second) {
+    return false;
+  }
+  word = words.next();
+  const bool am = same_word(word, "am");
+  const bool pm = same_word(word, "pm");
+  if (am || pm) {
+    if (hour < 1 || hour > 12) return false;
+    hour = hour % 12 + (pm ? 12 : 0);
+    word = words.next();
+  }
+  int year = 0;
+  if (!read_int(word, 9999, year) || !words.next().empty()) return false;
+  const int second = static_cast<int>(second_ns / ns_per_second);
+  const std::int64_t seconds =
+      state.options.local_time != nullptr
+          ? state.options.local_time(year, month, day, hour, minute, second)
+          : utc_seconds(year, month, day, hour, minute, second);
+  ns = seconds * ns_per_second + second_ns % ns_per_second;
+  return true;
+}
+
+void set_start(format_state& state, std::int64_t ns, int digits) noexcept {
+  state.start_ns = state.last_ns = ns;
+  state.settings = (state.settings & ~(std::uint32_t{15} << start_digits_shift)) |
+                   static_cast<std::uint32_t>(digits > 9 ? 9 : digits) << start_digits_shift;
+}
+
+// A header or other line that holds no frame and does not begin with a time.
+line_verdict header_line(format_state& state, std::string_view first, splitter& words,
+                         line_parts& out) noexcept {
+  if (same_word(first, "date")) {
+    std::int64_t ns = 0;
+    int digits = 0;
+    if (!read_date(state, words, ns, digits)) return fields::bad("date not understood", out);
+    if ((state.settings & start_from_block) == 0) set_start(state, ns, digits);
+  } else if (same_word(first, "base")) {
+    const std::string_view base = words.next();
+    if (same_word(base, "dec")) {
+      state.settings |= decimal_base;
+    } else if (same_word(base, "hex")) {
+      state.settings &= ~decimal_base;
+    } else {
+      return fields::bad("base is neither hex nor dec", out);
+    }
+    const std::string_view word = words.next();
+    if (same_word(word, "timestamps")) {
+      const std::string_view kind = words.next();
+      if (same_word(kind, "relative")) {
+        state.settings |= relative_times;
+      } else if (same_word(kind, "absolute")) {
+        state.settings &= ~relative_times;
+      } else {
+        return fields::bad("timestamps are neither absolute nor relative", out);
+      }
+    }
+  } else if (same_word(first, "begin") && same_word(words.next(), "triggerblock")) {
+    // The first block's date is the start where its times count from (for a writer that puts
+    // the time it wrote the file in the date line); later blocks go on from the same start.
+    std::int64_t ns = 0;
+    int digits = 0;
+    if (!words.peek().empty() && (state.settings & start_from_block) == 0) {
+      if (!read_date(state, words, ns, digits)) return fields::bad("date not understood", out);
+      set_start(state, ns, digits);
+      state.settings |= start_from_block;
+    }
+  }
+  // Comments, "// version", "[no] internal events logged", "End TriggerBlock" and lines of
+  // no kind that this reading knows are skipped.
+  return line_verdict::skipped;
+}
+
+// An identifier, "x" at the end for an extended one.
+bool read_identifier(std::string_view text, unsigned base, std::uint32_t& can_id) noexcept {
+  const bool extended = !text.empty() && (text.back() == 'x' || text.back() == 'X');
+  if (extended) text.remove_suffix(1);
+  std::uint32_t id = 0;
+  if (!fields::read_number(text, base, extended ? can_eff_mask : can_sff_mask, id)) return false;
+  can_id = extended ? id | can_eff_flag : id;
+  return true;
+}
+
+// `count` data bytes from the words on.
+bool read_bytes(splitter& words, unsigned base, int count, frame_record& record) noexcept {
+  for (int i = 0; i < count; ++i) {
+    std::uint32_t byte = 0;
+    if (!fields::read_number(words.next(), base, 0xFF, byte)) return false;
+    record.data[i] = static_cast<std::uint8_t>(byte);
+  }
+  return true;
+}
+
+// The frame's text: from its identifier to the end of the last word read.
+std::string_view span(std::string_view text, std::string_view first, const splitter& words) {
+  const std::size_t begin = static_cast<std::size_t>(first.data() - text.data());
+  return text.substr(begin, words.at - begin);
+}
+
+line_verdict error_frame(format_state& state, std::string_view text, std::string_view word,
+                         std::string_view direction, line_parts& out) noexcept {
+  // An error frame on the bus is a bus error; the line's further details have no place in the
+  // record.
+  out.record.can_id = can_err_flag | can_err_buserror;
+  out.record.len = can_max_dlen;
+  return fields::frame_parts(
+      state, text.substr(static_cast<std::size_t>(word.data() - text.data()), word.size()),
+      direction, can_max_dlen, out);
+}
+
+line_verdict classic_line(format_state& state, std::string_view text, std::string_view id,
+                          std::string_view direction, splitter& words, line_parts& out) noexcept {
+  const unsigned base = state.settings & decimal_base ? 10 : 16;
+  frame_record& record = out.record;
+  if (!read_identifier(id, base, record.can_id)) return fields::bad("bad identifier", out);
+  const std::string_view kind = words.next();
+  std::uint32_t dlc = 0;
+  if (same_word(kind, "r")) {
+    // The requested length, where the line gives it, is a digit before the trailing fields.
+    if (fields::read_number(words.peek(), base, 15, dlc)) words.next();
+    record.can_id |= can_rtr_flag;
+    record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
+  } else if (same_word(kind, "d")) {
+    if (!fields::read_number(words.next(), base, 15, dlc)) return fields::bad("bad length", out);
+    record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
+    if (!read_bytes(words, base, record.len, record)) {
+      return fields::bad("fewer data bytes than the length", out);
+    }
+  } else {
+    return fields::bad("neither d nor r after the direction", out);
+  }
+  return fields::frame_parts(state, span(text, id, words), direction, can_max_dlen, out);
+}
+
+line_verdict fd_line(format_state& state, std::string_view text, splitter& words,
+                     line_parts& out) noexcept {
+  std::uint32_t channel = 0;
+  if (!fields::read_number(words.next(), 10, 0xFFFF, channel) || channel == 0) {
+    return fields::bad("bad channel", out);
+  }
+  fields::put_channel_name(state, channel);
+  const std::string_view direction = fields::direction_of(words.next());
+  if (direction.empty()) return fields::bad("neither Rx nor Tx", out);
+  const std::string_view id = words.next();
+  if (same_word(id, "ErrorFrame")) return error_frame(state, text, id, direction, out);
+  const unsigned base = state.settings & decimal_base ? 10 : 16;
+  frame_record& record = out.record;
+  if (!read_identifier(id, base, record.can_id)) return fields::bad("bad identifier", out);
+  std::string_view word = words.next();
+  std::uint32_t brs = 0;
+  if (!fields::read_number(word, 10, 1, brs)) {
+    // A symbolic name, when the next word is the bit rate switch.
+    if (!fields::read_number(words.next(), 10, 1, brs)) return fields::bad("bad BRS", out);
+  }
+  std::uint32_t esi = 0;
+  std::uint32_t dlc = 0;
+  std::uint32_t length = 0;
+  if (!fields::read_number(words.next(), 10, 1, esi)) return fields::bad("bad ESI", out);
+  if (!fields::read_number(words.next(), base, 15, dlc)) return fields::bad("bad DLC", out);
+  if (!fields::read_number(words.next(), 10, 64, length)) return fields::bad("bad length", out);
+  if (!read_bytes(words, base, static_cast<int>(length), record)) {
+    return fields::bad("fewer data bytes than the length", out);
+  }
+  const std::size_t frame_end = words.at;
+  // Message duration, message length, then the flags, which tell a classic frame on a CAN FD
+  // channel from a CAN FD one.
+  words.next();
+  words.next();
+  std::uint32_t flags = edl_flag;
+  const std::string_view flags_word = words.next();
+  if (!flags_word.empty() && !fields::read_number(flags_word, 16, 0xFFFFFFFF, flags)) {
+    return fields::bad("bad flags", out);
+  }
+  const std::size_t begin = static_cast<std::size_t>(id.data() - text.data());
+  const std::string_view frame = text.substr(begin, frame_end - begin);
+  if ((flags & edl_flag) == 0) {
+    if (flags & remote_flag) {
+      record.can_id |= can_rtr_flag;
+      record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
+      std::memset(record.data, 0, sizeof record.data);
+    } else {
+      if (length > 8) return fields::bad("a classic frame of more than 8 bytes", out);
+      record.len = static_cast<std::uint8_t>(length);
+    }
+    return fields::frame_parts(state, frame, direction, can_max_dlen, out);
+  }
+  record.len = static_cast<std::uint8_t>(length);
+  record.flags = static_cast<std::uint8_t>((brs ? 0x01 : 0) | (esi ? 0x02 : 0));
+  return fields::frame_parts(state, frame, direction, canfd_max_dlen, out);
+}
+
+line_verdict parse_asc_line(format_state& state, std::string_view text, line_parts& out) noexcept {
+  std::memset(&out.record, 0, sizeof out.record);
+  splitter words{text};
+  const std::string_view first = words.next();
+  if (first.empty()) return line_verdict::skipped;
+  std::int64_t offset = 0;
+  int digits = 0;
+  if (!fields::read_scaled(first, 9, offset, digits)) return header_line(state, first, words, out);
+  // The time of every timed line, events too: relative times count from the line before.
+  const std::int64_t base_ns = state.settings & relative_times ? state.last_ns : state.start_ns;
+  const std::int64_t ns = base_ns + offset;
+  state.last_ns = ns;
+  const int start_digits = static_cast<int>(state.settings >> start_digits_shift & 15);
+  put_log_time(state.time_text, ns, digits > start_digits ? digits : start_digits);
+
+  const std::string_view second = words.next();
+  if (second == "CANFD") return fd_line(state, text, words, out);
+  std::uint32_t channel = 0;
+  if (!fields::read_number(second, 10, 0xFFFF, channel)) return line_verdict::skipped;
+  const std::string_view third = words.next();
+  if (same_word(third, "ErrorFrame")) {
+    if (channel == 0) return fields::bad("bad channel", out);
+    fields::put_channel_name(state, channel);
+    return error_frame(state, text, third, std::string_view(), out);
+  }
+  // A frame has its direction next; statistics, J1939 transport and other events do not.
+  const std::string_view direction = fields::direction_of(words.next());
+  if (direction.empty()) return line_verdict::skipped;
+  if (channel == 0) return fields::bad("bad channel", out);
+  fields::put_channel_name(state, channel);
+  return classic_line(state, text, third, direction, words, out);
+}
+
+// An ASC file begins with its header: the first line that is not blank is one of its lines.
+bool recognise_asc(std::string_view head) noexcept {
+  splitter words{head};
+  const std::string_view first = words.next();
+  if (first.empty()) return false;
+  const std::string_view rest = head.substr(static_cast<std::size_t>(first.data() - head.data()));
+  return same_word(first, "date") || same_word(first, "base") || first.substr(0, 2) == "//" ||
+         fields::starts_with_word(rest, "begin triggerblock") ||
+         fields::starts_with_word(rest, "internal events logged") ||
+         fields::starts_with_word(rest, "no internal events logged");
+}
+
+}  // namespace
+
+// Reached through the table of line_formats.cpp.
+extern const line_format asc_format;
+const line_format asc_format{"asc", recognise_asc, parse_asc_line};
+
+}  // namespace cantext::reader

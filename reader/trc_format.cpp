@@ -1,0 +1,294 @@
+// SPDX-License-Identifier: MIT
+// PEAK TRC: a header of lines beginning with ";" (the file version, the start time in days since
+// 1899-12-30, the order of the columns), then one line per message with its time offset in
+// milliseconds from the start.  The versions differ in their columns:
+//   1.0       "N) O I L D..."            no direction, no bus
+//   1.1       "N) O T I L D..."          T: Rx, Tx, Warng, Error
+//   1.2, 1.3  "N) O B T I [-] L D..."    with the bus
+//   2.0, 2.1  the columns of ;$COLUMNS   T: DT, FD, FB, FE, BI, RR, ER and events
+// A file without a version line is 1.0 or 1.1, told apart by its columns.  Bus N is the log's
+// "can{N-1}"; files without a bus have bus 1.
+#include <cstring>
+
+#include "cantext/length_codes.hpp"
+#include "civil_time.hpp"
+#include "format_fields.hpp"
+#include "log_time.hpp"
+
+namespace cantext::reader {
+namespace {
+
+using fields::same_word;
+using fields::splitter;
+
+constexpr std::uint32_t can_err_buserror = 0x80;
+// 1899-12-30, the day the start time counts from, is this many days before the epoch.
+constexpr std::int64_t start_day_before_epoch = 25569;
+
+// ";$STARTTIME=days.fraction" into nanoseconds since the epoch; the fraction of a day is exact
+// to its 15th digit (a tenth of a nanosecond).
+bool read_start_time(const format_state& state, std::string_view text, std::int64_t& ns) noexcept {
+  const std::size_t dot = text.find('.');
+  const std::string_view whole = text.substr(0, dot);
+  std::string_view fraction =
+      dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+  std::uint32_t days = 0;
+  if (!fields::read_number(whole, 10, 3000000, days)) return false;
+  if (fraction.size() > 15) fraction = fraction.substr(0, 15);
+  std::int64_t part = 0;
+  for (const char c : fraction) {
+    if (c < '0' || c > '9') return false;
+    part = part * 10 + (c - '0');
+  }
+  // A day is 864 * 10^11 ns: scale the fraction without passing int64's range.
+  std::int64_t in_day = part * 864;
+  for (std::size_t k = fraction.size(); k < 11; ++k) in_day *= 10;
+  for (std::size_t k = 11; k < fraction.size(); ++k) in_day /= 10;
+  civil_time t = civil_from_days(static_cast<std::int64_t>(days) - start_day_before_epoch);
+  const std::int64_t in_day_seconds = in_day / ns_per_second;
+  t.hour = static_cast<int>(in_day_seconds / 3600);
+  t.minute = static_cast<int>(in_day_seconds / 60 % 60);
+  t.second = static_cast<int>(in_day_seconds % 60);
+  const std::int64_t seconds =
+      state.options.local_time != nullptr
+          ? state.options.local_time(t.year, t.month, t.day, t.hour, t.minute, t.second)
+          : utc_seconds(t.year, t.month, t.day, t.hour, t.minute, t.second);
+  ns = seconds * ns_per_second + in_day % ns_per_second;
+  return true;
+}
+
+// ";$KEY=value" lines set the reading; other lines beginning with ";" are comments.
+line_verdict header_line(format_state& state, std::string_view text, line_parts& out) noexcept {
+  splitter words{text};
+  const std::string_view line = words.next();
+  const std::size_t equals = line.find('=');
+  if (line.size() < 2 || line[1] != '$' || equals == std::string_view::npos) {
+    return line_verdict::skipped;
+  }
+  const std::string_view key = line.substr(2, equals - 2);
+  const std::string_view value = line.substr(equals + 1);
+  if (key == "FILEVERSION") {
+    std::uint32_t major = 0;
+    std::uint32_t minor = 0;
+    if (value.size() != 3 || value[1] != '.' ||
+        !fields::read_number(value.substr(0, 1), 10, 2, major) ||
+        !fields::read_number(value.substr(2), 10, 3, minor) || major == 0 ||
+        (major == 2 && minor > 1)) {
+      return fields::bad("file version not known", out);
+    }
+    state.version = major * 10 + minor;
+  } else if (key == "STARTTIME") {
+    if (!read_start_time(state, value, state.start_ns)) {
+      return fields::bad("start time not understood", out);
+    }
+  } else if (key == "COLUMNS") {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < value.size(); i += 2) {
+      if (n + 1 >= sizeof state.columns || (i + 1 < value.size() && value[i + 1] != ',')) {
+        return fields::bad("columns not understood", out);
+      }
+      state.columns[n++] = value[i];
+    }
+    state.columns[n] = '\0';
+  }
+  return line_verdict::skipped;
+}
+
+// The time offset in milliseconds, added to the start.
+bool read_offset(format_state& state, std::string_view text) noexcept {
+  std::int64_t offset = 0;
+  int digits = 0;
+  if (!fields::read_scaled(text, 6, offset, digits)) return false;
+  put_log_time(state.time_text, state.start_ns + offset, digits + 3 > 9 ? 9 : digits + 3);
+  return true;
+}
+
+bool read_bus(format_state& state, std::string_view text) noexcept {
+  std::uint32_t bus = 0;
+  if (!fields::read_number(text, 10, 0xFFFF, bus) || bus == 0) return false;
+  fields::put_channel_name(state, bus);
+  return true;
+}
+
+// A hex identifier, extended when written with more than four digits.
+bool read_identifier(std::string_view text, std::uint32_t& can_id) noexcept {
+  const bool extended = text.size() > 4;
+  std::uint32_t id = 0;
+  if (!fields::read_number(text, 16, extended ? can_eff_mask : can_sff_mask, id)) return false;
+  can_id = extended ? id | can_eff_flag : id;
+  return true;
+}
+
+bool read_bytes(splitter& words, int count, frame_record& record) noexcept {
+  for (int i = 0; i < count; ++i) {
+    std::uint32_t byte = 0;
+    if (!fields::read_number(words.next(), 16, 0xFF, byte)) return false;
+    record.data[i] = static_cast<std::uint8_t>(byte);
+  }
+  return true;
+}
+
+line_verdict error_frame(format_state& state, std::string_view frame, std::string_view direction,
+                         line_parts& out) noexcept {
+  // A bus error; the line's error details have no place in the record.
+  std::memset(&out.record, 0, sizeof out.record);
+  out.record.can_id = can_err_flag | can_err_buserror;
+  out.record.len = can_max_dlen;
+  return fields::frame_parts(state, frame, direction, can_max_dlen, out);
+}
+
+std::string_view from(std::string_view text, std::string_view first, std::size_t end) noexcept {
+  const std::size_t begin = static_cast<std::size_t>(first.data() - text.data());
+  return text.substr(begin, end - begin);
+}
+
+// Versions 1.0 to 1.3, after the message number.
+line_verdict version1_line(format_state& state, std::string_view text, splitter& words,
+                           line_parts& out) noexcept {
+  if (!read_offset(state, words.next())) return fields::bad("bad time offset", out);
+  std::uint32_t version = state.version;
+  if (version == 0) {
+    const std::string_view third = words.peek();
+    version = same_word(third, "Rx") || same_word(third, "Tx") || same_word(third, "Warng") ||
+                      same_word(third, "Error")
+                  ? 11
+                  : 10;
+  }
+  if (version >= 12) {
+    if (!read_bus(state, words.next())) return fields::bad("bad bus", out);
+  } else {
+    fields::put_channel_name(state, 1);
+  }
+  std::string_view direction;
+  if (version >= 11) {
+    const std::string_view type = words.next();
+    direction = fields::direction_of(type);
+    if (same_word(type, "Error")) return error_frame(state, type, std::string_view(), out);
+    if (direction.empty()) return line_verdict::skipped;  // warnings and other events
+  }
+  const std::string_view id = words.next();
+  if (id == "FFFFFFFF") return line_verdict::skipped;  // bus information
+  frame_record& record = out.record;
+  if (!read_identifier(id, record.can_id)) return fields::bad("bad identifier", out);
+  if (version >= 12 && words.peek() == "-") words.next();  // reserved
+  std::uint32_t dlc = 0;
+  if (!fields::read_number(words.next(), 10, 15, dlc)) return fields::bad("bad length", out);
+  record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
+  if (same_word(words.peek(), "RTR")) {
+    words.next();
+    record.can_id |= can_rtr_flag;
+  } else if (!read_bytes(words, record.len, record)) {
+    return fields::bad("fewer data bytes than the length", out);
+  }
+  return fields::frame_parts(state, from(text, id, words.at), direction, can_max_dlen, out);
+}
+
+// The message types of versions 2.0 and 2.1 that are frames.
+struct message_type {
+  const char* name;
+  std::uint8_t fd_flags;  // BRS 1, ESI 2
+  bool fd;
+  bool remote;
+  bool error;
+};
+constexpr message_type message_types[] = {
+    {"DT", 0, false, false, false}, {"FD", 0, true, false, false}, {"FB", 1, true, false, false},
+    {"FE", 2, true, false, false},  {"BI", 3, true, false, false}, {"RR", 0, false, true, false},
+    {"ER", 0, false, false, true},
+};
+
+// Versions 2.0 and 2.1: the columns as the header orders them.
+line_verdict version2_line(format_state& state, std::string_view text, line_parts& out) noexcept {
+  splitter words{text};
+  const char* columns = state.columns[0] != '\0' ? state.columns : "NOTBIdRLD";
+  const message_type* type = nullptr;
+  std::string_view type_word;
+  std::string_view id;
+  bool has_bus = false;
+  std::string_view direction;
+  std::uint32_t dlc = 0;
+  std::uint32_t length = 0;
+  bool has_length = false;
+  bool has_data = false;
+  for (const char* column = columns; *column != '\0'; ++column) {
+    if (*column == 'D') {
+      has_data = true;
+      break;  // the data are the rest of the line
+    }
+    const std::string_view word = words.next();
+    if (word.empty()) return fields::bad("fewer columns than the header says", out);
+    switch (*column) {
+      case 'O':
+        if (!read_offset(state, word)) return fields::bad("bad time offset", out);
+        break;
+      case 'T':
+        for (const message_type& t : message_types) {
+          if (word == t.name) type = &t;
+        }
+        if (type == nullptr) return line_verdict::skipped;  // status, counters, events
+        type_word = word;
+        break;
+      case 'B':
+        if (!read_bus(state, word)) return fields::bad("bad bus", out);
+        has_bus = true;
+        break;
+      case 'I':
+        id = word;
+        break;
+      case 'd':
+        direction = fields::direction_of(word);
+        if (direction.empty() && word != "-") return fields::bad("neither Rx nor Tx", out);
+        break;
+      case 'L':
+        if (!fields::read_number(word, 10, 15, dlc)) return fields::bad("bad DLC", out);
+        break;
+      case 'l':
+        if (!fields::read_number(word, 10, 64, length)) return fields::bad("bad length", out);
+        has_length = true;
+        break;
+      default:
+        break;  // the message number, reserved columns
+    }
+  }
+  if (type == nullptr || id.empty()) return fields::bad("no type or identifier column", out);
+  if (!has_bus) fields::put_channel_name(state, 1);
+  if (type->error) return error_frame(state, type_word, direction, out);
+  frame_record& record = out.record;
+  if (!read_identifier(id, record.can_id)) return fields::bad("bad identifier", out);
+  if (!has_length) length = type->fd ? dlc_to_len(dlc) : (dlc > 8 ? 8 : dlc);
+  if (type->fd ? length > 64 : length > 8) return fields::bad("bad length", out);
+  record.len = static_cast<std::uint8_t>(length);
+  if (type->remote) {
+    record.can_id |= can_rtr_flag;
+  } else if (!has_data || !read_bytes(words, static_cast<int>(length), record)) {
+    return fields::bad("fewer data bytes than the length", out);
+  }
+  record.flags = type->fd_flags;
+  return fields::frame_parts(state, from(text, id, words.at), direction,
+                             type->fd ? canfd_max_dlen : can_max_dlen, out);
+}
+
+line_verdict parse_trc_line(format_state& state, std::string_view text, line_parts& out) noexcept {
+  std::memset(&out.record, 0, sizeof out.record);
+  splitter words{text};
+  const std::string_view first = words.next();
+  if (first.empty()) return line_verdict::skipped;
+  if (first[0] == ';') return header_line(state, text, out);
+  return state.version >= 20 ? version2_line(state, text, out)
+                             : version1_line(state, text, words, out);
+}
+
+// A TRC file begins with its header, whose lines begin with ";".
+bool recognise_trc(std::string_view head) noexcept {
+  splitter words{head};
+  const std::string_view first = words.next();
+  return !first.empty() && first[0] == ';';
+}
+
+}  // namespace
+
+// Reached through the table of line_formats.cpp.
+extern const line_format trc_format;
+const line_format trc_format{"trc", recognise_trc, parse_trc_line};
+
+}  // namespace cantext::reader

@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: MIT
+// Vector ASC with hex numbers and absolute times: seconds since the start that the header's
+// date gives (to the millisecond), six digits of fraction, nine for a log time that has more.
+// The log's "can{N}" is channel N + 1.
+#include "cantext/length_codes.hpp"
+#include "line_writer.hpp"
+#include "log_time.hpp"
+#include "text_out.hpp"
+
+namespace cantext::writers {
+namespace {
+
+using reader::civil_time;
+using reader::ns_per_second;
+
+constexpr const char* weekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// The CAN FD line's flags: a CAN FD frame, its bit rate switch and error state indicator.
+constexpr std::uint32_t edl_flag = 0x1000;
+constexpr std::uint32_t brs_flag = 0x2000;
+constexpr std::uint32_t esi_flag = 0x4000;
+
+// "Thu Nov 23 02:13:20.123 pm 2023", the 12-hour clock that every ASC reader knows.
+void put_date(text_out& text, const writer_state& state, std::int64_t ns) noexcept {
+  const std::int64_t seconds = reader::floor_div(ns, ns_per_second);
+  const civil_time t = state.options.wall_clock != nullptr ? state.options.wall_clock(seconds)
+                                                           : reader::utc_civil(seconds);
+  const int weekday = reader::weekday_from_days(reader::days_from_civil(t.year, t.month, t.day));
+  text.put(weekdays[weekday]);
+  text.put(' ');
+  text.put(months[t.month - 1]);
+  text.put(' ');
+  text.decimal(static_cast<std::uint64_t>(t.day), 2);
+  text.put(' ');
+  text.decimal(static_cast<std::uint64_t>(t.hour % 12 == 0 ? 12 : t.hour % 12), 2);
+  text.put(':');
+  text.decimal(static_cast<std::uint64_t>(t.minute), 2);
+  text.put(':');
+  text.decimal(static_cast<std::uint64_t>(t.second), 2);
+  text.put('.');
+  text.decimal(static_cast<std::uint64_t>((ns - seconds * ns_per_second) / 1000000), 3);
+  text.put(t.hour < 12 ? " am " : " pm ");
+  text.decimal(static_cast<std::uint64_t>(t.year));
+}
+
+std::size_t asc_header(writer_state& state, const frame_line* first, char* out) noexcept {
+  std::int64_t ns = 0;
+  int digits = 0;
+  if (first != nullptr && !reader::parse_log_time(first->time, ns, digits)) ns = 0;
+  // The date line holds milliseconds: the start is the first frame's millisecond.
+  state.start_ns = reader::floor_div(ns, 1000000) * 1000000;
+  text_out text(out);
+  text.put("date ");
+  put_date(text, state, state.start_ns);
+  text.put("\nbase hex  timestamps absolute\nno internal events logged\n// version 9.0.0\n");
+  text.put("Begin Triggerblock ");
+  put_date(text, state, state.start_ns);
+  text.put('\n');
+  return text.size();
+}
+
+void put_identifier(text_out& text, std::uint32_t can_id) noexcept {
+  if (can_id & can_eff_flag) {
+    text.hex(can_id & can_eff_mask);
+    text.put('x');
+  } else {
+    text.hex(can_id & can_sff_mask);
+  }
+}
+
+std::string_view direction_word(std::string_view direction) noexcept {
+  return direction == "T" ? "Tx" : "Rx";
+}
+
+std::size_t asc_line(writer_state& state, const frame_line& frame, char* out) noexcept {
+  std::int64_t ns = 0;
+  int digits = 0;
+  if (!reader::parse_log_time(frame.time, ns, digits)) return 0;
+  // Times right-aligned in 11 columns, as measurements shorter than 1000 s have them.
+  char time[32];
+  text_out time_text(time);
+  time_text.fixed(ns - state.start_ns, 9, digits > 6 ? 9 : 6);
+  text_out text(out);
+  text.right(time_text.text(), 11);
+  const frame_record& r = frame.record;
+  const std::uint32_t channel = channel_number(frame.channel);
+  if (r.can_id & can_err_flag) {
+    text.put(' ');
+    text.decimal(channel);
+    text.put("  ErrorFrame\n");
+  } else if (frame.max_data_length == canfd_max_dlen) {
+    const int len = r.len > canfd_max_dlen ? canfd_max_dlen : r.len;
+    text.put(" CANFD ");
+    text.decimal_right(channel, 3);
+    text.put(' ');
+    text.put(direction_word(frame.direction));
+    text.put("   ");
+    const char* const id_start = text.at;
+    put_identifier(text, r.can_id);
+    text.pad_from(id_start, 8);
+    text.put(' ');
+    text.put(r.flags & 0x01 ? '1' : '0');
+    text.put(' ');
+    text.put(r.flags & 0x02 ? '1' : '0');
+    text.put(' ');
+    text.hex(len_to_dlc(len));
+    text.put(' ');
+    text.decimal_right(static_cast<std::uint64_t>(len), 2);
+    if (len != 0) text.put(' ');
+    text.bytes(r.data, len);
+    // Message duration and length, unknown here; the flags; the CRC and bit timings, unknown.
+    text.put("        0    0 ");
+    const std::uint32_t flags =
+        edl_flag | (r.flags & 0x01 ? brs_flag : 0) | (r.flags & 0x02 ? esi_flag : 0);
+    text.put("    ");
+    text.hex(flags, 4);
+    text.put("        0        0        0        0        0\n");
+  } else {
+    text.put(' ');
+    text.decimal(channel);
+    text.put("  ");
+    const char* const id_start = text.at;
+    put_identifier(text, r.can_id);
+    text.pad_from(id_start, 15);
+    text.put(' ');
+    text.put(direction_word(frame.direction));
+    text.put("   ");
+    const int len = r.len > can_max_dlen ? can_max_dlen : r.len;
+    text.put(r.can_id & can_rtr_flag ? "r " : "d ");
+    text.hex(static_cast<std::uint32_t>(len));
+    if (!(r.can_id & can_rtr_flag) && len != 0) {
+      text.put(' ');
+      text.bytes(r.data, len);
+    }
+    text.put('\n');
+  }
+  ++state.count;
+  return text.size();
+}
+
+std::size_t asc_footer(writer_state&, char* out) noexcept {
+  text_out text(out);
+  text.put("End TriggerBlock\n");
+  return text.size();
+}
+
+}  // namespace
+
+const line_writer asc_writer{"asc", asc_header, asc_line, asc_footer};
+
+}  // namespace cantext::writers

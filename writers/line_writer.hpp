@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+// Capture writers: one frame as the reader gives it (the log's time text, a channel name, the
+// direction and the record) into one line of a format, in a buffer of the caller's.  A writer
+// keeps what it needs from line to line (the start time its header gave, a message count) in a
+// state of the caller's too: no allocation, no I/O.  A new format is one file with its three
+// functions and one row in the table of line_writers.cpp.
+#ifndef CANTEXT_WRITERS_LINE_WRITER_HPP
+#define CANTEXT_WRITERS_LINE_WRITER_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "cantext/frame.hpp"
+#include "civil_time.hpp"
+
+namespace cantext::writers {
+
+// One frame: the time as the capture log writes it, "(seconds.fraction)" since the epoch; the
+// channel name ("can0"); "R", "T" or empty; the record, and CAN_MAX_DLEN or CANFD_MAX_DLEN.
+struct frame_line {
+  std::string_view time;
+  std::string_view channel;
+  std::string_view direction;
+  const frame_record& record;
+  int max_data_length;
+};
+
+struct writer_options {
+  // The wall-clock date and time of a count of seconds since the epoch, for the headers that
+  // give their start time without a zone; UTC when null.
+  reader::civil_time (*wall_clock)(std::int64_t seconds) noexcept = nullptr;
+};
+
+struct writer_state {
+  writer_options options;
+  std::int64_t start_ns = 0;  // the start the header gave, which the lines' times count from
+  std::uint64_t count = 0;    // lines written
+};
+
+// Room a writer needs for its longest output: the header, or one line.
+inline constexpr std::size_t max_written_line = 1024;
+
+struct line_writer {
+  const char* name;
+  // The header, for a capture whose first frame is `first` (null for one without frames): sets
+  // the start time.  Returns the bytes written to `out`.
+  std::size_t (*header)(writer_state& state, const frame_line* first, char* out) noexcept;
+  // One frame's line, its line break included; 0 when the frame's time is not a log time.
+  std::size_t (*line)(writer_state& state, const frame_line& frame, char* out) noexcept;
+  // What follows the last line.
+  std::size_t (*footer)(writer_state& state, char* out) noexcept;
+};
+
+extern const line_writer log_writer;  // "(seconds.fraction) canN frame [R|T]"
+extern const line_writer asc_writer;  // Vector ASC, absolute times, hex
+extern const line_writer trc_writer;  // PEAK TRC 2.1
+
+// The writer of that name, or null.
+const line_writer* find_writer(std::string_view name) noexcept;
+
+// The 1-based channel number that ASC and TRC give the log's channel: N + 1 for a name ending in
+// the number N ("can0" is 1), 1 for a name without one.
+std::uint32_t channel_number(std::string_view channel) noexcept;
+
+}  // namespace cantext::writers
+
+#endif
