@@ -1,12 +1,18 @@
 // SPDX-License-Identifier: MIT
 // cantext: the library's views of CAN frames from the command line.  `long` and `compact`
-// rewrite capture-log lines from files or standard input; `explain` shows frames given as
-// arguments.
+// rewrite the lines of captures from files or standard input, `convert` writes their frames in
+// another capture format; `explain` shows frames given as arguments.
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "command_line.hpp"
+#include "convert_lines.hpp"
 #include "input_files.hpp"
 #include "line_renders.hpp"
+#include "time_zone.hpp"
 
 namespace {
 
@@ -15,11 +21,52 @@ using namespace cantext::tool;
 writer_buffers buffers;
 int err_fd = STDERR_FILENO;
 
+const cantext::reader::line_format* input_format(const command_line& line) noexcept {
+  return line.from != nullptr ? cantext::reader::find_format(line.from) : nullptr;
+}
+
 template <class Render>
 int rewrite_lines(const command_line& line, Render render, output_block& block) noexcept {
   line_writer<Render> writer(render, block, fd_sink(&err_fd), bad_line_style::command,
                              line.keep_going);
-  return read_files(line.args, line.arg_count, writer, buffers.input);
+  return read_files(line.args, line.arg_count, writer, buffers.input, input_format(line));
+}
+
+channel_map channels;
+
+int convert(const command_line& line) noexcept {
+  if (line.channel_map != nullptr && !channels.parse(line.channel_map)) {
+    say("--channel-map takes FROM=TO pairs apart by commas: '%s'", line.channel_map);
+    return 2;
+  }
+  cantext::reader::format_options read_options;
+  cantext::writers::writer_options write_options;
+  if (line.timezone != nullptr) {
+    use_time_zone(line.timezone);
+    read_options.local_time = local_to_epoch;
+    write_options.wall_clock = epoch_to_local;
+  }
+  static int out_fd = STDOUT_FILENO;
+  if (line.output != nullptr) {
+    do {
+      out_fd = ::open(line.output, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    } while (out_fd < 0 && errno == EINTR);
+    if (out_fd < 0) {
+      report_file_error(line.output, errno);
+      return 1;
+    }
+  }
+  output_block block(fd_sink(&out_fd), fd_sink(&err_fd), buffers.output);
+  convert_writer writer(*cantext::writers::find_writer(line.to), write_options, channels, block,
+                        fd_sink(&err_fd), line.keep_going);
+  const int status = read_files(line.args, line.arg_count, writer, buffers.input,
+                                input_format(line), read_options);
+  const bool written = writer.finish_output();
+  if (line.output != nullptr && ::close(out_fd) != 0 && written) {
+    report_file_error(line.output, errno);
+    return 1;
+  }
+  return written ? status : 1;
 }
 
 }  // namespace
@@ -38,6 +85,8 @@ int main(int argc, char** argv) {
       return rewrite_lines(line, long_lines_render<false>(line.view), block);
     case command::compact:
       return rewrite_lines(line, compact_lines_render(line.dots), block);
+    case command::convert:
+      return convert(line);
     case command::explain:
       return explain_frames(line.args, line.arg_count, block);
   }

@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "input_files.hpp"
+#include "line_format.hpp"
 
 #ifndef CANTEXT_VERSION
 #error "CANTEXT_VERSION is set by the build"
@@ -19,14 +20,20 @@ namespace {
 
 constexpr char synopsis[] =
     "Usage: cantext long [--binary] [--swap] [--no-ascii] [--no-align] [--explain]\n"
-    "                    [--keep-going] [FILE...]\n"
-    "       cantext compact [--dots] [--keep-going] [FILE...]\n"
+    "                    [--keep-going] [--from FORMAT] [FILE...]\n"
+    "       cantext compact [--dots] [--keep-going] [--from FORMAT] [FILE...]\n"
+    "       cantext convert --to FORMAT [--from FORMAT] [-o FILE] [--timezone TZ]\n"
+    "                       [--channel-map MAP] [--keep-going] [FILE...]\n"
     "       cantext explain FRAME...\n"
     "       cantext --help | COMMAND --help | --version\n";
 
 constexpr char files_help[] =
-    "Reads lines of three fields (such as \"(time) interface frame\") from each FILE in turn;\n"
-    "with no FILE, or when FILE is -, from standard input.\n";
+    "Reads a capture from each FILE in turn; with no FILE, or when FILE is -, from standard\n"
+    "input.  A capture is a log of lines \"(time) interface frame\", or a Vector ASC or PEAK\n"
+    "TRC file, told by its first lines.\n";
+
+constexpr char from_help[] =
+    "  --from FORMAT  read every input as log, asc or trc (default: told by the content)\n";
 
 constexpr char keep_going_help[] =
     "  --keep-going  report each bad line and skip it (default: stop at the first)\n";
@@ -43,6 +50,13 @@ constexpr char compact_help[] =
     "cantext compact: each line as its two fields and its frame in compact notation.\n"
     "  --dots        a dot between data bytes\n";
 
+constexpr char convert_help[] =
+    "cantext convert: each capture's frames in another format.\n"
+    "  --to FORMAT        log, asc or trc\n"
+    "  -o, --output FILE  write FILE (default: standard output)\n"
+    "  --timezone TZ      the zone of wall-clock start times in headers (default: UTC)\n"
+    "  --channel-map MAP  FROM=TO,... channel names to write (a number N is channel canN-1)\n";
+
 constexpr char explain_help[] =
     "cantext explain: each FRAME in the long form; an error frame with its description.\n";
 
@@ -57,6 +71,11 @@ enum option_value : int {
   opt_explain,
   opt_keep_going,
   opt_dots,
+  opt_from,
+  opt_to,
+  opt_output = 'o',
+  opt_timezone = 300,
+  opt_channel_map,
 };
 
 constexpr option top_options[] = {
@@ -71,11 +90,23 @@ constexpr option long_options[] = {
     {"no-align", no_argument, nullptr, opt_no_align},
     {"explain", no_argument, nullptr, opt_explain},
     {"keep-going", no_argument, nullptr, opt_keep_going},
+    {"from", required_argument, nullptr, opt_from},
     {"help", no_argument, nullptr, opt_help},
     {nullptr, 0, nullptr, 0},
 };
 constexpr option compact_options[] = {
     {"dots", no_argument, nullptr, opt_dots},
+    {"keep-going", no_argument, nullptr, opt_keep_going},
+    {"from", required_argument, nullptr, opt_from},
+    {"help", no_argument, nullptr, opt_help},
+    {nullptr, 0, nullptr, 0},
+};
+constexpr option convert_options[] = {
+    {"to", required_argument, nullptr, opt_to},
+    {"from", required_argument, nullptr, opt_from},
+    {"output", required_argument, nullptr, opt_output},
+    {"timezone", required_argument, nullptr, opt_timezone},
+    {"channel-map", required_argument, nullptr, opt_channel_map},
     {"keep-going", no_argument, nullptr, opt_keep_going},
     {"help", no_argument, nullptr, opt_help},
     {nullptr, 0, nullptr, 0},
@@ -91,12 +122,14 @@ struct command_entry {
   const option* options;
   const char* help;
   bool reads_files;
+  const char* short_options;
 };
 
 constexpr command_entry commands[] = {
-    {"long", command::long_form, long_options, long_help, true},
-    {"compact", command::compact, compact_options, compact_help, true},
-    {"explain", command::explain, explain_options, explain_help, false},
+    {"long", command::long_form, long_options, long_help, true, ""},
+    {"compact", command::compact, compact_options, compact_help, true, ""},
+    {"convert", command::convert, convert_options, convert_help, true, "o:"},
+    {"explain", command::explain, explain_options, explain_help, false, ""},
 };
 
 int print_help(std::initializer_list<const char*> parts) noexcept {
@@ -127,7 +160,7 @@ int parse_command(const command_entry& entry, int argc, char** argv, command_lin
   line.what = entry.what;
   optind = 0;  // starts getopt_long afresh on this argv
   for (;;) {
-    const int value = getopt_long(argc, argv, "", entry.options, nullptr);
+    const int value = getopt_long(argc, argv, entry.short_options, entry.options, nullptr);
     switch (value) {
       case -1:
         line.args = argv + optind;
@@ -136,9 +169,13 @@ int parse_command(const command_entry& entry, int argc, char** argv, command_lin
           say("explain needs a FRAME");
           return usage_error();
         }
+        if (entry.what == command::convert && line.to == nullptr) {
+          say("convert needs --to FORMAT");
+          return usage_error();
+        }
         return -1;
       case opt_help:
-        return entry.reads_files ? print_help({entry.help, keep_going_help, files_help})
+        return entry.reads_files ? print_help({entry.help, from_help, keep_going_help, files_help})
                                  : print_help({entry.help});
       case opt_binary:
         line.view |= VIEW_BINARY;
@@ -161,6 +198,23 @@ int parse_command(const command_entry& entry, int argc, char** argv, command_lin
       case opt_dots:
         line.dots = true;
         break;
+      case opt_from:
+      case opt_to:
+        if (reader::find_format(optarg) == nullptr) {
+          say("unknown format '%s' (log, asc or trc)", optarg);
+          return usage_error();
+        }
+        (value == opt_from ? line.from : line.to) = optarg;
+        break;
+      case opt_output:
+        line.output = optarg;
+        break;
+      case opt_timezone:
+        line.timezone = optarg;
+        break;
+      case opt_channel_map:
+        line.channel_map = optarg;
+        break;
       default:
         return bad_option(argv);
     }
@@ -174,8 +228,8 @@ int parse_command_line(int argc, char** argv, command_line& line) noexcept {
   // "+": the options before the command only.
   for (int value; (value = getopt_long(argc, argv, "+", top_options, nullptr)) != -1;) {
     if (value == opt_help) {
-      return print_help({synopsis, "\n", files_help, "\n", long_help, keep_going_help, compact_help,
-                         keep_going_help, explain_help});
+      return print_help({synopsis, "\n", files_help, "\n", long_help, compact_help, convert_help,
+                         from_help, keep_going_help, explain_help});
     }
     if (value == opt_version) return print_help({"cantext " CANTEXT_VERSION "\n"});
     return bad_option(argv);

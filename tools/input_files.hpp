@@ -34,10 +34,11 @@ void close_input(int fd) noexcept;
 // Reads the named files in turn with the writer stage, a writer_stage with a consumer's
 // line().  Returns the exit status: 1 when a file could not be opened or read, a line was bad
 // or a write failed, else 0.  What the writer has rendered is written out before every message
-// and at the end.
+// and at the end.  Each file is read as `format`, or with null as its first block shows.
 template <class Writer>
-int read_files(char* const* names, int count, Writer& writer,
-               reader::reader_buffers& buffers) noexcept {
+int read_files(char* const* names, int count, Writer& writer, reader::reader_buffers& buffers,
+               const reader::line_format* format = nullptr,
+               reader::format_options options = {}) noexcept {
   static char standard_input[] = "-";
   static char* const only_standard_input[] = {standard_input};
   if (count == 0) {
@@ -52,6 +53,7 @@ int read_files(char* const* names, int count, Writer& writer,
     if (fd >= 0) {
       writer.set_file(names[i]);
       reader::line_reader lines(reader::fd_source(&fd), buffers);
+      lines.set_format(format, options);
       how = lines.read(writer);
       error = lines.error();
       close_input(fd);

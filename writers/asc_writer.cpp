@@ -3,7 +3,7 @@
 // date gives (to the millisecond), six digits of fraction, nine for a log time that has more.
 // The log's "can{N}" is channel N + 1.
 #include "cantext/length_codes.hpp"
-#include "line_writer.hpp"
+#include "capture_writer.hpp"
 #include "log_time.hpp"
 #include "text_out.hpp"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The table of the formats a capture can be written in: a new format is a row here.
-#include "line_writer.hpp"
+#include "capture_writer.hpp"
 
 namespace cantext::writers {
 

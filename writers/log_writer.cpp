@@ -2,7 +2,7 @@
 // The capture log, "(seconds.fraction) channel frame [R|T]": the time and channel as they come,
 // the frame in compact notation, the direction as a fourth field when it is known.
 #include "cantext/compact_form.hpp"
-#include "line_writer.hpp"
+#include "capture_writer.hpp"
 #include "text_out.hpp"
 
 namespace cantext::writers {

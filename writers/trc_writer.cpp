@@ -2,7 +2,7 @@
 // PEAK TRC 2.1, columns N,O,T,B,I,d,R,L,D: times in milliseconds since the header's start time,
 // three digits of fraction, six for a log time that has more.  The log's "can{N}" is bus N + 1.
 #include "cantext/length_codes.hpp"
-#include "line_writer.hpp"
+#include "capture_writer.hpp"
 #include "log_time.hpp"
 #include "text_out.hpp"
 

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "line_reader.hpp"
-#include "line_writer.hpp"
+#include "capture_writer.hpp"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "cantext/length_codes.hpp"
 #include "format_test_support.hpp"
-#include "line_writer.hpp"
+#include "capture_writer.hpp"
 #include "log_time.hpp"
 
 namespace {

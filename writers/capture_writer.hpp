@@ -4,8 +4,8 @@
 // keeps what it needs from line to line (the start time its header gave, a message count) in a
 // state of the caller's too: no allocation, no I/O.  A new format is one file with its three
 // functions and one row in the table of line_writers.cpp.
-#ifndef CANTEXT_WRITERS_LINE_WRITER_HPP
-#define CANTEXT_WRITERS_LINE_WRITER_HPP
+#ifndef CANTEXT_WRITERS_CAPTURE_WRITER_HPP
+#define CANTEXT_WRITERS_CAPTURE_WRITER_HPP
 
 #include <cstddef>
 #include <cstdint>

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: MIT
+#include "convert_lines.hpp"
+
+#include <cstdio>
+#include <cstring>
+
+namespace cantext::tool {
+namespace {
+
+bool all_digits(std::string_view text) noexcept {
+  if (text.empty()) return false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// The text of [begin, end) of `text`, without the range checks that may throw.
+std::string_view part(std::string_view text, std::size_t begin, std::size_t end) noexcept {
+  if (end > text.size()) end = text.size();
+  return {text.data() + begin, end - begin};
+}
+
+}  // namespace
+
+std::string_view channel_map::side(std::string_view text, std::size_t slot) noexcept {
+  // A number is the channel of that number in ASC and TRC; 0 is no channel there.
+  if (!all_digits(text) || text.size() > 9) return text;
+  unsigned long number = 0;
+  for (const char c : text) number = number * 10 + static_cast<unsigned long>(c - '0');
+  if (number == 0) return {};
+  const int n = std::snprintf(names_[slot], name_room, "can%lu", number - 1);
+  return {names_[slot], static_cast<std::size_t>(n)};
+}
+
+bool channel_map::parse(const char* text) noexcept {
+  std::string_view rest(text);
+  while (!rest.empty()) {
+    const std::size_t comma = rest.find(',');
+    const std::string_view item = part(rest, 0, comma);
+    rest =
+        comma == std::string_view::npos ? std::string_view() : part(rest, comma + 1, rest.size());
+    const std::size_t equals = item.find('=');
+    if (count_ == most || equals == std::string_view::npos) return false;
+    const std::string_view from = side(part(item, 0, equals), 2 * count_);
+    const std::string_view to = side(part(item, equals + 1, item.size()), 2 * count_ + 1);
+    if (from.empty() || to.empty()) return false;
+    pairs_[count_++] = {from, to};
+  }
+  return count_ > 0;
+}
+
+std::string_view channel_map::operator()(std::string_view name) const noexcept {
+  for (std::size_t i = 0; i < count_; ++i) {
+    if (pairs_[i].from == name) return pairs_[i].to;
+  }
+  return name;
+}
+
+bool convert_writer::line(const reader::line& l) noexcept {
+  const writers::frame_line frame{l.fields[0], channels_(l.fields[1]), l.direction, l.record,
+                                  l.max_data_length};
+  char* out = block_.end();
+  if (!header_written_) {
+    out += writer_.header(state_, &frame, out);
+    header_written_ = true;
+  }
+  const std::size_t n = writer_.line(state_, frame, out);
+  if (n == 0) {
+    // A log line whose first field is no time: what it holds cannot be written.
+    (void)block_.commit(out);
+    const reader::line bad{
+        {l.fields[0], l.fields[1], l.fields[2]}, l.direction, l.record, 0, l.number,
+        "the time is not (seconds.fraction)"};
+    return bad_line(bad, reader::line_fault::bad_line, {});
+  }
+  return block_.commit(out + n);
+}
+
+bool convert_writer::finish_output() noexcept {
+  char* out = block_.end();
+  if (!header_written_) {
+    out += writer_.header(state_, nullptr, out);
+    header_written_ = true;
+  }
+  out += writer_.footer(state_, out);
+  return block_.commit(out) && block_.flush();
+}
+
+}  // namespace cantext::tool

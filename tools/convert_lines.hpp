@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+// `cantext convert`: each frame the reader gives, written by a capture writer (a log, ASC or
+// TRC line), with the writer's header before the first frame and its footer after the last;
+// channel names changed by --channel-map on the way.
+#ifndef CANTEXT_TOOLS_CONVERT_LINES_HPP
+#define CANTEXT_TOOLS_CONVERT_LINES_HPP
+
+#include <cstddef>
+#include <string_view>
+
+#include "capture_writer.hpp"
+#include "line_writer.hpp"
+
+namespace cantext::tool {
+
+// --channel-map's pairs "FROM=TO,...": a channel named FROM is written as TO.  A number N on
+// either side stands for the channel ASC and TRC number N, the log's "canN-1".
+class channel_map {
+ public:
+  static constexpr std::size_t most = 64;
+
+  // False when the text is no such list (or has more pairs than `most`).
+  bool parse(const char* text) noexcept;
+  // The name to write for `name`.
+  std::string_view operator()(std::string_view name) const noexcept;
+
+ private:
+  struct pair {
+    std::string_view from;
+    std::string_view to;
+  };
+  // A number's log name, kept here so that the views stay valid.
+  static constexpr std::size_t name_room = 16;
+  char names_[2 * most][name_room] = {};
+  pair pairs_[most] = {};
+  std::size_t count_ = 0;
+
+  std::string_view side(std::string_view text, std::size_t slot) noexcept;
+};
+
+// The writer stage of `convert`.
+class convert_writer : public writer_stage {
+ public:
+  convert_writer(const writers::line_writer& writer, writers::writer_options options,
+                 const channel_map& channels, output_block& block, byte_sink err,
+                 bool keep_going) noexcept
+      : writer_stage(block, err, bad_line_style::command, keep_going),
+        writer_(writer),
+        channels_(channels) {
+    state_.options = options;
+  }
+
+  bool line(const reader::line& l) noexcept;
+  // The header (when no frame came) and the footer; false when the write fails.
+  bool finish_output() noexcept;
+
+ private:
+  const writers::line_writer& writer_;
+  const channel_map& channels_;
+  writers::writer_state state_;
+  bool header_written_ = false;
+};
+
+}  // namespace cantext::tool
+
+#endif
