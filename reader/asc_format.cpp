@@ -68,8 +68,9 @@ bool read_date(const format_state& state, splitter& words, std::int64_t& ns, int
   int minute = 0;
   std::int64_t second_ns = 0;
   if (clock.size() < 8 || clock[2] != ':' || clock[5] != ':' ||
-      !read_int(clock.substr(0, 2), 23, hour) || !read_int(clock.substr(3, 2), 59, minute) ||
-      !fields::read_scaled(clock.substr(6), 9, second_ns, digits) || second_ns < 0 ||
+      !read_int(fields::sub(clock, 0, 2), 23, hour) ||
+      !read_int(fields::sub(clock, 3, 2), 59, minute) ||
+      !fields::read_scaled(fields::sub(clock, 6), 9, second_ns, digits) || second_ns < 0 ||
       second_ns >= 61 * ns_per_second) {
     return false;
   }
@@ -165,7 +166,7 @@ bool read_bytes(splitter& words, unsigned base, int count, frame_record& record)
 // The frame's text: from its identifier to the end of the last word read.
 std::string_view span(std::string_view text, std::string_view first, const splitter& words) {
   const std::size_t begin = static_cast<std::size_t>(first.data() - text.data());
-  return text.substr(begin, words.at - begin);
+  return fields::sub(text, begin, words.at - begin);
 }
 
 line_verdict error_frame(format_state& state, std::string_view text, std::string_view word,
@@ -175,7 +176,7 @@ line_verdict error_frame(format_state& state, std::string_view text, std::string
   out.record.can_id = can_err_flag | can_err_buserror;
   out.record.len = can_max_dlen;
   return fields::frame_parts(
-      state, text.substr(static_cast<std::size_t>(word.data() - text.data()), word.size()),
+      state, fields::sub(text, static_cast<std::size_t>(word.data() - text.data()), word.size()),
       direction, can_max_dlen, out);
 }
 
@@ -243,7 +244,7 @@ line_verdict fd_line(format_state& state, std::string_view text, splitter& words
     return fields::bad("bad flags", out);
   }
   const std::size_t begin = static_cast<std::size_t>(id.data() - text.data());
-  const std::string_view frame = text.substr(begin, frame_end - begin);
+  const std::string_view frame = fields::sub(text, begin, frame_end - begin);
   if ((flags & edl_flag) == 0) {
     if (flags & remote_flag) {
       record.can_id |= can_rtr_flag;
@@ -298,8 +299,9 @@ bool recognise_asc(std::string_view head) noexcept {
   splitter words{head};
   const std::string_view first = words.next();
   if (first.empty()) return false;
-  const std::string_view rest = head.substr(static_cast<std::size_t>(first.data() - head.data()));
-  return same_word(first, "date") || same_word(first, "base") || first.substr(0, 2) == "//" ||
+  const std::string_view rest =
+      fields::sub(head, static_cast<std::size_t>(first.data() - head.data()));
+  return same_word(first, "date") || same_word(first, "base") || fields::sub(first, 0, 2) == "//" ||
          fields::starts_with_word(rest, "begin triggerblock") ||
          fields::starts_with_word(rest, "internal events logged") ||
          fields::starts_with_word(rest, "no internal events logged");

@@ -12,6 +12,15 @@
 
 namespace cantext::reader::fields {
 
+// text.substr(begin, count) without the range check that throws: `begin` past the end gives
+// an empty text.  The programs carry no C++ run-time library.
+constexpr std::string_view sub(std::string_view text, std::size_t begin,
+                               std::size_t count = std::string_view::npos) noexcept {
+  if (begin > text.size()) begin = text.size();
+  if (count > text.size() - begin) count = text.size() - begin;
+  return {text.data() + begin, count};
+}
+
 constexpr bool is_space(char c) noexcept {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -25,7 +34,7 @@ struct splitter {
     while (at < text.size() && is_space(text[at])) ++at;
     const std::size_t begin = at;
     while (at < text.size() && !is_space(text[at])) ++at;
-    return text.substr(begin, at - begin);
+    return sub(text, begin, at - begin);
   }
   // The next field without taking it.
   std::string_view peek() const noexcept {
@@ -48,7 +57,7 @@ constexpr bool same_word(std::string_view text, std::string_view word) noexcept 
 }
 
 constexpr bool starts_with_word(std::string_view text, std::string_view word) noexcept {
-  return text.size() >= word.size() && same_word(text.substr(0, word.size()), word);
+  return text.size() >= word.size() && same_word(sub(text, 0, word.size()), word);
 }
 
 // The value of a digit in base 10 or 16; 16 for any other character.

@@ -29,12 +29,12 @@ constexpr std::int64_t start_day_before_epoch = 25569;
 // to its 15th digit (a tenth of a nanosecond).
 bool read_start_time(const format_state& state, std::string_view text, std::int64_t& ns) noexcept {
   const std::size_t dot = text.find('.');
-  const std::string_view whole = text.substr(0, dot);
+  const std::string_view whole = fields::sub(text, 0, dot);
   std::string_view fraction =
-      dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+      dot == std::string_view::npos ? std::string_view() : fields::sub(text, dot + 1);
   std::uint32_t days = 0;
   if (!fields::read_number(whole, 10, 3000000, days)) return false;
-  if (fraction.size() > 15) fraction = fraction.substr(0, 15);
+  if (fraction.size() > 15) fraction = fields::sub(fraction, 0, 15);
   std::int64_t part = 0;
   for (const char c : fraction) {
     if (c < '0' || c > '9') return false;
@@ -65,14 +65,14 @@ line_verdict header_line(format_state& state, std::string_view text, line_parts&
   if (line.size() < 2 || line[1] != '$' || equals == std::string_view::npos) {
     return line_verdict::skipped;
   }
-  const std::string_view key = line.substr(2, equals - 2);
-  const std::string_view value = line.substr(equals + 1);
+  const std::string_view key = fields::sub(line, 2, equals - 2);
+  const std::string_view value = fields::sub(line, equals + 1);
   if (key == "FILEVERSION") {
     std::uint32_t major = 0;
     std::uint32_t minor = 0;
     if (value.size() != 3 || value[1] != '.' ||
-        !fields::read_number(value.substr(0, 1), 10, 2, major) ||
-        !fields::read_number(value.substr(2), 10, 3, minor) || major == 0 ||
+        !fields::read_number(fields::sub(value, 0, 1), 10, 2, major) ||
+        !fields::read_number(fields::sub(value, 2), 10, 3, minor) || major == 0 ||
         (major == 2 && minor > 1)) {
       return fields::bad("file version not known", out);
     }
@@ -139,7 +139,7 @@ line_verdict error_frame(format_state& state, std::string_view frame, std::strin
 
 std::string_view from(std::string_view text, std::string_view first, std::size_t end) noexcept {
   const std::size_t begin = static_cast<std::size_t>(first.data() - text.data());
-  return text.substr(begin, end - begin);
+  return fields::sub(text, begin, end - begin);
 }
 
 // Versions 1.0 to 1.3, after the message number.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The table of the formats a capture can be written in: a new format is a row here.
 #include "capture_writer.hpp"
+#include "format_fields.hpp"
 
 namespace cantext::writers {
 
@@ -24,7 +25,7 @@ std::uint32_t channel_number(std::string_view channel) noexcept {
   // Nine digits at most: the number and one more stay within 32 bits.
   if (digits == 0 || digits > 9) return 1;
   std::uint32_t n = 0;
-  for (const char c : channel.substr(channel.size() - digits)) {
+  for (const char c : reader::fields::sub(channel, channel.size() - digits)) {
     n = n * 10 + static_cast<std::uint32_t>(c - '0');
   }
   return n + 1;
