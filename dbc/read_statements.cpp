@@ -490,9 +490,11 @@ class statement_reader {
     do {
       std::uint64_t low;
       std::uint64_t high;
-      if (!in_.unsigned_integer(low) || !expect('-') || !in_.unsigned_integer(high) || low > high ||
-          high > static_cast<std::uint64_t>(INT64_MAX)) {
-        return l_.fail_here("expected a range of values low-high");
+      in_.skip_space();
+      const std::size_t at = in_.pos();
+      if (!in_.unsigned_integer(low) || !in_.take('-') || !in_.unsigned_integer(high) ||
+          low > high || high > static_cast<std::uint64_t>(INT64_MAX)) {
+        return l_.fail(at, "expected a range of values low-high");
       }
       ranges.push_back({static_cast<std::int64_t>(low), static_cast<std::int64_t>(high)});
     } while (in_.take(','));
