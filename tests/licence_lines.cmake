@@ -2,9 +2,9 @@
 # Fails unless every tracked source file of DIR starts with its licence line
 # (SPDX-License-Identifier: MIT, in the file's comment syntax, after the #! line of a script).
 # Only data files are exempt: texts that a program must read or print byte for byte, and the
-# Debian changelog, whose format has no comment.
+# Debian changelog and the tests' DBC files, whose formats have no comment.
 # Usage: cmake -DDIR=<source dir> [-DFILES=<files relative to DIR>] -P licence_lines.cmake
-set(exempt "^(LICENSE|.*\\.md|fuzz/corpus/.*|.*/expected/.*|examples/sample\\..*|.*\\.out|cmake/debian/changelog|.*/py\\.typed)$")
+set(exempt "^(LICENSE|.*\\.md|fuzz/corpus/.*|.*/expected/.*|examples/sample\\..*|.*\\.out|cmake/debian/changelog|.*/py\\.typed|tests/dbc/data/.*\\.dbc)$")
 if(NOT DEFINED FILES)
   execute_process(COMMAND git ls-files WORKING_DIRECTORY ${DIR} RESULT_VARIABLE status
                   OUTPUT_VARIABLE FILES ERROR_QUIET)

@@ -27,6 +27,7 @@ from ._cantext import (
     len_to_dlc,
     parse,
 )
+from . import dbc
 from .log import Log, iter_messages, read_log
 
 __all__ = [

@@ -11,6 +11,7 @@ void add_frame_class(pybind11::module_& m);     // Frame and the flag constants
 void add_text_functions(pybind11::module_& m);  // parse, length codes, hex strings
 void add_log_reader(pybind11::module_& m);      // capture logs read into columns
 void add_message_values(pybind11::module_& m);  // timestamps and payloads for python-can
+void add_dbc_database(pybind11::module_& m);    // DBC databases for cantext.dbc
 
 }  // namespace cantext_python
 

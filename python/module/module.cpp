@@ -9,4 +9,5 @@ PYBIND11_MODULE(_cantext, m) {
   cantext_python::add_text_functions(m);
   cantext_python::add_log_reader(m);
   cantext_python::add_message_values(m);
+  cantext_python::add_dbc_database(m);
 }
