@@ -20,8 +20,9 @@ set(unwanted "")
 foreach(entry IN LISTS entries)
   string(REGEX REPLACE ".*\\[(.*)\\]$" "\\1" name "${entry}")
   list(APPEND needed ${name})
-  # The C library under any of its names (glibc, uClibc, musl), its loader, and this project.
-  if(NOT name MATCHES "^(libc\\.so(\\.[0-9]+)?|ld-[^/]*\\.so[.0-9]*|libcantext\\.so[.0-9]*)$")
+  # The C library under any of its names (glibc, uClibc, musl) with its mathematics part (a
+  # library of its own in glibc and uClibc), its loader, and this project.
+  if(NOT name MATCHES "^(libc\\.so(\\.[0-9]+)?|libm\\.so(\\.[0-9]+)?|ld-[^/]*\\.so[.0-9]*|libcantext\\.so[.0-9]*)$")
     list(APPEND unwanted ${name})
   endif()
 endforeach()

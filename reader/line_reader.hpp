@@ -28,6 +28,9 @@
 //   // The reader is about to wait for more input: the moment to hand on what was made of the
 //   // lines so far (a live capture must not wait for a full block).  False stops the reading.
 //   bool before_read() noexcept;
+//   // Optional: a line that holds no frame and is passed over (a header, a comment, an event of
+//   // another format), `text` without its line break.  False stops the reading.
+//   bool skipped_line(std::string_view text, std::uint64_t number) noexcept;
 //
 // Example, a consumer that counts the CAN FD frames and skips bad lines:
 //
@@ -97,6 +100,8 @@ struct line {
   std::uint64_t number;
   // For a bad line, what is wrong with it in words ("not a CAN frame", ...); else null.
   const char* problem;
+  // The whole line (or piece) as the input has it, without its line break.
+  std::string_view text;
 };
 
 // Why the reading ended.

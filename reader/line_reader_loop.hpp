@@ -6,6 +6,8 @@
 #define CANTEXT_READER_LINE_READER_LOOP_HPP
 
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 #include "frame/parse_general.hpp"
 #include "frame/usual_frame.hpp"
@@ -67,6 +69,24 @@ inline std::string_view direction_field(const char* p, const char* end) noexcept
              : std::string_view();
 }
 
+// A consumer that wants the lines without frames has skipped_line(); others never see them.
+template <class Consumer, class = void>
+struct takes_skipped_lines : std::false_type {};
+template <class Consumer>
+struct takes_skipped_lines<Consumer, std::void_t<decltype(std::declval<Consumer&>().skipped_line(
+                                         std::string_view(), std::uint64_t{}))>> : std::true_type {
+};
+
+template <class Consumer>
+bool hand_skipped_line(Consumer& consumer, std::string_view text, std::uint64_t number) noexcept {
+  if constexpr (takes_skipped_lines<Consumer>::value) {
+    return consumer.skipped_line(text, number);
+  } else {
+    (void)consumer, (void)text, (void)number;
+    return true;
+  }
+}
+
 // The straight path reads words around a frame; the room around the data keeps them in the input.
 static_assert(input_front >= cantext::detail::usual_frame_reach &&
               input_slack >= cantext::detail::usual_frame_reach);
@@ -122,7 +142,8 @@ std::size_t read_usual_lines(const block_state& in, std::size_t start, std::uint
              record,
              max_dlen(static_cast<frame_kind>(mtu)),
              number++,
-             nullptr});
+             nullptr,
+             {begin, line_break}});
     if (!go_on) {
       stop = true;
       break;
@@ -142,7 +163,7 @@ bool line_reader::take_piece(Consumer& consumer, std::size_t begin, std::size_t 
   const line_verdict verdict = format_->parse(state_, {text, size - whole}, parts);
   if (verdict == line_verdict::skipped) {
     ++skipped_;
-    return true;
+    return loop::hand_skipped_line(consumer, {text, size - whole}, number);
   }
   const bool frame = verdict == line_verdict::frame;
   const line l{{parts.fields[0], parts.fields[1], parts.fields[2]},
@@ -150,7 +171,8 @@ bool line_reader::take_piece(Consumer& consumer, std::size_t begin, std::size_t 
                parts.record,
                frame ? parts.max_data_length : 0,
                number,
-               frame ? nullptr : parts.problem};
+               frame ? nullptr : parts.problem,
+               {text, size - whole}};
   return frame ? consumer.line(l) : consumer.bad_line(l, parts.fault, {text, size});
 }
 

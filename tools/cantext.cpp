@@ -10,6 +10,7 @@
 
 #include "command_line.hpp"
 #include "convert_lines.hpp"
+#include "decode_lines.hpp"
 #include "input_files.hpp"
 #include "line_renders.hpp"
 #include "time_zone.hpp"
@@ -42,7 +43,10 @@ int convert(const command_line& line) noexcept {
   cantext::reader::format_options read_options;
   cantext::writers::writer_options write_options;
   if (line.timezone != nullptr) {
-    use_time_zone(line.timezone);
+    if (!use_time_zone(line.timezone)) {
+      say("unknown time zone '%s'", line.timezone);
+      return 2;
+    }
     read_options.local_time = local_to_epoch;
     write_options.wall_clock = epoch_to_local;
   }
@@ -69,6 +73,18 @@ int convert(const command_line& line) noexcept {
   return written ? status : 1;
 }
 
+int decode(const command_line& line, output_block& block) noexcept {
+  const cantext::dbc::load_result loaded = cantext::dbc::load_file(line.dbc);
+  if (!loaded.ok()) {
+    say("%s", loaded.error.c_str());
+    return 1;
+  }
+  const unsigned options = (line.choices ? cantext::dbc::format_choices : 0U) |
+                           (line.multi_line ? cantext::dbc::format_multi_line : 0U);
+  decode_writer writer(loaded.db, options, block, fd_sink(&err_fd), line.keep_going);
+  return read_files(line.args, line.arg_count, writer, buffers.input, input_format(line));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,6 +103,8 @@ int main(int argc, char** argv) {
       return rewrite_lines(line, compact_lines_render(line.dots), block);
     case command::convert:
       return convert(line);
+    case command::decode:
+      return decode(line, block);
     case command::explain:
       return explain_frames(line.args, line.arg_count, block);
   }

@@ -24,6 +24,8 @@ constexpr char synopsis[] =
     "       cantext compact [--dots] [--keep-going] [--from FORMAT] [FILE...]\n"
     "       cantext convert --to FORMAT [--from FORMAT] [-o FILE] [--timezone TZ]\n"
     "                       [--channel-map MAP] [--keep-going] [FILE...]\n"
+    "       cantext decode --dbc FILE [--no-choices] [--multi-line] [--keep-going]\n"
+    "                      [--from FORMAT] [FILE...]\n"
     "       cantext explain FRAME...\n"
     "       cantext --help | COMMAND --help | --version\n";
 
@@ -57,6 +59,12 @@ constexpr char convert_help[] =
     "  --timezone TZ      the zone of wall-clock start times in headers (default: UTC)\n"
     "  --channel-map MAP  FROM=TO,... channel names to write (a number N is channel canN-1)\n";
 
+constexpr char decode_help[] =
+    "cantext decode: each line as it is; after a frame the database knows, its signals.\n"
+    "  --dbc FILE     the DBC database\n"
+    "  --no-choices   values as numbers, not by the names the database gives them\n"
+    "  --multi-line   one signal a line\n";
+
 constexpr char explain_help[] =
     "cantext explain: each FRAME in the long form; an error frame with its description.\n";
 
@@ -76,6 +84,9 @@ enum option_value : int {
   opt_output = 'o',
   opt_timezone = 300,
   opt_channel_map,
+  opt_dbc,
+  opt_no_choices,
+  opt_multi_line,
 };
 
 constexpr option top_options[] = {
@@ -111,6 +122,15 @@ constexpr option convert_options[] = {
     {"help", no_argument, nullptr, opt_help},
     {nullptr, 0, nullptr, 0},
 };
+constexpr option decode_options[] = {
+    {"dbc", required_argument, nullptr, opt_dbc},
+    {"no-choices", no_argument, nullptr, opt_no_choices},
+    {"multi-line", no_argument, nullptr, opt_multi_line},
+    {"keep-going", no_argument, nullptr, opt_keep_going},
+    {"from", required_argument, nullptr, opt_from},
+    {"help", no_argument, nullptr, opt_help},
+    {nullptr, 0, nullptr, 0},
+};
 constexpr option explain_options[] = {
     {"help", no_argument, nullptr, opt_help},
     {nullptr, 0, nullptr, 0},
@@ -129,6 +149,7 @@ constexpr command_entry commands[] = {
     {"long", command::long_form, long_options, long_help, true, ""},
     {"compact", command::compact, compact_options, compact_help, true, ""},
     {"convert", command::convert, convert_options, convert_help, true, "o:"},
+    {"decode", command::decode, decode_options, decode_help, true, ""},
     {"explain", command::explain, explain_options, explain_help, false, ""},
 };
 
@@ -173,6 +194,10 @@ int parse_command(const command_entry& entry, int argc, char** argv, command_lin
           say("convert needs --to FORMAT");
           return usage_error();
         }
+        if (entry.what == command::decode && line.dbc == nullptr) {
+          say("decode needs --dbc FILE");
+          return usage_error();
+        }
         return -1;
       case opt_help:
         return entry.reads_files ? print_help({entry.help, from_help, keep_going_help, files_help})
@@ -215,6 +240,15 @@ int parse_command(const command_entry& entry, int argc, char** argv, command_lin
       case opt_channel_map:
         line.channel_map = optarg;
         break;
+      case opt_dbc:
+        line.dbc = optarg;
+        break;
+      case opt_no_choices:
+        line.choices = false;
+        break;
+      case opt_multi_line:
+        line.multi_line = true;
+        break;
       default:
         return bad_option(argv);
     }
@@ -229,7 +263,7 @@ int parse_command_line(int argc, char** argv, command_line& line) noexcept {
   for (int value; (value = getopt_long(argc, argv, "+", top_options, nullptr)) != -1;) {
     if (value == opt_help) {
       return print_help({synopsis, "\n", files_help, "\n", long_help, compact_help, convert_help,
-                         from_help, keep_going_help, explain_help});
+                         decode_help, from_help, keep_going_help, explain_help});
     }
     if (value == opt_version) return print_help({"cantext " CANTEXT_VERSION "\n"});
     return bad_option(argv);

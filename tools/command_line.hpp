@@ -7,18 +7,21 @@
 
 namespace cantext::tool {
 
-enum class command { long_form, compact, convert, explain };
+enum class command { long_form, compact, convert, decode, explain };
 
 struct command_line {
   command what = command::long_form;
   unsigned view = VIEW_ASCII | VIEW_ALIGN_SFF;  // long
   bool dots = false;                            // compact
-  bool keep_going = false;                      // long, compact and convert
+  bool keep_going = false;                      // the commands that read captures
   const char* from = nullptr;                   // the input's format; null: told by its first block
   const char* to = nullptr;                     // convert: the output's format
   const char* output = nullptr;                 // convert: the output file; null: standard output
   const char* timezone = nullptr;               // convert: the zone of headers' wall-clock times
   const char* channel_map = nullptr;            // convert: "FROM=TO,..." channel names
+  const char* dbc = nullptr;                    // decode: the database
+  bool choices = true;                          // decode: values by their names
+  bool multi_line = false;                      // decode: one signal a line
   char** args = nullptr;                        // the files, or the frames to explain
   int arg_count = 0;
 };

@@ -71,7 +71,7 @@ bool convert_writer::line(const reader::line& l) noexcept {
     (void)block_.commit(out);
     const reader::line bad{
         {l.fields[0], l.fields[1], l.fields[2]}, l.direction, l.record, 0, l.number,
-        "the time is not (seconds.fraction)"};
+        "the time is not (seconds.fraction)",    l.text};
     return bad_line(bad, reader::line_fault::bad_line, {});
   }
   return block_.commit(out + n);

@@ -1,14 +1,37 @@
 // SPDX-License-Identifier: MIT
 #include "time_zone.hpp"
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace cantext::tool {
 
-void use_time_zone(const char* zone) noexcept {
+namespace {
+
+// A POSIX rule names its offset in digits; a database name has none, and must be a file.
+bool known_zone(const char* zone) noexcept {
+  if (std::strcmp(zone, "UTC") == 0 || std::strcmp(zone, "GMT") == 0) return true;
+  for (const char* p = zone; *p != '\0'; ++p) {
+    if (*p >= '0' && *p <= '9') return true;
+  }
+  const char* folder = std::getenv("TZDIR");
+  char path[4096];
+  const int n = std::snprintf(path, sizeof path, "%s/%s",
+                              folder != nullptr ? folder : "/usr/share/zoneinfo", zone);
+  return n > 0 && static_cast<std::size_t>(n) < sizeof path && ::access(path, R_OK) == 0;
+}
+
+}  // namespace
+
+bool use_time_zone(const char* zone) noexcept {
+  if (!known_zone(zone)) return false;
   ::setenv("TZ", zone, 1);
   ::tzset();
+  return true;
 }
 
 std::int64_t local_to_epoch(int year, int month, int day, int hour, int minute,

@@ -10,8 +10,10 @@
 
 namespace cantext::tool {
 
-// Makes `zone` (a name such as "Europe/Berlin", or a POSIX TZ text) the process's local zone.
-void use_time_zone(const char* zone) noexcept;
+// Makes `zone` (a name of the time zone database such as "Europe/Berlin", or a POSIX TZ rule
+// such as "CET-1CEST,M3.5.0,M10.5.0/3") the process's local zone; false for a name the
+// database does not have, which the C library would take as UTC without a word.
+bool use_time_zone(const char* zone) noexcept;
 
 // The epoch seconds of a wall-clock time in the local zone.
 std::int64_t local_to_epoch(int year, int month, int day, int hour, int minute,

@@ -23,6 +23,12 @@ const char* const files[][2] = {
     {"one.log", "a b 123#11\n"},
     {"two.log", "c d 7FF#R2"},  // no line break at the end
     {"bad.log", "a b 123#11\n\nc d 123#1\ne f 123#22\n"},
+    {"capture.asc",
+     "date Wed Nov 15 10:00:00.000 am 2023\nbase hex  timestamps absolute\nBegin Triggerblock\n"
+     "   0.001000 1  123             Rx   d 2 14 00\n"
+     "   0.002000 2  Statistic: D 0 R 0 XD 0 XR 0 E 0 O 0 B 0.00%\nEnd TriggerBlock\n"},
+    {"sig.dbc", "BO_ 291 Msg: 2 Node\n SG_ Speed : 0|16@1+ (0.5,0) [0|100] \"km/h\" Node\n"},
+    {"bad.dbc", "BO_ 291 Msg: 2 Node\n SG_ Speed : 0|16@1+ (0.5,0 [0|100] \"km/h\" Node\n"},
 };
 
 const std::string one = "a  b       123   [1]  11                        '.'\n";
@@ -76,6 +82,18 @@ const command_case option_effects[] = {
      "a  b       123   [1]  41                        'A'\nc  d  " + error_frame, "", 0},
     {"long_files_in_order", "long one.log - two.log", "s t 123#11\n",
      one + "s  t       123   [1]  11                        '.'\n" + two, "", 0},
+    {"convert_asc_to_log", "convert --to log capture.asc", "",
+     "(1700042400.001000) can0 123#1400 R\n", "", 0},
+    {"convert_in_a_time_zone_with_a_channel_map",
+     "convert --to log --timezone CET-1 --channel-map 1=vcan5 --from asc capture.asc", "",
+     "(1700038800.001000) vcan5 123#1400 R\n", "", 0},
+    {"decode_known_frames_and_other_lines", "decode --dbc sig.dbc - capture.asc",
+     "(1.5) can0 123#1400\n(1.6) can0 7FF#00\n",
+     "(1.5) can0 123#1400  :: Msg(Speed: 10 km/h)\n(1.6) can0 7FF#00\n"
+     "date Wed Nov 15 10:00:00.000 am 2023\nbase hex  timestamps absolute\nBegin Triggerblock\n"
+     "   0.001000 1  123             Rx   d 2 14 00  :: Msg(Speed: 10 km/h)\n"
+     "   0.002000 2  Statistic: D 0 R 0 XD 0 XR 0 E 0 O 0 B 0.00%\nEnd TriggerBlock\n",
+     "", 0},
     {"compact_normalises", "compact",
      "a\tb  123#deadbeef\nc d 12345678#0102030405060708090A\ne f 123#r5junk\ng h 123##1aabb\n",
      "a b 123#DEADBEEF\nc d 12345678#0102030405060708\ne f 123#R5\ng h 123##1AABB\n", "", 0},
@@ -124,6 +142,15 @@ const command_case error_paths[] = {
     {"explain_invalid_error_class", "long --explain", "a b 2FFFFFFF#FF\n",
      "a  b  2FFFFFFF   [1]  FF                        ERRORFRAME\n\t\n",
      "Error class 0xfffffff is invalid\n", 0},
+    {"convert_without_to", "convert one.log", "", "", "cantext: convert needs --to FORMAT\n", 2,
+     true},
+    {"unknown_format", "long --from xyz", "", "", "cantext: unknown format 'xyz' (log, asc or trc)\n",
+     2, true},
+    {"unknown_time_zone", "convert --to log --timezone Nowhere/Atlantis one.log", "", "",
+     "cantext: unknown time zone 'Nowhere/Atlantis'\n", 2},
+    {"decode_without_dbc", "decode one.log", "", "", "cantext: decode needs --dbc FILE\n", 2, true},
+    {"decode_bad_database", "decode --dbc bad.dbc one.log", "", "",
+     "cantext: bad.dbc:2:29: expected ')'\n", 1},
     {"explain_message_after_the_lines_before", "long --explain",
      "a b 123#11\nc d 2FFFFFFF#FF\n",
      one + "Error class 0xfffffff is invalid\nc  d  2FFFFFFF   [1]  FF                        "
