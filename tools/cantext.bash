@@ -4,13 +4,21 @@ _cantext() {
   local cur=${COMP_WORDS[COMP_CWORD]}
   COMPREPLY=()
   if [[ $COMP_CWORD -eq 1 ]]; then
-    COMPREPLY=($(compgen -W 'long compact explain --help --version' -- "$cur"))
+    COMPREPLY=($(compgen -W 'long compact convert decode explain --help --version' -- "$cur"))
     return
   fi
-  local options
+  local options prev=${COMP_WORDS[COMP_CWORD - 1]}
+  case $prev in
+    --from | --to)
+      COMPREPLY=($(compgen -W 'log asc trc' -- "$cur"))
+      return
+      ;;
+  esac
   case ${COMP_WORDS[1]} in
-    long) options='--binary --swap --no-ascii --no-align --explain --keep-going --help' ;;
-    compact) options='--dots --keep-going --help' ;;
+    long) options='--binary --swap --no-ascii --no-align --explain --keep-going --from --help' ;;
+    compact) options='--dots --keep-going --from --help' ;;
+    convert) options='--to --from --output --timezone --channel-map --keep-going --help' ;;
+    decode) options='--dbc --no-choices --multi-line --keep-going --from --help' ;;
     explain) options='--help' ;;
     *) return ;;
   esac

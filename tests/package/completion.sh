@@ -23,11 +23,15 @@ check() {
   fi
 }
 
-check commands "$(offered '')" "$(printf '%s\n' --help --version compact explain long | sort)"
-for command in long compact explain; do
-  listed=$( (echo --help; "$cantext" "$command" --help | sed -n 's/^  \(--[a-z-]*\).*/\1/p') | sort)
+commands="long compact convert decode explain"
+# shellcheck disable=SC2086
+check commands "$(offered '')" "$(printf '%s\n' --help --version $commands | sort)"
+for command in $commands; do
+  listed=$( (echo --help; "$cantext" "$command" --help |
+    sed -n 's/^  \(-[a-z], \)\{0,1\}\(--[a-z-]*\).*/\2/p') | sort)
   check "$command" "$(offered "$command" --)" "$listed"
 done
 check "files after long" "$(offered long fr)" ""
+check "formats after --to" "$(offered convert --to '')" "$(printf '%s\n' asc log trc)"
 [ $status -eq 0 ] && echo "the completion offers the commands and every command's options"
 exit $status
