@@ -2,7 +2,7 @@
 #include "log_time.hpp"
 
 #include <cstdint>
-#include <cstdio>
+#include <cstring>
 
 namespace cantext::reader {
 
@@ -13,12 +13,26 @@ std::size_t put_log_time(char* out, std::int64_t ns, int digits) noexcept {
   // The magnitude as unsigned: -INT64_MIN does not fit the signed type.
   const std::uint64_t magnitude =
       negative ? std::uint64_t{0} - static_cast<std::uint64_t>(ns) : static_cast<std::uint64_t>(ns);
-  std::uint64_t scale = 1;
-  for (int i = digits; i < 9; ++i) scale *= 10;
-  const int n = std::snprintf(out, max_log_time + 1, "(%s%llu.%0*llu)", negative ? "-" : "",
-                              static_cast<unsigned long long>(magnitude / 1000000000u), digits,
-                              static_cast<unsigned long long>(magnitude % 1000000000u / scale));
-  return n < 0 ? 0 : static_cast<std::size_t>(n);
+  std::uint64_t seconds = magnitude / 1000000000u;
+  std::uint32_t fraction = static_cast<std::uint32_t>(magnitude % 1000000000u);
+  for (int i = digits; i < 9; ++i) fraction /= 10;
+  // Written from the end: the fraction's digits, the point, the seconds' digits.  Called for
+  // every frame a conversion writes, so without the formatted printing's overhead.
+  char text[max_log_time + 1];
+  char* p = text + sizeof text;
+  *--p = ')';
+  for (int i = 0; i < digits; ++i, fraction /= 10) *--p = static_cast<char>('0' + fraction % 10);
+  *--p = '.';
+  do {
+    *--p = static_cast<char>('0' + seconds % 10);
+    seconds /= 10;
+  } while (seconds != 0);
+  if (negative) *--p = '-';
+  *--p = '(';
+  const std::size_t length = static_cast<std::size_t>(text + sizeof text - p);
+  std::memcpy(out, p, length);
+  out[length] = '\0';
+  return length;
 }
 
 bool parse_log_time(std::string_view text, std::int64_t& ns, int& digits) noexcept {
