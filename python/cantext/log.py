@@ -101,8 +101,8 @@ def read_log(source, keep_going=False):
     third is not a frame, raises ValueError naming its number, what is wrong and its text; with
     keep_going=True it is skipped and its number listed in bad_lines.  A path that cannot be
     opened or read raises OSError, a file object's exception passes through; nothing is
-    returned then.  Ctrl-C while it reads a pipe
-    or a FIFO named as the path raises KeyboardInterrupt.
+    returned then.  Ctrl-C while it reads a path raises KeyboardInterrupt (a regular file read
+    in parts takes it once it is read).
     """
     return Log(_LogReader(source, keep_going).read())
 

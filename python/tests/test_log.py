@@ -306,6 +306,28 @@ def test_ctrl_c_ends_a_read_of_a_pipe(tmp_path, flowing):
     assert child.returncode != 0 and err.rstrip().endswith("KeyboardInterrupt")
 
 
+def test_ctrl_c_ends_a_read_that_never_ends():
+    # Full blocks of NUL bytes, one long bad line, for ever.  The signal comes to another thread,
+    # as when it comes while the reading one works between reads: no read is cut short by it.
+    code = ("import cantext, signal, threading, time\n"
+            "threading.Thread(target=time.sleep, args=(60,), daemon=True).start()\n"
+            "signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGINT})\n"
+            "print('reading', flush=True)\n"
+            "cantext.read_log('/dev/zero', keep_going=True)\n")
+    child = subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True)
+    assert child.stdout.readline() == "reading\n"
+    time.sleep(0.3)
+    child.send_signal(signal.SIGINT)
+    try:
+        _, err = child.communicate(timeout=10)
+    except subprocess.TimeoutExpired:
+        child.kill()
+        _, err = child.communicate()
+    assert child.returncode != -signal.SIGKILL, "read_log went on reading after Ctrl-C"
+    assert err.rstrip().endswith("KeyboardInterrupt")
+
+
 def test_other_threads_run_while_a_fifo_waits_for_its_writer(tmp_path):
     # The writer is a thread of the same process that opens its end once read_log waits in open().
     fifo = tmp_path / "live"
