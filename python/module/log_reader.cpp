@@ -170,8 +170,8 @@ class log_reader {
     return finish(columns, joined.channels.names(), joined.odd_times, std::move(joined.bad_lines));
   }
 
-  // The batch as (time, channel, can_id, flags, len, fd, direction, data, rows and texts of the
-  // first fields not read as times, bad line numbers, channel names).
+  // The batch as (time, channel, can_id, flags, len, fd, direction, data, rows, line numbers and
+  // texts of the first fields not read as times, bad line numbers, channel names).
   py::tuple finish(column_set& c, const std::vector<std::string>& names,
                    const column_sink::odd_time_list& odd_times,
                    column_sink::line_numbers bad_lines) {
@@ -179,12 +179,15 @@ class log_reader {
     for (std::size_t i = py::len(channel_names_); i < names.size(); ++i) {
       channel_names_.append(decoded(names[i]));
     }
-    py::array_t<std::int64_t> odd_rows(static_cast<py::ssize_t>(odd_times.size()));
+    const auto odd_count = static_cast<py::ssize_t>(odd_times.size());
+    py::array_t<std::int64_t> odd_rows(odd_count);
+    py::array_t<std::int64_t> odd_lines(odd_count);
     py::list odd_texts;
-    for (std::size_t i = 0; i < odd_times.size(); ++i) {
-      odd_rows.mutable_at(static_cast<py::ssize_t>(i)) =
-          static_cast<std::int64_t>(odd_times[i].first);
-      odd_texts.append(decoded(odd_times[i].second));
+    for (py::ssize_t i = 0; i < odd_count; ++i) {
+      const column_sink::odd_time& odd = odd_times[static_cast<std::size_t>(i)];
+      odd_rows.mutable_at(i) = static_cast<std::int64_t>(odd.row);
+      odd_lines.mutable_at(i) = static_cast<std::int64_t>(odd.line);
+      odd_texts.append(decoded(odd.text));
     }
     return py::make_tuple(
         c.time.release(n, py::dtype::of<std::int64_t>()), channel_codes(c.channel, n, names.size()),
@@ -193,7 +196,7 @@ class log_reader {
         c.len.release(n, py::dtype::of<std::uint8_t>()), c.fd.release(n, py::dtype::of<bool>()),
         c.direction.release(n, py::dtype("S1")),
         c.data.release(n, py::dtype::of<std::uint8_t>(), cantext::CANFD_MAX_DLEN), odd_rows,
-        odd_texts, array_of(std::move(bad_lines)), channel_names_);
+        odd_lines, odd_texts, array_of(std::move(bad_lines)), channel_names_);
   }
 
   std::unique_ptr<log_source> source_;
@@ -213,8 +216,8 @@ and cantext.iter_messages are built on it.
 _LogReader(source, keep_going=False): source is a path (str or path-like), a binary file
 object, or a bytes-like object holding the log.  read(max_lines=-1) returns the next batch of
 at most max_lines rows (all that is left when negative) as the tuple (time, channel, can_id,
-flags, len, fd, direction, data, odd_rows, odd_texts, bad_lines, channel_names); an empty
-batch at the end.)";
+flags, len, fd, direction, data, odd_rows, odd_lines, odd_texts, bad_lines, channel_names);
+an empty batch at the end.)";
 
 // A str or path-like object is a path: bytes are the log itself.
 std::unique_ptr<log_source> open_source(const py::object& source) {

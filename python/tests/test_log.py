@@ -243,6 +243,12 @@ def test_iter_messages_equal_python_cans_on_what_it_reads(generated, monkeypatch
     assert compared > 0.9 * len(lines)
 
 
+@needs_can
+def test_iter_messages_skips_bad_lines_and_bad_times_with_keep_going():
+    text = b"(1.0) can0 001#\n(x) can0 002#\nbad\n(1.5) can0 003#\n"
+    assert [m.arbitration_id for m in cantext.iter_messages(text, keep_going=True)] == [1, 3]
+
+
 BAD_INPUT = [
     (lambda: cantext.read_log(b"(1.0) can0 123#11\n(1.1) can0 123#1\n"), ValueError,
      "line 2: not a CAN frame: '(1.1) can0 123#1'"),
@@ -250,8 +256,8 @@ BAD_INPUT = [
      "line 1: fewer than three fields: 'hello world'"),
     pytest.param(lambda: list(cantext.iter_messages(b"(1.0) can0 123#11\nx y z\n")), ValueError,
                  "line 2: not a CAN frame: 'x y z'", marks=needs_can),
-    pytest.param(lambda: list(cantext.iter_messages(b"(x) can0 123#11\n")), ValueError,
-                 "not a time in seconds: '(x)'", marks=needs_can),
+    pytest.param(lambda: list(cantext.iter_messages(b"(1.0) can0 123#11\n(x) can0 123#11\n")),
+                 ValueError, "line 2: not a time in seconds: '(x)'", marks=needs_can),
     (lambda: cantext.read_log(b"\n \t\r\n\0(1.0) can0 123#11\n"), ValueError,
      r"line 3: fewer than three fields: '\x00(1.0) can0 123#11'"),
     (lambda: cantext.read_log("missing.log"), FileNotFoundError, "missing.log"),
