@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "columns.hpp"
 
-#include "kept_pages.hpp"
-
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -47,42 +44,23 @@ void* aligned_map(std::size_t bytes) noexcept {
   return base;
 }
 
-// A new mapping whose first pages are kept ones where there are some.
-void* new_map(std::size_t bytes) noexcept {
-  void* const base = aligned_map(bytes);
-  if (base == nullptr) return nullptr;
-  const kept_mapping kept = take_kept_pages(bytes);
-  if (kept.base != nullptr && ::mremap(kept.base, kept.bytes, kept.bytes,
-                                       MREMAP_MAYMOVE | MREMAP_FIXED, base) == MAP_FAILED) {
-    ::munmap(kept.base, kept.bytes);
-  }
-  return base;
-}
-
 // Growing moves the old pages into a new aligned mapping: their page tables move, not the data.
 void* remap(void* base, std::size_t old_bytes, std::size_t new_bytes) noexcept {
   if (base != nullptr && new_bytes <= old_bytes) {
     void* moved = ::mremap(base, old_bytes, new_bytes, 0);
     return moved == MAP_FAILED ? nullptr : moved;
   }
-  if (base == nullptr) return new_map(new_bytes);
   void* target = aligned_map(new_bytes);
-  if (target == nullptr) return nullptr;
+  if (target == nullptr || base == nullptr) return target;
   void* moved = ::mremap(base, old_bytes, new_bytes, MREMAP_MAYMOVE | MREMAP_FIXED, target);
   if (moved != MAP_FAILED) return moved;
-  if (errno == EFAULT) {
-    // Kept pages at the head of a mapping may stay a mapping of their own, and mappings do not
-    // move as one: copied instead.
-    std::memcpy(target, base, old_bytes);
-    ::munmap(base, old_bytes);
-    return target;
-  }
   ::munmap(target, new_bytes);
   return nullptr;
 }
 
+// Given back to the system at once: a dropped log's memory is the system's again.
 void unmap(void* base, std::size_t bytes) noexcept {
-  keep_pages(base, bytes);
+  if (base != nullptr) ::munmap(base, bytes);
 }
 
 #else

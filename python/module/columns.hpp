@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Memory for the columns of a log as it is read: grown geometrically, moving pages rather than
 // copying them where it can, and handed to NumPy as it is, so that reading a log takes little
-// more memory than the arrays it returns.  Given back, it is kept for the next log.
+// more memory than the arrays it returns.
 #ifndef CANTEXT_PYTHON_COLUMNS_HPP
 #define CANTEXT_PYTHON_COLUMNS_HPP
 

@@ -124,13 +124,15 @@ class log_reader {
 
   // Parts for a log of some megabytes (threads cost about a millisecond to start and end): a
   // log read at about 30 M lines/s takes some 30 ms per million lines on one.  Four parts per
-  // processor, so that a processor busy with other work holds up little of the reading.
+  // processor, so that a processor busy with other work holds up little of the reading.  On one
+  // processor the parts would only add their count of the line breaks: one reading.
   std::size_t part_count(int parts) const noexcept {
     if (parts > 0) return static_cast<std::size_t>(parts);
     constexpr std::size_t least_size = 4 * 1024 * 1024;
     constexpr std::size_t most_parts = 32;
-    if (source_->known_size() < least_size) return 1;
-    return std::clamp<std::size_t>(4 * usable_processors(), 1, most_parts);
+    const std::size_t processors = usable_processors();
+    if (source_->known_size() < least_size || processors < 2) return 1;
+    return std::min(4 * processors, most_parts);
   }
 
   // The whole log read in parts on threads of their own; none when it has to be read in one
