@@ -4,14 +4,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <vector>
 
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
-
-namespace py = pybind11;
 
 namespace cantext_python {
 namespace {
@@ -74,11 +70,6 @@ void unmap(void* base, std::size_t) noexcept {
 }
 #endif
 
-struct mapping {
-  void* base;
-  std::size_t bytes;
-};
-
 }  // namespace
 
 column_memory::~column_memory() {
@@ -107,22 +98,18 @@ void column_memory::move_rows(std::size_t first, std::size_t count, std::size_t 
   std::memmove(base + to * element_size_, base + first * element_size_, count * element_size_);
 }
 
-py::array column_memory::release(std::size_t count, const py::dtype& type, std::size_t row) {
-  std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(count)};
-  if (row > 1) shape.push_back(static_cast<py::ssize_t>(row));
-  if (count == 0) return py::array(type, shape);
+column_memory::taken column_memory::take(std::size_t count) noexcept {
+  if (count == 0) return {nullptr, 0};
   // Shrinking leaves the pages where they are; should it fail, the room stays as it is.
   (void)resize(count);
-  auto owned = std::make_unique<mapping>(mapping{base_, bytes_});
-  py::capsule owner(owned.get(), [](void* p) {
-    const std::unique_ptr<mapping> m(static_cast<mapping*>(p));
-    unmap(m->base, m->bytes);
-  });
-  owned.release();
-  void* const data = base_;
+  const taken memory{base_, bytes_};
   base_ = nullptr;
   bytes_ = 0;
-  return py::array(type, shape, data, owner);
+  return memory;
+}
+
+void column_memory::give_back(taken memory) noexcept {
+  unmap(memory.base, memory.bytes);
 }
 
 }  // namespace cantext_python

@@ -23,6 +23,24 @@ namespace py = pybind11;
 namespace cantext_python {
 namespace {
 
+// The first `count` elements of a column as an array of `count` rows of `row` elements of
+// `type`, which owns the memory from now on.
+py::array column_array(column_memory& column, std::size_t count, const py::dtype& type,
+                       std::size_t row = 1) {
+  std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(count)};
+  if (row > 1) shape.push_back(static_cast<py::ssize_t>(row));
+  if (count == 0) return py::array(type, shape);
+  // The capsule owns the memory from the moment it is taken, whatever fails after.
+  auto owned = std::make_unique<column_memory::taken>(column_memory::taken{nullptr, 0});
+  const py::capsule owner(owned.get(), [](void* p) {
+    const std::unique_ptr<column_memory::taken> memory(static_cast<column_memory::taken*>(p));
+    column_memory::give_back(*memory);
+  });
+  column_memory::taken& memory = *owned.release();
+  memory = column.take(count);
+  return py::array(type, shape, memory.base, owner);
+}
+
 // Codes into fewer than 256 (65536) names stored in one byte (two): each code moves to a lower
 // address than it is read from, so the column narrows in place.
 template <class Narrow>
@@ -35,13 +53,13 @@ void narrow_codes(column_memory& column, std::size_t count) noexcept {
 py::array channel_codes(column_memory& column, std::size_t count, std::size_t names) {
   if (names <= 0x100) {
     narrow_codes<std::uint8_t>(column, count);
-    return column.release(count, py::dtype::of<std::uint8_t>());
+    return column_array(column, count, py::dtype::of<std::uint8_t>());
   }
   if (names <= 0x10000) {
     narrow_codes<std::uint16_t>(column, count);
-    return column.release(count, py::dtype::of<std::uint16_t>());
+    return column_array(column, count, py::dtype::of<std::uint16_t>());
   }
-  return column.release(count, py::dtype::of<std::uint32_t>());
+  return column_array(column, count, py::dtype::of<std::uint32_t>());
 }
 
 py::str decoded(std::string_view text) {
@@ -192,12 +210,13 @@ class log_reader {
       odd_texts.append(decoded(odd.text));
     }
     return py::make_tuple(
-        c.time.release(n, py::dtype::of<std::int64_t>()), channel_codes(c.channel, n, names.size()),
-        c.can_id.release(n, py::dtype::of<std::uint32_t>()),
-        c.flags.release(n, py::dtype::of<std::uint8_t>()),
-        c.len.release(n, py::dtype::of<std::uint8_t>()), c.fd.release(n, py::dtype::of<bool>()),
-        c.direction.release(n, py::dtype("S1")),
-        c.data.release(n, py::dtype::of<std::uint8_t>(), cantext::CANFD_MAX_DLEN), odd_rows,
+        column_array(c.time, n, py::dtype::of<std::int64_t>()),
+        channel_codes(c.channel, n, names.size()),
+        column_array(c.can_id, n, py::dtype::of<std::uint32_t>()),
+        column_array(c.flags, n, py::dtype::of<std::uint8_t>()),
+        column_array(c.len, n, py::dtype::of<std::uint8_t>()),
+        column_array(c.fd, n, py::dtype::of<bool>()), column_array(c.direction, n, py::dtype("S1")),
+        column_array(c.data, n, py::dtype::of<std::uint8_t>(), cantext::CANFD_MAX_DLEN), odd_rows,
         odd_lines, odd_texts, array_of(std::move(bad_lines)), channel_names_);
   }
 
