@@ -28,7 +28,7 @@ class Log:
 
     def __init__(self, batch):
         (self.time, self.channel, self.can_id, self.flags, self.len, self.fd, self.direction,
-         self.data, odd_rows, odd_texts, self.bad_lines, channels) = batch
+         self.data, odd_rows, _, odd_texts, self.bad_lines, channels) = batch
         self.channels = list(channels)
         self.time_text = None
         if odd_texts:
@@ -101,13 +101,13 @@ def read_log(source, keep_going=False):
     third is not a frame, raises ValueError naming its number, what is wrong and its text; with
     keep_going=True it is skipped and its number listed in bad_lines.  A path that cannot be
     opened or read raises OSError, a file object's exception passes through; nothing is
-    returned then.  Ctrl-C while it reads a pipe
-    or a FIFO named as the path raises KeyboardInterrupt.
+    returned then.  Ctrl-C while it reads a path raises KeyboardInterrupt (a regular file read
+    in parts takes it once it is read).
     """
     return Log(_LogReader(source, keep_going).read())
 
 
-def iter_messages(source):
+def iter_messages(source, keep_going=False):
     """Yield the frames of a capture log as python-can messages (can.Message; python-can is
     imported only now), as python-can's own reader of these logs gives them, for every line it
     reads correctly: timestamp (float seconds), channel (an int where the name is digits),
@@ -117,25 +117,26 @@ def iter_messages(source):
     is_error_frame with their error classes as arbitration_id and their data; CAN FD flag
     digits A-F and "." separators are read.
 
-    source is as for read_log, which reads the log here too, in batches of 65536 lines: a bad
-    line raises ValueError when its batch is reached, after the messages before that batch.  A
-    first field that is not "(seconds.fraction)" gives the timestamp float() makes of the text
-    within its parentheses, or ValueError.
+    source and keep_going are as for read_log, which reads the log here too, in batches of
+    65536 lines: a bad line raises ValueError when its batch is reached, after the messages
+    before that batch.  A first field that is not "(seconds.fraction)" gives the timestamp
+    float() makes of the text within its parentheses; where float() cannot, the line is a bad
+    one too (ValueError naming it, or skipped with keep_going).
     """
     import can
 
     make = _message_maker(can.Message)
-    reader = _LogReader(source)
+    reader = _LogReader(source, keep_going)
     channels = []
     while True:
-        log = Log(reader.read(_MESSAGE_BATCH))
+        batch = reader.read(_MESSAGE_BATCH)
+        log = Log(batch)
         if len(log) == 0:
             return
         channels.extend(_channel_value(name) for name in log.channels[len(channels):])
-        odd_times = {}
-        if log.time_text is not None:
-            odd_times = {row: _seconds_of_text(log.time_text[row])
-                         for row in np.flatnonzero(log.time == NO_TIME).tolist()}
+        odd_rows, odd_lines, odd_texts = batch[8:11]
+        odd_times = {row: _seconds_of_text(text, line, keep_going)
+                     for row, line, text in zip(odd_rows.tolist(), odd_lines.tolist(), odd_texts)}
         # A few hundred at a time: the interpreter's garbage collection looks at every object
         # alive when it runs, which made batches of 65536 messages four times as slow to make.
         for start in range(0, len(log), _OBJECT_BATCH):
@@ -145,6 +146,7 @@ def iter_messages(source):
                 for row in range(start, stop):
                     if row in odd_times:
                         messages[row - start].timestamp = odd_times[row]
+                messages = [m for m in messages if m.timestamp is not None]
             yield from messages
 
 
@@ -173,12 +175,15 @@ def _message_maker(message):
     return by_keywords
 
 
-def _seconds_of_text(text):
+def _seconds_of_text(text, line, keep_going):
+    """The timestamp of a first field that is not "(seconds.fraction)"; None for a line to skip."""
     inner = text[1:-1] if text.startswith("(") and text.endswith(")") else text
     try:
         return float(inner)
     except ValueError:
-        raise ValueError(f"not a time in seconds: {text!r}") from None
+        if keep_going:
+            return None
+        raise ValueError(f"line {line}: not a time in seconds: {text!r}") from None
 
 
 def _channel_value(name):

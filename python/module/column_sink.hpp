@@ -165,7 +165,9 @@ class column_sink {
     if (count_ == capacity_ && !make_room()) return false;
     const std::size_t row = count_;
     std::int64_t ns;
-    if (!times_.parse(l.fields[0], ns) && !keep_odd_time(row, l.fields[0], ns)) return false;
+    if (!times_.parse(l.fields[0], ns) && !keep_odd_time(row, l.number, l.fields[0], ns)) {
+      return false;
+    }
     std::uint32_t code;
     if (!channels_.find_usual(l.fields[1], code) && !find_channel(l.fields[1], code)) {
       return false;
@@ -215,7 +217,13 @@ class column_sink {
   bool ran_out_of_memory() const noexcept { return out_of_memory_; }
   bool overflowed() const noexcept { return overflowed_; }
   const channel_table& channels() const noexcept { return channels_; }
-  using odd_time_list = std::vector<std::pair<std::size_t, std::string>>;  // row, first field
+  // A row whose first field is not a time: the line it was read from, and the field.
+  struct odd_time {
+    std::size_t row;
+    std::uint64_t line;
+    std::string text;
+  };
+  using odd_time_list = std::vector<odd_time>;
   const odd_time_list& odd_times() const noexcept { return odd_times_; }
   // The numbers of the lines skipped with keep_going (int64, as NumPy hands them on).
   using line_numbers = std::vector<std::int64_t>;
@@ -247,11 +255,11 @@ class column_sink {
   }
 
   // The first field's text kept for a row whose first field is not a time.
-  [[gnu::noinline]] bool keep_odd_time(std::size_t row, std::string_view text,
+  [[gnu::noinline]] bool keep_odd_time(std::size_t row, std::uint64_t line, std::string_view text,
                                        std::int64_t& ns) noexcept {
     ns = no_time;
     try {
-      odd_times_.emplace_back(row, std::string(text));
+      odd_times_.push_back({row, line, std::string(text)});
       return true;
     } catch (const std::bad_alloc&) {
       return out_of_memory();

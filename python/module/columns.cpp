@@ -1,20 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "columns.hpp"
 
-#include "kept_pages.hpp"
-
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <vector>
 
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
-
-namespace py = pybind11;
 
 namespace cantext_python {
 namespace {
@@ -47,42 +40,23 @@ void* aligned_map(std::size_t bytes) noexcept {
   return base;
 }
 
-// A new mapping whose first pages are kept ones where there are some.
-void* new_map(std::size_t bytes) noexcept {
-  void* const base = aligned_map(bytes);
-  if (base == nullptr) return nullptr;
-  const kept_mapping kept = take_kept_pages(bytes);
-  if (kept.base != nullptr && ::mremap(kept.base, kept.bytes, kept.bytes,
-                                       MREMAP_MAYMOVE | MREMAP_FIXED, base) == MAP_FAILED) {
-    ::munmap(kept.base, kept.bytes);
-  }
-  return base;
-}
-
 // Growing moves the old pages into a new aligned mapping: their page tables move, not the data.
 void* remap(void* base, std::size_t old_bytes, std::size_t new_bytes) noexcept {
   if (base != nullptr && new_bytes <= old_bytes) {
     void* moved = ::mremap(base, old_bytes, new_bytes, 0);
     return moved == MAP_FAILED ? nullptr : moved;
   }
-  if (base == nullptr) return new_map(new_bytes);
   void* target = aligned_map(new_bytes);
-  if (target == nullptr) return nullptr;
+  if (target == nullptr || base == nullptr) return target;
   void* moved = ::mremap(base, old_bytes, new_bytes, MREMAP_MAYMOVE | MREMAP_FIXED, target);
   if (moved != MAP_FAILED) return moved;
-  if (errno == EFAULT) {
-    // Kept pages at the head of a mapping may stay a mapping of their own, and mappings do not
-    // move as one: copied instead.
-    std::memcpy(target, base, old_bytes);
-    ::munmap(base, old_bytes);
-    return target;
-  }
   ::munmap(target, new_bytes);
   return nullptr;
 }
 
+// Given back to the system at once: a dropped log's memory is the system's again.
 void unmap(void* base, std::size_t bytes) noexcept {
-  keep_pages(base, bytes);
+  if (base != nullptr) ::munmap(base, bytes);
 }
 
 #else
@@ -95,11 +69,6 @@ void unmap(void* base, std::size_t) noexcept {
   std::free(base);
 }
 #endif
-
-struct mapping {
-  void* base;
-  std::size_t bytes;
-};
 
 }  // namespace
 
@@ -129,22 +98,18 @@ void column_memory::move_rows(std::size_t first, std::size_t count, std::size_t 
   std::memmove(base + to * element_size_, base + first * element_size_, count * element_size_);
 }
 
-py::array column_memory::release(std::size_t count, const py::dtype& type, std::size_t row) {
-  std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(count)};
-  if (row > 1) shape.push_back(static_cast<py::ssize_t>(row));
-  if (count == 0) return py::array(type, shape);
+column_memory::taken column_memory::take(std::size_t count) noexcept {
+  if (count == 0) return {nullptr, 0};
   // Shrinking leaves the pages where they are; should it fail, the room stays as it is.
   (void)resize(count);
-  auto owned = std::make_unique<mapping>(mapping{base_, bytes_});
-  py::capsule owner(owned.get(), [](void* p) {
-    const std::unique_ptr<mapping> m(static_cast<mapping*>(p));
-    unmap(m->base, m->bytes);
-  });
-  owned.release();
-  void* const data = base_;
+  const taken memory{base_, bytes_};
   base_ = nullptr;
   bytes_ = 0;
-  return py::array(type, shape, data, owner);
+  return memory;
+}
+
+void column_memory::give_back(taken memory) noexcept {
+  unmap(memory.base, memory.bytes);
 }
 
 }  // namespace cantext_python

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Memory for the columns of a log as it is read: grown geometrically, moving pages rather than
-// copying them where it can, and handed to NumPy as it is, so that reading a log takes little
-// more memory than the arrays it returns.  Given back, it is kept for the next log.
+// copying them where it can, and handed on as it is (read_log makes it NumPy's), so that reading
+// a log takes little more memory than the arrays it returns.  Free of the interpreter.
 #ifndef CANTEXT_PYTHON_COLUMNS_HPP
 #define CANTEXT_PYTHON_COLUMNS_HPP
-
-#include <pybind11/numpy.h>
 
 #include <cstddef>
 
@@ -29,9 +27,14 @@ class column_memory {
   // The `count` elements from element `first` on moved to element `to` on.
   void move_rows(std::size_t first, std::size_t count, std::size_t to) noexcept;
 
-  // The first `count` elements as an array of `count` rows of `row` elements of `type`, which
-  // owns the memory from now on; the room is empty afterwards.  Needs the GIL.
-  pybind11::array release(std::size_t count, const pybind11::dtype& type, std::size_t row = 1);
+  // The memory of the first `count` elements, which the caller owns from now on (to be given
+  // back with give_back); the room is empty afterwards.  Null for no elements.
+  struct taken {
+    void* base;
+    std::size_t bytes;
+  };
+  taken take(std::size_t count) noexcept;
+  static void give_back(taken memory) noexcept;
 
  private:
   std::size_t element_size_;

@@ -1,41 +1,41 @@
 // SPDX-License-Identifier: MIT
 // Counting the line breaks of a stretch of a log, which tells a part of it read on a thread of
-// its own where its rows go.
+// its own where its rows go.  The instruction sets are the project's one choice
+// (instruction_sets.hpp): the x86-64 form only where the build uses x86-64 kernels.
 #ifndef CANTEXT_PYTHON_LINE_BREAKS_HPP
 #define CANTEXT_PYTHON_LINE_BREAKS_HPP
 
-#include <algorithm>
 #include <cstdint>
 
-#if defined(__SSE2__) && defined(__x86_64__)
-#include <emmintrin.h>
+#include "byte_words.hpp"
+#include "instruction_sets.hpp"
+
+#if CANTEXT_X86_KERNELS
+#include "line_breaks_x86.hpp"
 #endif
 
 namespace cantext_python {
 
-#if defined(__SSE2__) && defined(__x86_64__)
-// The line breaks in [p, end), sixteen bytes at a time: each compare adds one to the bytes of a
-// counter that match, for at most 255 steps before the counter is summed.
-inline std::uint64_t line_breaks_in(const char* p, const char* end) noexcept {
-  const __m128i line_break = _mm_set1_epi8('\n');
+// The line breaks in [p, end), eight bytes at a time: the matching bytes' high bits moved to
+// their low bits and summed into the top byte by one multiplication (at most 8: no carry).
+inline std::uint64_t line_breaks_portable(const char* p, const char* end) noexcept {
+  using cantext::detail::bytes_equal;
+  using cantext::detail::every_byte;
   std::uint64_t breaks = 0;
-  while (end - p >= 16) {
-    __m128i counts = _mm_setzero_si128();
-    for (int step = 0; step < 255 && end - p >= 16; ++step, p += 16) {
-      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, line_break));
-    }
-    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-    breaks += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
-              static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+  for (; end - p >= 8; p += 8) {
+    breaks += ((bytes_equal(cantext::detail::load_word(p), '\n') >> 7) * every_byte(1)) >> 56;
   }
-  return breaks + static_cast<std::uint64_t>(std::count(p, end, '\n'));
+  for (; p < end; ++p) breaks += *p == '\n';
+  return breaks;
 }
-#else
+
 inline std::uint64_t line_breaks_in(const char* p, const char* end) noexcept {
-  return static_cast<std::uint64_t>(std::count(p, end, '\n'));
-}
+#if CANTEXT_X86_KERNELS
+  return line_breaks_sse2(p, end);
+#else
+  return line_breaks_portable(p, end);
 #endif
+}
 
 }  // namespace cantext_python
 

@@ -147,7 +147,7 @@ bool join_parts(log_parts& parts, column_set& columns, joined_parts& joined) noe
     for (const auto& part : parts) {
       recode_channels(*part, column_set::at<std::uint32_t>(columns.channel), joined.channels);
       for (const auto& odd : part->sink.odd_times()) {
-        joined.odd_times.emplace_back(odd.first + rows, odd.second);
+        joined.odd_times.push_back({odd.row + rows, odd.line + lines, odd.text});
       }
       for (const std::int64_t number : part->sink.bad_lines()) {
         joined.bad_lines.push_back(number + static_cast<std::int64_t>(lines));

@@ -23,6 +23,24 @@ namespace py = pybind11;
 namespace cantext_python {
 namespace {
 
+// The first `count` elements of a column as an array of `count` rows of `row` elements of
+// `type`, which owns the memory from now on.
+py::array column_array(column_memory& column, std::size_t count, const py::dtype& type,
+                       std::size_t row = 1) {
+  std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(count)};
+  if (row > 1) shape.push_back(static_cast<py::ssize_t>(row));
+  if (count == 0) return py::array(type, shape);
+  // The capsule owns the memory from the moment it is taken, whatever fails after.
+  auto owned = std::make_unique<column_memory::taken>(column_memory::taken{nullptr, 0});
+  const py::capsule owner(owned.get(), [](void* p) {
+    const std::unique_ptr<column_memory::taken> memory(static_cast<column_memory::taken*>(p));
+    column_memory::give_back(*memory);
+  });
+  column_memory::taken& memory = *owned.release();
+  memory = column.take(count);
+  return py::array(type, shape, memory.base, owner);
+}
+
 // Codes into fewer than 256 (65536) names stored in one byte (two): each code moves to a lower
 // address than it is read from, so the column narrows in place.
 template <class Narrow>
@@ -35,13 +53,13 @@ void narrow_codes(column_memory& column, std::size_t count) noexcept {
 py::array channel_codes(column_memory& column, std::size_t count, std::size_t names) {
   if (names <= 0x100) {
     narrow_codes<std::uint8_t>(column, count);
-    return column.release(count, py::dtype::of<std::uint8_t>());
+    return column_array(column, count, py::dtype::of<std::uint8_t>());
   }
   if (names <= 0x10000) {
     narrow_codes<std::uint16_t>(column, count);
-    return column.release(count, py::dtype::of<std::uint16_t>());
+    return column_array(column, count, py::dtype::of<std::uint16_t>());
   }
-  return column.release(count, py::dtype::of<std::uint32_t>());
+  return column_array(column, count, py::dtype::of<std::uint32_t>());
 }
 
 py::str decoded(std::string_view text) {
@@ -124,13 +142,15 @@ class log_reader {
 
   // Parts for a log of some megabytes (threads cost about a millisecond to start and end): a
   // log read at about 30 M lines/s takes some 30 ms per million lines on one.  Four parts per
-  // processor, so that a processor busy with other work holds up little of the reading.
+  // processor, so that a processor busy with other work holds up little of the reading.  On one
+  // processor the parts would only add their count of the line breaks: one reading.
   std::size_t part_count(int parts) const noexcept {
     if (parts > 0) return static_cast<std::size_t>(parts);
     constexpr std::size_t least_size = 4 * 1024 * 1024;
     constexpr std::size_t most_parts = 32;
-    if (source_->known_size() < least_size) return 1;
-    return std::clamp<std::size_t>(4 * usable_processors(), 1, most_parts);
+    const std::size_t processors = usable_processors();
+    if (source_->known_size() < least_size || processors < 2) return 1;
+    return std::min(4 * processors, most_parts);
   }
 
   // The whole log read in parts on threads of their own; none when it has to be read in one
@@ -170,8 +190,8 @@ class log_reader {
     return finish(columns, joined.channels.names(), joined.odd_times, std::move(joined.bad_lines));
   }
 
-  // The batch as (time, channel, can_id, flags, len, fd, direction, data, rows and texts of the
-  // first fields not read as times, bad line numbers, channel names).
+  // The batch as (time, channel, can_id, flags, len, fd, direction, data, rows, line numbers and
+  // texts of the first fields not read as times, bad line numbers, channel names).
   py::tuple finish(column_set& c, const std::vector<std::string>& names,
                    const column_sink::odd_time_list& odd_times,
                    column_sink::line_numbers bad_lines) {
@@ -179,21 +199,25 @@ class log_reader {
     for (std::size_t i = py::len(channel_names_); i < names.size(); ++i) {
       channel_names_.append(decoded(names[i]));
     }
-    py::array_t<std::int64_t> odd_rows(static_cast<py::ssize_t>(odd_times.size()));
+    const auto odd_count = static_cast<py::ssize_t>(odd_times.size());
+    py::array_t<std::int64_t> odd_rows(odd_count);
+    py::array_t<std::int64_t> odd_lines(odd_count);
     py::list odd_texts;
-    for (std::size_t i = 0; i < odd_times.size(); ++i) {
-      odd_rows.mutable_at(static_cast<py::ssize_t>(i)) =
-          static_cast<std::int64_t>(odd_times[i].first);
-      odd_texts.append(decoded(odd_times[i].second));
+    for (py::ssize_t i = 0; i < odd_count; ++i) {
+      const column_sink::odd_time& odd = odd_times[static_cast<std::size_t>(i)];
+      odd_rows.mutable_at(i) = static_cast<std::int64_t>(odd.row);
+      odd_lines.mutable_at(i) = static_cast<std::int64_t>(odd.line);
+      odd_texts.append(decoded(odd.text));
     }
     return py::make_tuple(
-        c.time.release(n, py::dtype::of<std::int64_t>()), channel_codes(c.channel, n, names.size()),
-        c.can_id.release(n, py::dtype::of<std::uint32_t>()),
-        c.flags.release(n, py::dtype::of<std::uint8_t>()),
-        c.len.release(n, py::dtype::of<std::uint8_t>()), c.fd.release(n, py::dtype::of<bool>()),
-        c.direction.release(n, py::dtype("S1")),
-        c.data.release(n, py::dtype::of<std::uint8_t>(), cantext::CANFD_MAX_DLEN), odd_rows,
-        odd_texts, array_of(std::move(bad_lines)), channel_names_);
+        column_array(c.time, n, py::dtype::of<std::int64_t>()),
+        channel_codes(c.channel, n, names.size()),
+        column_array(c.can_id, n, py::dtype::of<std::uint32_t>()),
+        column_array(c.flags, n, py::dtype::of<std::uint8_t>()),
+        column_array(c.len, n, py::dtype::of<std::uint8_t>()),
+        column_array(c.fd, n, py::dtype::of<bool>()), column_array(c.direction, n, py::dtype("S1")),
+        column_array(c.data, n, py::dtype::of<std::uint8_t>(), cantext::CANFD_MAX_DLEN), odd_rows,
+        odd_lines, odd_texts, array_of(std::move(bad_lines)), channel_names_);
   }
 
   std::unique_ptr<log_source> source_;
@@ -213,8 +237,8 @@ and cantext.iter_messages are built on it.
 _LogReader(source, keep_going=False): source is a path (str or path-like), a binary file
 object, or a bytes-like object holding the log.  read(max_lines=-1) returns the next batch of
 at most max_lines rows (all that is left when negative) as the tuple (time, channel, can_id,
-flags, len, fd, direction, data, odd_rows, odd_texts, bad_lines, channel_names); an empty
-batch at the end.)";
+flags, len, fd, direction, data, odd_rows, odd_lines, odd_texts, bad_lines, channel_names);
+an empty batch at the end.)";
 
 // A str or path-like object is a path: bytes are the log itself.
 std::unique_ptr<log_source> open_source(const py::object& source) {

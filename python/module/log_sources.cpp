@@ -58,19 +58,16 @@ class path_log final : public log_source {
   }
 
  private:
-  // Ctrl-C ends the reading of a pipe with KeyboardInterrupt: the interpreter's signal handlers
-  // run when a read is cut short by a signal, and before each read after a short one (live
-  // input: a signal that came while its lines were read would otherwise wait for the end of the
-  // input).  A regular file's reads are whole blocks, and take no such check.
+  // Ctrl-C ends the reading with KeyboardInterrupt: the interpreter's signal handlers run before
+  // each read after the first, so once a block (input that never ends, such as /dev/zero or a
+  // pipe a capture keeps full, has no last one), and when a read is cut short by a signal.
   static long read(void* context, char* buf, std::size_t n) noexcept {
     auto& self = *static_cast<path_log*>(context);
-    if (self.live_ && handlers_raised()) return cancelled();
+    if (self.started_ && handlers_raised()) return cancelled();
+    self.started_ = true;
     for (;;) {
       const ssize_t got = ::read(self.fd_, buf, n);
-      if (got >= 0) {
-        self.live_ = got > 0 && static_cast<std::size_t>(got) < n;
-        return static_cast<long>(got);
-      }
+      if (got >= 0) return static_cast<long>(got);
       if (errno != EINTR) return -1;
       if (handlers_raised()) return cancelled();
     }
@@ -91,7 +88,7 @@ class path_log final : public log_source {
   py::object shown_;  // the path as given, for messages
   int fd_ = -1;
   std::size_t size_ = 0;
-  bool live_ = false;  // the last read was short
+  bool started_ = false;
 };
 
 class memory_log final : public log_source {

@@ -6,6 +6,8 @@ import doctest
 import itertools
 import pickle
 import re
+import shutil
+import subprocess
 from pathlib import Path
 
 import pytest
@@ -122,6 +124,24 @@ def test_stub_lists_what_the_module_has():
     members = {node.name for node in frame_stub.body if not node.name.startswith("_")}
     assert members == {name for name in dir(Frame) if not name.startswith("_")}
     assert Path(cantext.__file__).with_name("py.typed").exists()
+
+
+def test_the_readme_installs_what_the_guide_needs_and_ignores_its_environment():
+    readme = (SOURCE / "README.md").read_text()
+    python_section = readme[readme.index("\n## Python\n"):]
+    python_section = python_section[:python_section.find("\n## ", 1)]
+
+    def packages(text):
+        return {name for line in re.findall(r"apt-get install ([^\n#]+)", text) for name in line.split()}
+
+    assert packages((SOURCE / "docs" / "python.md").read_text()) <= packages(python_section)
+    environment = re.search(r"-m venv \S+ (\S+)", python_section)[1]
+    if shutil.which("git") is None:
+        pytest.skip("git is not installed")
+    ignored = subprocess.run(["git", "-C", SOURCE, "check-ignore", "-q", f"{environment}/bin/python"])
+    if ignored.returncode == 128:
+        pytest.skip("not a git work tree")
+    assert ignored.returncode == 0, f"{environment}/ is not in .gitignore"
 
 
 def test_documented_examples():

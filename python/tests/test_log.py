@@ -243,6 +243,12 @@ def test_iter_messages_equal_python_cans_on_what_it_reads(generated, monkeypatch
     assert compared > 0.9 * len(lines)
 
 
+@needs_can
+def test_iter_messages_skips_bad_lines_and_bad_times_with_keep_going():
+    text = b"(1.0) can0 001#\n(x) can0 002#\nbad\n(1.5) can0 003#\n"
+    assert [m.arbitration_id for m in cantext.iter_messages(text, keep_going=True)] == [1, 3]
+
+
 BAD_INPUT = [
     (lambda: cantext.read_log(b"(1.0) can0 123#11\n(1.1) can0 123#1\n"), ValueError,
      "line 2: not a CAN frame: '(1.1) can0 123#1'"),
@@ -250,8 +256,8 @@ BAD_INPUT = [
      "line 1: fewer than three fields: 'hello world'"),
     pytest.param(lambda: list(cantext.iter_messages(b"(1.0) can0 123#11\nx y z\n")), ValueError,
                  "line 2: not a CAN frame: 'x y z'", marks=needs_can),
-    pytest.param(lambda: list(cantext.iter_messages(b"(x) can0 123#11\n")), ValueError,
-                 "not a time in seconds: '(x)'", marks=needs_can),
+    pytest.param(lambda: list(cantext.iter_messages(b"(1.0) can0 123#11\n(x) can0 123#11\n")),
+                 ValueError, "line 2: not a time in seconds: '(x)'", marks=needs_can),
     (lambda: cantext.read_log(b"\n \t\r\n\0(1.0) can0 123#11\n"), ValueError,
      r"line 3: fewer than three fields: '\x00(1.0) can0 123#11'"),
     (lambda: cantext.read_log("missing.log"), FileNotFoundError, "missing.log"),
@@ -304,6 +310,28 @@ def test_ctrl_c_ends_a_read_of_a_pipe(tmp_path, flowing):
     _, err = child.communicate()
     assert child.returncode != -signal.SIGKILL, "read_log went on reading after Ctrl-C"
     assert child.returncode != 0 and err.rstrip().endswith("KeyboardInterrupt")
+
+
+def test_ctrl_c_ends_a_read_that_never_ends():
+    # Full blocks of NUL bytes, one long bad line, for ever.  The signal comes to another thread,
+    # as when it comes while the reading one works between reads: no read is cut short by it.
+    code = ("import cantext, signal, threading, time\n"
+            "threading.Thread(target=time.sleep, args=(60,), daemon=True).start()\n"
+            "signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGINT})\n"
+            "print('reading', flush=True)\n"
+            "cantext.read_log('/dev/zero', keep_going=True)\n")
+    child = subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True)
+    assert child.stdout.readline() == "reading\n"
+    time.sleep(0.3)
+    child.send_signal(signal.SIGINT)
+    try:
+        _, err = child.communicate(timeout=10)
+    except subprocess.TimeoutExpired:
+        child.kill()
+        _, err = child.communicate()
+    assert child.returncode != -signal.SIGKILL, "read_log went on reading after Ctrl-C"
+    assert err.rstrip().endswith("KeyboardInterrupt")
 
 
 def test_other_threads_run_while_a_fifo_waits_for_its_writer(tmp_path):

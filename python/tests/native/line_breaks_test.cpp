@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The line-break count against std::count, around the steps of sixteen bytes and the summing of
-// the byte counters every 255 steps.
+// Each form of the line-break count against std::count, around the steps of eight and sixteen
+// bytes and the summing of the byte counters every 255 steps.
 #include "line_breaks.hpp"
 
 #include <gtest/gtest.h>
@@ -28,9 +28,11 @@ TEST_P(LineBreaks, CountAsTheStandardLibraryDoes) {
   for (std::size_t start = 0; start < std::min<std::size_t>(17, c.size + 1); ++start) {
     const char* const begin = text.data() + start;
     const char* const end = text.data() + c.size;
-    EXPECT_EQ(cantext_python::line_breaks_in(begin, end),
-              static_cast<std::uint64_t>(std::count(begin, end, '\n')))
-        << "start " << start;
+    const auto expected = static_cast<std::uint64_t>(std::count(begin, end, '\n'));
+    EXPECT_EQ(cantext_python::line_breaks_portable(begin, end), expected) << "start " << start;
+#if CANTEXT_X86_KERNELS
+    EXPECT_EQ(cantext_python::line_breaks_sse2(begin, end), expected) << "start " << start;
+#endif
   }
 }
 
