@@ -21,7 +21,7 @@ demo:
 
 test:
 	$(call install,deps/build deps/test)
-	cmake -S . -B $(BUILD) -DCANTEXT_BUILD_TESTS=ON $(CMAKE_FLAGS) >/dev/null
+	cmake -S . -B $(BUILD) -DCANTEXT_BUILD_TESTS=ON -DCANTEXT_PYTHON=ON $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
 

@@ -90,11 +90,9 @@ explainer, length codes and hex strings.
 .
 This package holds the shared library.")
 if(BUILD_SHARED_LIBS)
+  # The programs build on the library's internals, which the shared library hides: they carry
+  # the library in them and need no library package.
   set(CPACK_COMPONENT_DEV_DEPENDS lib)
-  # The programs' dependency on the library package is stated here: dpkg-shlibdeps finds the
-  # library in the build tree, but no package for it yet.
-  set(CPACK_COMPONENT_TOOLS_DEPENDS lib)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/src)
   set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian/ldconfig-trigger.cmake)
 endif()
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)

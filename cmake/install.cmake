@@ -16,14 +16,6 @@ set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME tools)
 set(CANTEXT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/cantext)
 set(CANTEXT_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-# A shared filter finds its library relative to its own location, wherever the prefix is moved;
-# in a directory the dynamic loader searches anyway (/usr/lib/<multiarch>) it needs no path.
-if(BUILD_SHARED_LIBS AND NOT CMAKE_INSTALL_FULL_LIBDIR IN_LIST CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES)
-  file(RELATIVE_PATH cantext_bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-  set_target_properties(cantext-long cantext_command PROPERTIES
-    INSTALL_RPATH "$ORIGIN/${cantext_bin_to_lib}")
-endif()
-
 install(TARGETS cantext EXPORT cantext-targets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev

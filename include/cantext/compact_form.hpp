@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "cantext/export.h"
+
 #include "cantext/frame.hpp"
 
 namespace cantext {
@@ -20,12 +22,13 @@ inline constexpr std::size_t COMPACT_FORM_BUF_SIZE = 204;
 // are written whatever maxdlen says.  Identifier bits outside their mask and flags bits
 // above the low four are not written.  The whole least buffer is working room: bytes after the
 // terminator may change, bytes past it never do.  Returns the terminator's place.
-char* format_frame_compact(char* buf, const frame_record& record, bool sep, int maxdlen) noexcept;
+CANTEXT_API char* format_frame_compact(char* buf, const frame_record& record, bool sep,
+                                       int maxdlen) noexcept;
 
 // Writes the compact notation to the stream, then eol unless it is null.  Stream errors are
 // left for the caller to see through ferror.
-void write_frame_compact(std::FILE* stream, const frame_record& record, const char* eol, bool sep,
-                         int maxdlen) noexcept;
+CANTEXT_API void write_frame_compact(std::FILE* stream, const frame_record& record, const char* eol,
+                                     bool sep, int maxdlen) noexcept;
 
 // Both with the maxdlen of the kind that parse_frame_text returned.
 inline char* format_frame_compact(char* buf, const frame_record& record, bool sep,

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "cantext/export.h"
+
 #include "cantext/frame.hpp"
 
 namespace cantext {
@@ -65,8 +67,8 @@ inline constexpr std::size_t ERROR_DESCRIPTION_BUF_SIZE = error_description_buf_
 // name is listed; a name that does not fit is cut at buf[cap-1].  With cap 0 nothing is written,
 // so buf may then be null.  Returns the length of the whole list, which exceeds what was stored
 // when the room ran out.  names[i] is read only for the bits that are set.
-int append_bit_names(char* buf, std::size_t cap, unsigned bits, const char* const names[],
-                     int count) noexcept;
+CANTEXT_API int append_bit_names(char* buf, std::size_t cap, unsigned bits,
+                                 const char* const names[], int count) noexcept;
 
 // Writes the error classes and details of an error frame in words, such as
 // "controller-problem{rx-overflow,rx-error-warning}", its entries joined by sep ("," when null).
@@ -74,14 +76,14 @@ int append_bit_names(char* buf, std::size_t cap, unsigned bits, const char* cons
 // text and the message "Error class 0x... is invalid" on standard error.  buf has room for cap
 // characters including the terminator: a longer text is cut at buf[cap-1].  With cap 0 no byte
 // of buf is touched (an invalid class is still reported).
-void format_error_description(char* buf, std::size_t cap, const frame_record& record,
-                              const char* sep = nullptr) noexcept;
+CANTEXT_API void format_error_description(char* buf, std::size_t cap, const frame_record& record,
+                                          const char* sep = nullptr) noexcept;
 
 // Writes the long form of the record (format_frame_long with view and maxdlen), then, when view
 // has VIEW_ERROR and the record is an error frame, a line break, a tab and the description with
 // one entry per line, each after a tab; then eol unless it is null.  Write errors are ignored.
-void write_frame_long(std::FILE* stream, const frame_record& record, const char* eol, unsigned view,
-                      int maxdlen) noexcept;
+CANTEXT_API void write_frame_long(std::FILE* stream, const frame_record& record, const char* eol,
+                                  unsigned view, int maxdlen) noexcept;
 
 // The same with the maxdlen of the kind that parse_frame_text returned.
 inline void write_frame_long(std::FILE* stream, const frame_record& record, const char* eol,

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "cantext/export.h"
+
 // The platform's <linux/can.h> defines these names as macros with the same values.  Hide them
 // while the namespace constants are declared, so that either header may be included first.
 #pragma push_macro("CAN_EFF_FLAG")
@@ -96,12 +98,12 @@ struct frame_record {
 };
 
 // Value 0..15 of a hex digit (either case); 16 for any other character.
-unsigned hex_nibble(char c) noexcept;
+CANTEXT_API unsigned hex_nibble(char c) noexcept;
 
 // Parses one frame in compact notation ("123#DEADBEEF", "12345678#11.22", "123##1AABB",
 // "123#R5").  Clears the record first.  Returns classic_frame (CAN_MTU) or fd_frame (CANFD_MTU),
 // not_a_frame (0) when the text is not a frame (the record must then not be used).
-frame_kind parse_frame_text(std::string_view text, frame_record& record) noexcept;
+CANTEXT_API frame_kind parse_frame_text(std::string_view text, frame_record& record) noexcept;
 
 }  // namespace cantext
 

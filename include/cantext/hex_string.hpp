@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "cantext/export.h"
+
 namespace cantext {
 
 // Decodes pairs of hex digits (either case) into out[0..size).  Returns 0 on success, 1 on
@@ -13,7 +15,7 @@ namespace cantext {
 // included) fails with out untouched.  Otherwise out is zeroed first and filled pair by pair;
 // on a bad digit the bytes decoded so far stay, a byte whose low digit is bad keeps its high
 // digit, and the rest stay zero.
-int hex_to_bytes(std::string_view text, std::uint8_t* out, int size) noexcept;
+CANTEXT_API int hex_to_bytes(std::string_view text, std::uint8_t* out, int size) noexcept;
 
 }  // namespace cantext
 

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include "cantext/export.h"
+
 #include "cantext/frame.hpp"
 
 namespace cantext {
@@ -27,7 +29,8 @@ inline constexpr std::size_t LONG_FORM_CLASSIC_BUF_SIZE = 101;
 // LONG_FORM_CLASSIC_BUF_SIZE when at most 8 bytes are shown) is working room: bytes after the
 // terminator may change, bytes past the least buffer never do.  Returns the terminator's place,
 // so that a caller can append after the text without measuring it.
-char* format_frame_long(char* buf, const frame_record& record, unsigned view, int maxdlen) noexcept;
+CANTEXT_API char* format_frame_long(char* buf, const frame_record& record, unsigned view,
+                                    int maxdlen) noexcept;
 
 // The same with the maxdlen of the kind that parse_frame_text returned.
 inline char* format_frame_long(char* buf, const frame_record& record, unsigned view,

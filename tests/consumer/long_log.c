@@ -11,7 +11,7 @@
 static void print_frame(const char* stamp, const char* iface, const struct canfd_frame* frame,
                         int nbytes) {
   char text[CANTEXT_LONG_FORM_BUF_SIZE];
-  cantext_format_frame_long(text, (const struct cantext_frame*)frame,
+  cantext_format_frame_long(text, sizeof text, (const struct cantext_frame*)frame,
                             CANTEXT_VIEW_ASCII | CANTEXT_VIEW_ALIGN_SFF, cantext_max_dlen(nbytes));
   printf("%s  %s  %s\n", stamp, iface, text);
 }

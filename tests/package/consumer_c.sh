@@ -5,8 +5,8 @@
 # every warning an error, and runs it on examples/sample.log.  Once with this build's library
 # and once with the other kind (static or shared) built from the same sources.  The static
 # library is linked with pkg-config's --static flags; the programs and the shared library may
-# need nothing at run time but the C library, and the shared library exports every name of
-# <cantext/cantext.h>.
+# need nothing at run time but the C library, and the shared library exports its interface and
+# nothing else (exported_names.sh).
 # Usage: consumer_c.sh SOURCE_DIR BUILD_DIR WORK_DIR CMAKE CC READELF SHARED TOOLCHAIN CFLAGS
 #          [RUNNER...]
 # CFLAGS apply to this build's programs: an instrumented build's, whose run-time libraries are
@@ -54,12 +54,6 @@ for tree in "$build" "$work/other"; do
   [ "$kind" = 1 ] || continue
   library=$(find "$libdir" -name 'libcantext.so.*' -type f)
   [ -n "$flags" ] || needs_only_libc "$library"
-  symbols=$("$readelf" --dyn-syms -W "$library")
-  names=$(sed -n 's/.*\(cantext_[a-z_]*\)[(;].*/\1/p' "$prefix/include/cantext/cantext.h")
-  [ -n "$names" ] || { echo "no names found in cantext.h"; exit 1; }
-  for name in $names; do
-    printf '%s\n' "$symbols" | grep -q " $name\$" || { echo "$library lacks $name"; exit 1; }
-  done
-  echo "$library exports all $(echo "$names" | wc -l) names of cantext.h"
+  sh "$source_dir/tests/package/exported_names.sh" "$library" "$prefix/include" "$readelf"
 done
 echo "C programs built against the installed static and shared library printed examples/sample.out"

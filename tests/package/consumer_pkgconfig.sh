@@ -31,7 +31,7 @@ echo "+ $compile_cmd"
 HOME=$work/second CANTEXT_CXX=$cxx sh -c "$compile_cmd"
 
 program=$(printf '%s\n' "$compile_cmd" | sed -n 's/.* -o \([^ ]*\).*/\1/p')
-LD_LIBRARY_PATH="$(find "$work/second" -name 'libcantext*' -exec dirname {} \; | head -n1)" \
+LD_LIBRARY_PATH="$(find "$work/second" -name 'libcantext.so*' -exec dirname {} \; | head -n1)" \
   "./$program" >"$work/actual"
 diff -u "$expected" "$work/actual"
 echo "pkg-config consumer built against the moved prefix and printed the expected text"

@@ -59,8 +59,8 @@ for deb in "$work"/out/*.deb; do
   for f in $files usr/share/doc/$name/copyright usr/share/doc/$name/changelog.gz; do
     printf '%s\n' "$contents" | grep -qx "\./$f" || { echo "$name lacks /$f"; status=1; }
   done
-  # The library's users depend on the very version of its package.
-  if [ "$shared" = ON ] && [ "$name" != "${libpackage:-}" ]; then
+  # The headers depend on the very version of the library's package.
+  if [ "$shared" = ON ] && [ "$name" = libcantext-dev ]; then
     dpkg-deb -f "$deb" Depends | grep -q "$libpackage (= $version)" ||
       { echo "$name does not depend on $libpackage (= $version)"; status=1; }
   fi

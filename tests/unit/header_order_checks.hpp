@@ -48,7 +48,8 @@ void check_beside_platform_header() {
   EXPECT_EQ(socket_frame.data[0], 0x41);
   EXPECT_EQ(socket_frame.data[1], 0x42);
   char c_text[CANTEXT_LONG_FORM_BUF_SIZE];
-  cantext_format_frame_long(c_text, reinterpret_cast<const cantext_frame*>(&socket_frame),
+  cantext_format_frame_long(c_text, sizeof c_text,
+                            reinterpret_cast<const cantext_frame*>(&socket_frame),
                             CANTEXT_VIEW_ASCII, cantext_max_dlen(kind));
   EXPECT_STREQ(c_text, "123  [02]  41 42                     'AB'");
 
