@@ -68,33 +68,40 @@ std::size_t match_rows(const database& db, const frame_columns& frames,
   return matched;
 }
 
+namespace detail {
+
+column_step step_of(const signal& s) noexcept {
+  column_step step{};
+  step.bits = s.plan;
+  step.factor = s.factor;
+  step.offset = s.offset;
+  step.integer_factor = s.integer_scaling ? static_cast<std::int64_t>(s.factor) : 1;
+  step.integer_offset = s.integer_scaling ? static_cast<std::int64_t>(s.offset) : 0;
+  step.multiplexer = s.multiplexer;
+  step.kind = s.kind;
+  for (const bool scaling : {true, false}) {
+    std::uint8_t action = store_float_scaled;
+    switch (column_type_of(s, scaling)) {
+      case column_type::int64:
+        action = gives_raw(s, scaling) ? store_int_raw : store_int_scaled;
+        break;
+      case column_type::uint64:
+        action = store_uint_raw;
+        break;
+      case column_type::float64:
+        action = gives_raw(s, scaling) ? store_float_raw : store_float_scaled;
+        break;
+    }
+    step.action[scaling ? 0 : 1] = action;
+  }
+  return step;
+}
+
+}  // namespace detail
+
 namespace {
 
-void store(const signal& s, std::uint64_t raw, bool present, void* column, std::size_t k,
-           bool scaling) noexcept {
-  switch (column_type_of(s, scaling)) {
-    case column_type::int64: {
-      auto value = static_cast<std::int64_t>(raw);
-      if (!gives_raw(s, scaling)) {
-        value = value * static_cast<std::int64_t>(s.factor) + static_cast<std::int64_t>(s.offset);
-      }
-      static_cast<std::int64_t*>(column)[k] = value;
-      return;
-    }
-    case column_type::uint64: {
-      static_cast<std::uint64_t*>(column)[k] = raw;
-      return;
-    }
-    case column_type::float64:
-      break;
-  }
-  double value = std::numeric_limits<double>::quiet_NaN();
-  if (present) {
-    value = number_of(raw, s.kind);
-    if (!gives_raw(s, scaling)) value = value * s.factor + s.offset;
-  }
-  static_cast<double*>(column)[k] = value;
-}
+constexpr double absent = std::numeric_limits<double>::quiet_NaN();
 
 // Whether each signal of a multiplexed message is selected in this payload.
 void selected_signals(const message& m, const std::uint8_t* data, bool* present) noexcept {
@@ -102,13 +109,54 @@ void selected_signals(const message& m, const std::uint8_t* data, bool* present)
     const signal& s = m.signals[i];
     present[i] = true;
     if (s.multiplexer < 0) continue;
-    const signal& mux = m.signals[static_cast<std::size_t>(s.multiplexer)];
+    const auto mux = static_cast<std::size_t>(s.multiplexer);
     present[i] = false;
-    if (!present[s.multiplexer]) continue;
+    if (!present[mux]) continue;
+    const column_step& step = m.steps[mux];
     const auto value =
-        static_cast<std::int64_t>(widen(extract(mux.plan, data), mux.length, mux.kind));
+        static_cast<std::int64_t>(widen(extract(step.bits, data), step.bits.length, step.kind));
     for (const mux_range& r : s.selected_by) {
       if (value >= r.low && value <= r.high) present[i] = true;
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// One frame's signals into element k of their columns.
+inline void decode_row(const message& m, const std::uint8_t* data, const message_columns& out,
+                       std::size_t k, std::size_t which, bool* present) noexcept {
+  const bool multiplexed = !m.mux_order.empty();
+  if (multiplexed) selected_signals(m, data, present);
+  const column_step* const steps = m.steps.data();
+  const std::size_t count = m.steps.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    void* const column = out.signals[i];
+    if (column == nullptr) continue;
+    const column_step& step = steps[i];
+    const std::uint64_t raw = widen(extract(step.bits, data), step.bits.length, step.kind);
+    switch (step.action[which]) {
+      case detail::store_int_raw:
+      case detail::store_uint_raw:
+        static_cast<std::uint64_t*>(column)[k] = raw;
+        break;
+      case detail::store_int_scaled:
+        // In unsigned arithmetic, which wraps where int64 would overflow.
+        static_cast<std::uint64_t*>(column)[k] =
+            raw * static_cast<std::uint64_t>(step.integer_factor) +
+            static_cast<std::uint64_t>(step.integer_offset);
+        break;
+      case detail::store_float_raw:
+        static_cast<double*>(column)[k] =
+            !multiplexed || present[i] ? number_of(raw, step.kind) : absent;
+        break;
+      default:
+        static_cast<double*>(column)[k] =
+            !multiplexed || present[i] ? number_of(raw, step.kind) * step.factor + step.offset
+                                       : absent;
+        break;
     }
   }
 }
@@ -120,23 +168,30 @@ void decode_rows(const database& db, const frame_columns& frames,
                  bool scaling) noexcept {
   // Loading refuses messages of more signals.
   bool present[detail::max_signals];
+  const std::size_t which = scaling ? 0 : 1;
   for (std::size_t row = 0; row < frames.count; ++row) {
     const std::uint32_t index = message_of_row[row];
     if (index >= db.messages.size()) continue;
-    const message& m = db.messages[index];
     message_columns& out = columns[index];
     const std::size_t k = out.filled++;
     if (out.rows != nullptr) out.rows[k] = row;
-    const std::uint8_t* const data = &at_row(frames.data, frames.data_stride, row);
-    const bool multiplexed = !m.mux_order.empty();
-    if (multiplexed) selected_signals(m, data, present);
-    for (std::size_t i = 0; i < m.signals.size(); ++i) {
-      void* const column = out.signals[i];
-      if (column == nullptr) continue;
-      const signal& s = m.signals[i];
-      const bool here = !multiplexed || present[i];
-      store(s, widen(extract(s.plan, data), s.length, s.kind), here, column, k, scaling);
-    }
+    decode_row(db.messages[index], &at_row(frames.data, frames.data_stride, row), out, k, which,
+               present);
+  }
+}
+
+void decode_message_rows(const message& m, const frame_columns& frames, const std::uint32_t* rows,
+                         std::size_t count, message_columns& out, bool scaling) noexcept {
+  bool present[detail::max_signals];
+  const std::size_t which = scaling ? 0 : 1;
+  // The rows are scattered over the log: each is asked for some rows ahead of its decoding.
+  constexpr std::size_t ahead = 8;
+  for (std::size_t j = 0; j < count; ++j) {
+    if (j + ahead < count)
+      __builtin_prefetch(&at_row(frames.data, frames.data_stride, rows[j + ahead]));
+    const std::size_t k = out.filled++;
+    if (out.rows != nullptr) out.rows[k] = rows[j];
+    decode_row(m, &at_row(frames.data, frames.data_stride, rows[j]), out, k, which, present);
   }
 }
 

@@ -89,6 +89,7 @@ bool link_message(loader& l, message& m, message_source& source) {
   const bool fd_format = format.size() >= 6 && format.compare(format.size() - 6, 6, "CAN_FD") == 0;
   m.fd = fd_format || m.length > 8;
   if (!source.cycle_time_set) m.cycle_time = l.cycle_time_default;
+  for (const signal& s : m.signals) m.steps.push_back(step_of(s));
   return true;
 }
 

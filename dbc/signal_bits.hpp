@@ -74,6 +74,18 @@ inline double number_of(std::uint64_t raw, value_kind kind) noexcept {
   return d;
 }
 
+// What decode_rows does with a signal's bits (column_step::action).
+enum store_action : std::uint8_t {
+  store_int_raw,       // int64: the raw value
+  store_int_scaled,    // int64: raw * factor + offset, in integers
+  store_uint_raw,      // uint64: the raw value
+  store_float_raw,     // float64: the raw value as a number, NaN where absent
+  store_float_scaled,  // float64: the physical value, NaN where absent
+};
+
+// The step of a signal, once its kind and choices are known.
+column_step step_of(const signal& s) noexcept;
+
 // The plan of a signal of `length` bits whose start bit is as the file writes it.  False when the
 // bits do not lie within `bytes` bytes.
 bool plan_bits(unsigned start_bit, unsigned length, bool big_endian, unsigned bytes,

@@ -176,20 +176,28 @@ class database_holder {
         static_cast<std::size_t>(data.shape(0)) != n || data.shape(1) != 64) {
       throw py::value_error("not the columns of one log");
     }
-    const dbc::frame_columns frames{can_id.data(), 4, len.data(), 1, data.data(), 64, n};
-    std::vector<std::uint32_t> message_of_row(n);
-    std::vector<std::size_t> counts(db_.messages.size());
+    // The log is gone through in chunks, so that the room the rows' order takes stays small
+    // next to the columns whatever the log's length.
+    constexpr std::size_t chunk = std::size_t{1} << 20;
+    const auto frames_from = [&](std::size_t start) {
+      return dbc::frame_columns{can_id.data() + start,    4,  len.data() + start,        1,
+                                data.data() + start * 64, 64, std::min(chunk, n - start)};
+    };
+    const std::size_t messages = db_.messages.size();
+    std::vector<std::uint32_t> message_of_row(std::min(chunk, n));
+    std::vector<std::size_t> counts(messages);
     {
       py::gil_scoped_release unlocked;
-      dbc::match_rows(db_, frames, message_of_row.data(), counts.data());
+      for (std::size_t start = 0; start < n; start += chunk)
+        dbc::match_rows(db_, frames_from(start), message_of_row.data(), counts.data());
     }
     py::list out;
-    std::vector<std::vector<void*>> pointers(db_.messages.size());
-    std::vector<dbc::message_columns> columns(db_.messages.size(), {nullptr, nullptr, 0});
-    std::vector<std::int64_t*> times(db_.messages.size());
-    std::vector<char*> channels(db_.messages.size());
+    std::vector<std::vector<void*>> pointers(messages);
+    std::vector<dbc::message_columns> columns(messages, {nullptr, nullptr, 0});
+    std::vector<std::int64_t*> times(messages);
+    std::vector<char*> channels(messages);
     const auto channel_size = static_cast<std::size_t>(channel.itemsize());
-    for (std::size_t m = 0; m < db_.messages.size(); ++m) {
+    for (std::size_t m = 0; m < messages; ++m) {
       if (counts[m] == 0) continue;
       const auto rows = static_cast<py::ssize_t>(counts[m]);
       py::array_t<std::int64_t> t(rows);
@@ -218,17 +226,38 @@ class database_holder {
     }
     {
       py::gil_scoped_release unlocked;
-      dbc::decode_rows(db_, frames, message_of_row.data(), columns.data(), scaling);
-      // Each row's time and channel into its message's columns, in the same order.
-      std::vector<std::size_t> filled(db_.messages.size());
-      const std::int64_t* row_time = time.data();
-      const char* row_channel = static_cast<const char*>(channel.data());
-      for (std::size_t row = 0; row < n; ++row) {
-        const std::uint32_t m = message_of_row[row];
-        if (m >= db_.messages.size()) continue;
-        const std::size_t k = filled[m]++;
-        times[m][k] = row_time[row];
-        std::memcpy(channels[m] + k * channel_size, row_channel + row * channel_size, channel_size);
+      std::vector<std::uint32_t> order(message_of_row.size());
+      std::vector<std::size_t> chunk_counts(messages);
+      std::vector<std::size_t> next(messages);
+      const std::int64_t* all_times = time.data();
+      const char* all_channels = static_cast<const char*>(channel.data());
+      for (std::size_t start = 0; start < n; start += chunk) {
+        const dbc::frame_columns frames = frames_from(start);
+        std::fill(chunk_counts.begin(), chunk_counts.end(), 0);
+        dbc::match_rows(db_, frames, message_of_row.data(), chunk_counts.data());
+        // The chunk's rows grouped by message, in their order within each.
+        std::size_t sum = 0;
+        for (std::size_t m = 0; m < messages; ++m) {
+          next[m] = sum;
+          sum += chunk_counts[m];
+        }
+        for (std::size_t row = 0; row < frames.count; ++row) {
+          const std::uint32_t m = message_of_row[row];
+          if (m < messages) order[next[m]++] = static_cast<std::uint32_t>(row);
+        }
+        for (std::size_t m = 0; m < messages; ++m) {
+          if (chunk_counts[m] == 0) continue;
+          const std::uint32_t* rows = order.data() + (next[m] - chunk_counts[m]);
+          const std::size_t first = columns[m].filled;
+          dbc::decode_message_rows(db_.messages[m], frames, rows, chunk_counts[m], columns[m],
+                                   scaling);
+          for (std::size_t j = 0; j < chunk_counts[m]; ++j) {
+            const std::size_t row = start + rows[j];
+            times[m][first + j] = all_times[row];
+            std::memcpy(channels[m] + (first + j) * channel_size, all_channels + row * channel_size,
+                        channel_size);
+          }
+        }
       }
     }
     return out;
