@@ -26,6 +26,9 @@ int fuzz_one(const std::uint8_t* data, std::size_t size);
 namespace hex_string {
 int fuzz_one(const std::uint8_t* data, std::size_t size);
 }
+namespace command {
+int fuzz_one(const std::uint8_t* data, std::size_t size);
+}
 
 struct target {
   const char* name;
@@ -39,6 +42,7 @@ inline constexpr target targets[] = {
     {"compact_form", compact_form::fuzz_one},
     {"error_description", error_description::fuzz_one},
     {"hex_string", hex_string::fuzz_one},
+    {"command", command::fuzz_one},
 };
 
 }  // namespace cantext_fuzz
