@@ -44,6 +44,15 @@ class input_reader {
     size_ -= k;
   }
 
+  // Up to n bytes, as many as are left.
+  std::string_view take(std::size_t n) noexcept {
+    const std::size_t k = n < size_ ? n : size_;
+    const std::string_view taken(reinterpret_cast<const char*>(data_), k);
+    data_ += k;
+    size_ -= k;
+    return taken;
+  }
+
   // Everything not taken yet.
   std::string_view rest() const noexcept { return {reinterpret_cast<const char*>(data_), size_}; }
 

@@ -29,6 +29,9 @@ int fuzz_one(const std::uint8_t* data, std::size_t size);
 namespace python_fields {
 int fuzz_one(const std::uint8_t* data, std::size_t size);
 }
+namespace command {
+int fuzz_one(const std::uint8_t* data, std::size_t size);
+}
 
 struct target {
   const char* name;
@@ -43,6 +46,7 @@ inline constexpr target targets[] = {
     {"error_description", error_description::fuzz_one},
     {"hex_string", hex_string::fuzz_one},
     {"python_fields", python_fields::fuzz_one},
+    {"command", command::fuzz_one},
 };
 
 }  // namespace cantext_fuzz

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-parse_frame long_form compact_form error_description hex_string line_loop python_fields}
+targets=${*:-parse_frame long_form compact_form error_description hex_string line_loop python_fields command}
 build=${CANTEXT_FUZZ_BUILD:-fuzz/build}
 cxx=$(command -v clang++-14 || command -v clang++ || true)
 if [ -z "$cxx" ]; then
@@ -32,6 +32,7 @@ for target in $targets; do
   mkdir -p "$build/corpus/$target"
   case $target in
     line_loop | python_fields) extra="-max_len=16384" ;;  # room for lines read in several pieces
+    command) extra="-max_len=8192" ;;     # room for a long line over a few files
     error_description) extra="-close_fd_mask=2" ;;  # invalid classes are reported on stderr
     *) extra="" ;;
   esac

@@ -55,8 +55,11 @@ class writer_stage {
   writer_stage(output_block& block, byte_sink err, bad_line_style style, bool keep_going) noexcept
       : block_(block), err_(err), style_(style), keep_going_(keep_going) {}
 
-  // The file whose lines follow, as the messages name it.
-  void set_file(const char* name) noexcept { file_ = name; }
+  // The file whose lines follow, as the messages name it; its line numbers start afresh.
+  void set_file(const char* name) noexcept {
+    file_ = name;
+    last_bad_number_ = 0;
+  }
   bool keep_going() const noexcept { return keep_going_; }
   // Whether a bad line was met.
   bool saw_bad_line() const noexcept { return saw_bad_line_; }
