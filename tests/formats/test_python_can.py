@@ -11,7 +11,11 @@ import pytest
 
 can = pytest.importorskip("can")
 
-CONVERT = os.environ.get("CANTEXT_CONVERT", "convert_lines")
+# The cantext command's convert, else the tests' own converter over the same formats and writers.
+if os.environ.get("CANTEXT_COMMAND"):
+    CONVERT = [os.environ["CANTEXT_COMMAND"], "convert"]
+else:
+    CONVERT = [os.environ.get("CANTEXT_CONVERT", "convert_lines")]
 START = 1700000000.123456
 
 
@@ -57,7 +61,7 @@ def log_line(m):
 
 
 def convert(path, to):
-    done = subprocess.run([CONVERT, "--to", to, str(path)], capture_output=True, text=True, check=False)
+    done = subprocess.run(CONVERT + ["--to", to, str(path)], capture_output=True, text=True, check=False)
     assert done.stderr == ""
     assert done.returncode == 0
     return done.stdout
