@@ -16,14 +16,22 @@
 
 namespace cantext_python {
 
-// The line breaks in [p, end), eight bytes at a time: the matching bytes' high bits moved to
-// their low bits and summed into the top byte by one multiplication (at most 8: no carry).
+// The line breaks in [p, end), eight bytes at a time: each matching byte adds one to its byte
+// of a counter, for at most 255 steps before the eight counters are summed (in pairs to 16-bit
+// lanes, then the four lanes by one multiplication into the top lane).
 inline std::uint64_t line_breaks_portable(const char* p, const char* end) noexcept {
   using cantext::detail::bytes_equal;
-  using cantext::detail::every_byte;
+  using cantext::detail::load_word;
+  constexpr std::uint64_t low_bytes_of_lanes = 0x00FF00FF00FF00FFULL;
   std::uint64_t breaks = 0;
-  for (; end - p >= 8; p += 8) {
-    breaks += ((bytes_equal(cantext::detail::load_word(p), '\n') >> 7) * every_byte(1)) >> 56;
+  while (end - p >= 8) {
+    std::uint64_t counts = 0;
+    for (int step = 0; step < 255 && end - p >= 8; ++step, p += 8) {
+      counts += bytes_equal(load_word(p), '\n') >> 7;
+    }
+    const std::uint64_t lanes =
+        (counts & low_bytes_of_lanes) + ((counts >> 8) & low_bytes_of_lanes);
+    breaks += (lanes * 0x0001000100010001ULL) >> 48;
   }
   for (; p < end; ++p) breaks += *p == '\n';
   return breaks;
