@@ -69,8 +69,9 @@ def read_log(source, keep_going=False):
     source is a path (str or path-like), a binary file object (read in blocks through its
     readinto, or read), or a bytes-like object holding the log.  The reading runs in C++ without
     the GIL (a file object's calls take it), in blocks: the text is never held whole.  A file
-    or bytes of 4 MiB and more is read in parts split at line breaks, one per processor, each
-    on a thread of its own; the result is that of one reading.
+    or bytes of 4 MiB and more is read in parts split at line breaks, on a thread for each
+    processor that no other work keeps busy (where there are two or more); the result is that
+    of one reading.
 
     Returns a Log, whose attributes are NumPy arrays of one row per frame:
 

@@ -10,6 +10,9 @@
 
 #if defined(__linux__)
 #include <sched.h>
+#include <unistd.h>
+
+#include <cstdio>
 #endif
 
 namespace cantext_python {
@@ -115,6 +118,23 @@ std::size_t usable_processors() noexcept {
   }
 #endif
   return std::thread::hardware_concurrency();
+}
+
+std::size_t idle_processors() noexcept {
+  const std::size_t usable = usable_processors();
+#if defined(__linux__)
+  std::FILE* const f = std::fopen("/proc/loadavg", "re");
+  if (f == nullptr) return usable;
+  unsigned long ready = 0;
+  const bool read = std::fscanf(f, "%*s %*s %*s %lu/", &ready) == 1;
+  std::fclose(f);
+  const auto all = static_cast<std::size_t>(::sysconf(_SC_NPROCESSORS_ONLN));
+  if (!read || ready == 0 || all == 0) return usable;
+  const std::size_t others = (ready - 1) * std::min(usable, all) / all;
+  return others < usable ? usable - others : 1;
+#else
+  return usable;
+#endif
 }
 
 parts_outcome read_parts(log_parts& parts, std::string_view whole, std::size_t workers,

@@ -41,6 +41,12 @@ log_parts make_parts(const log_source& source, std::size_t count, bool keep_goin
 // The processors this process may run on (taskset, a container's share), else all there are.
 std::size_t usable_processors() noexcept;
 
+// Of those, the ones no other work wants now (at least 1, this thread's): the threads ready to
+// run on the whole system (Linux's /proc/loadavg), less this one, taken from them in the share
+// they have of all the processors.  Parts on busy processors only add their count of the line
+// breaks to the reading.
+std::size_t idle_processors() noexcept;
+
 enum class parts_outcome {
   read,         // each part's rows are in the columns from its first_row on
   read_in_one,  // a part had more rows than line breaks (pieces of a long line), or counting failed

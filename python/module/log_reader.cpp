@@ -103,9 +103,10 @@ class log_reader {
   py::tuple read(long long max_lines, int parts) {
     if (busy_) throw std::runtime_error("this log is being read already");
     if (max_lines < 0 && !started_ && !ended_ && source_->reads_at()) {
-      const std::size_t count = part_count(parts);
+      const std::size_t workers = worker_count(parts);
+      const std::size_t count = part_count(parts, workers);
       if (count > 1) {
-        if (std::optional<py::tuple> all = read_in_parts(count)) return *std::move(all);
+        if (std::optional<py::tuple> all = read_in_parts(count, workers)) return *std::move(all);
       }
     }
     started_ = true;
@@ -142,20 +143,24 @@ class log_reader {
 
   // Parts for a log of some megabytes (threads cost about a millisecond to start and end): a
   // log read at about 30 M lines/s takes some 30 ms per million lines on one.  Four parts per
-  // processor, so that a processor busy with other work holds up little of the reading.  On one
-  // processor the parts would only add their count of the line breaks: one reading.
-  std::size_t part_count(int parts) const noexcept {
+  // processor, so that a processor busy with other work holds up little of the reading.  With
+  // one idle processor the parts would only add their count of the line breaks: one reading.
+  static constexpr std::size_t least_size = 4 * 1024 * 1024;
+
+  std::size_t worker_count(int parts) const noexcept {
+    if (parts > 0) return usable_processors();
+    return source_->known_size() < least_size ? 1 : idle_processors();
+  }
+
+  std::size_t part_count(int parts, std::size_t workers) const noexcept {
     if (parts > 0) return static_cast<std::size_t>(parts);
-    constexpr std::size_t least_size = 4 * 1024 * 1024;
     constexpr std::size_t most_parts = 32;
-    const std::size_t processors = usable_processors();
-    if (source_->known_size() < least_size || processors < 2) return 1;
-    return std::min(4 * processors, most_parts);
+    return workers < 2 ? 1 : std::min(4 * workers, most_parts);
   }
 
   // The whole log read in parts on threads of their own; none when it has to be read in one
   // after all.
-  std::optional<py::tuple> read_in_parts(std::size_t count) {
+  std::optional<py::tuple> read_in_parts(std::size_t count, std::size_t workers) {
     const std::string_view whole = source_->whole();
     log_parts parts;
     column_set columns;
@@ -167,7 +172,7 @@ class log_reader {
       // Finding where the parts start reads the file too.
       const py::gil_scoped_release unlocked;
       parts = make_parts(*source_, count, keep_going_);
-      outcome = read_parts(parts, whole, usable_processors(), columns);
+      outcome = read_parts(parts, whole, workers, columns);
       joined_all = outcome == parts_outcome::read && join_parts(parts, columns, joined);
     }
     busy_ = false;
