@@ -167,9 +167,10 @@ int usage_error() noexcept {
 
 // Reports the option getopt_long has just declined: a short one by its letter (optind may still
 // be on its word, as on "-dx"; a letter past ASCII is negative where char is signed), a long one
-// by its word, which optind has passed.
+// by its word, which optind has passed.  -o and --output share their value: either, missing its
+// own value, is named by its word.
 int bad_option(char** argv) noexcept {
-  if (optopt != 0 && optopt < opt_help) {
+  if (optopt != 0 && optopt < opt_help && optopt != opt_output) {
     say("invalid option '-%c'", optopt);
   } else {
     say("invalid option '%s'", argv[optind - 1]);
