@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "line_reader.hpp"
 #include "capture_writer.hpp"
+#include "line_reader.hpp"
 
 namespace {
 

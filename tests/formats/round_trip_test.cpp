@@ -8,8 +8,8 @@
 #include <random>
 
 #include "cantext/length_codes.hpp"
-#include "format_test_support.hpp"
 #include "capture_writer.hpp"
+#include "format_test_support.hpp"
 #include "log_time.hpp"
 
 namespace {
