@@ -4,15 +4,20 @@
 #   cantext                  the programs and their manual pages (component tools)
 #   libcantext-dev           headers, static library or link, CMake package, pkg-config file (dev)
 #   libcantext<SONAME ver.>  the shared library, in a shared build only (lib)
+#   python3-cantext          the Python package, when the module is built (python)
 # Each package carries the licence as a machine-readable copyright file, and a changelog.
 set(CANTEXT_DEB_MAINTAINER "cantext developers <maintainers@cantext.invalid>" CACHE STRING
   "Maintainer field of the Debian packages: name <address>")
 set(cantext_deb_tools cantext)
 set(cantext_deb_dev libcantext-dev)
 set(cantext_deb_lib libcantext${CANTEXT_SOVERSION})
+set(cantext_deb_python python3-cantext)
 set(cantext_deb_components tools dev)
 if(BUILD_SHARED_LIBS)
   list(APPEND cantext_deb_components lib)
+endif()
+if(CANTEXT_PYTHON)
+  list(APPEND cantext_deb_components python)
 endif()
 
 # The copyright file: the licence text of LICENSE, in Debian's machine-readable format.
@@ -67,10 +72,12 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME ${cantext_deb_tools})
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_TOOLS_DESCRIPTION "text forms of CAN and CAN FD frames: command-line filter
+set(CPACK_DEBIAN_TOOLS_DESCRIPTION "text forms of CAN and CAN FD frames: command-line programs
 cantext-long rewrites every frame of a text capture log of a CAN bus, given in
 compact notation such as 123#DEADBEEF, in a long, column-aligned form that is
-easy to read. It needs nothing at run time but the C library.")
+easy to read. cantext shows a capture log in any of the library's views (long,
+compact, error frames explained), reads files by name and says which line is
+bad. Both need nothing at run time but the C library.")
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME ${cantext_deb_dev})
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_DESCRIPTION "text forms of CAN and CAN FD frames: development files
@@ -89,11 +96,28 @@ parser of compact notation, long and compact renderers, an error-frame
 explainer, length codes and hex strings.
 .
 This package holds the shared library.")
+set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME ${cantext_deb_python})
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+set(CPACK_DEBIAN_PYTHON_DESCRIPTION "text forms of CAN and CAN FD frames: Python 3 module
+The module cantext parses frames in compact notation such as 123#DEADBEEF and
+renders them in the library's long and compact forms, and reads capture logs
+into NumPy columns or a pandas DataFrame, or as python-can messages, many
+times as fast as python-can's own reader.")
+# The module is built for one Python version, whose interpreter it needs; it carries the
+# library in it.  pandas and python-can serve Log.to_pandas and iter_messages alone.
+if(CANTEXT_PYTHON)
+  math(EXPR cantext_python_next "${Python_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (>= ${Python_VERSION_MAJOR}.${Python_VERSION_MINOR}), python3 (<< ${Python_VERSION_MAJOR}.${cantext_python_next}), python3-numpy")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-pandas, python3-can")
+endif()
 if(BUILD_SHARED_LIBS)
   # The programs build on the library's internals, which the shared library hides: they carry
   # the library in them and need no library package.
   set(CPACK_COMPONENT_DEV_DEPENDS lib)
   set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian/ldconfig-trigger.cmake)
+else()
+  # A program linked with the static library needs the C library's development files.
+  set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libc6-dev | libc-dev")
 endif()
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 include(CPack)

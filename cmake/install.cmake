@@ -32,10 +32,17 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/cantext-config-version.cm
 install(FILES ${PROJECT_BINARY_DIR}/cantext-config.cmake
   ${PROJECT_BINARY_DIR}/cantext-config-version.cmake DESTINATION ${CANTEXT_CMAKE_DIR} COMPONENT dev)
 
-# pkg-config finds the prefix from the file's own location, so the prefix can move.
-file(RELATIVE_PATH CANTEXT_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig
-  ${CMAKE_INSTALL_PREFIX})
-string(REGEX REPLACE "/$" "" CANTEXT_PC_TO_PREFIX "${CANTEXT_PC_TO_PREFIX}")
+# pkg-config finds the prefix from the file's own location, so the prefix can move.  Installed
+# into the system (/usr, as the Debian packages are), the file names its prefix, as the system's
+# own files do: its paths then lead straight to the system's directories, which pkg-config
+# leaves out of the flags it gives.
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(CANTEXT_PC_PREFIX /usr)
+else()
+  file(RELATIVE_PATH pc_to_prefix ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+  string(REGEX REPLACE "/$" "" pc_to_prefix "${pc_to_prefix}")
+  set(CANTEXT_PC_PREFIX "\${pcfiledir}/${pc_to_prefix}")
+endif()
 file(RELATIVE_PATH CANTEXT_PC_LIBDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL_LIBDIR})
 file(RELATIVE_PATH CANTEXT_PC_INCLUDEDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL_INCLUDEDIR})
 configure_file(${PROJECT_SOURCE_DIR}/cmake/cantext.pc.in ${PROJECT_BINARY_DIR}/cantext.pc @ONLY)
