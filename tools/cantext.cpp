@@ -11,6 +11,7 @@
 #include "command_line.hpp"
 #include "convert_lines.hpp"
 #include "decode_lines.hpp"
+#include "filtered_writer.hpp"
 #include "input_files.hpp"
 #include "line_renders.hpp"
 #include "time_zone.hpp"
@@ -26,11 +27,18 @@ const cantext::reader::line_format* input_format(const command_line& line) noexc
   return line.from != nullptr ? cantext::reader::find_format(line.from) : nullptr;
 }
 
+// Reads the files with `writer`; what every command that reads captures does.
+template <class Writer>
+int read_with(const command_line& line, Writer& writer,
+              cantext::reader::format_options options = {}) noexcept {
+  return read_files(line.args, line.arg_count, writer, buffers.input, input_format(line), options);
+}
+
 template <class Render>
 int rewrite_lines(const command_line& line, Render render, output_block& block) noexcept {
-  line_writer<Render> writer(render, block, fd_sink(&err_fd), bad_line_style::command,
-                             line.keep_going);
-  return read_files(line.args, line.arg_count, writer, buffers.input, input_format(line));
+  return with_writer<line_writer<Render>>(
+      line.filter, [&](auto& writer) { return read_with(line, writer); }, render, block,
+      fd_sink(&err_fd), bad_line_style::command, line.keep_going);
 }
 
 channel_map channels;
@@ -61,11 +69,16 @@ int convert(const command_line& line) noexcept {
     }
   }
   output_block block(fd_sink(&out_fd), fd_sink(&err_fd), buffers.output);
-  convert_writer writer(*cantext::writers::find_writer(line.to), write_options, channels, block,
-                        fd_sink(&err_fd), line.keep_going);
-  const int status = read_files(line.args, line.arg_count, writer, buffers.input,
-                                input_format(line), read_options);
-  const bool written = writer.finish_output();
+  bool written = false;
+  const int status = with_writer<convert_writer>(
+      line.filter,
+      [&](auto& writer) {
+        const int read_status = read_with(line, writer, read_options);
+        written = writer.finish_output();
+        return read_status;
+      },
+      *cantext::writers::find_writer(line.to), write_options, channels, block, fd_sink(&err_fd),
+      line.keep_going);
   if (line.output != nullptr && ::close(out_fd) != 0 && written) {
     report_file_error(line.output, errno);
     return 1;
@@ -81,8 +94,9 @@ int decode(const command_line& line, output_block& block) noexcept {
   }
   const unsigned options = (line.choices ? cantext::dbc::format_choices : 0U) |
                            (line.multi_line ? cantext::dbc::format_multi_line : 0U);
-  decode_writer writer(loaded.db, options, block, fd_sink(&err_fd), line.keep_going);
-  return read_files(line.args, line.arg_count, writer, buffers.input, input_format(line));
+  return with_writer<decode_writer>(
+      line.filter, [&](auto& writer) { return read_with(line, writer); }, loaded.db, options, block,
+      fd_sink(&err_fd), line.keep_going);
 }
 
 }  // namespace

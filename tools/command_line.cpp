@@ -20,14 +20,15 @@ namespace {
 
 constexpr char synopsis[] =
     "Usage: cantext long [--binary] [--swap] [--no-ascii] [--no-align] [--explain]\n"
-    "                    [--keep-going] [--from FORMAT] [FILE...]\n"
-    "       cantext compact [--dots] [--keep-going] [--from FORMAT] [FILE...]\n"
+    "                    [FILTER...] [--keep-going] [--from FORMAT] [FILE...]\n"
+    "       cantext compact [--dots] [FILTER...] [--keep-going] [--from FORMAT] [FILE...]\n"
     "       cantext convert --to FORMAT [--from FORMAT] [-o FILE] [--timezone TZ]\n"
-    "                       [--channel-map MAP] [--keep-going] [FILE...]\n"
-    "       cantext decode --dbc FILE [--no-choices] [--multi-line] [--keep-going]\n"
-    "                      [--from FORMAT] [FILE...]\n"
+    "                       [--channel-map MAP] [FILTER...] [--keep-going] [FILE...]\n"
+    "       cantext decode --dbc FILE [--no-choices] [--multi-line] [FILTER...]\n"
+    "                      [--keep-going] [--from FORMAT] [FILE...]\n"
     "       cantext explain FRAME...\n"
-    "       cantext --help | COMMAND --help | --version\n";
+    "       cantext --help | COMMAND --help | --version\n"
+    "FILTER: --id LIST, --channel NAMES, --errors-only, --no-errors\n";
 
 constexpr char files_help[] =
     "Reads a capture from each FILE in turn; with no FILE, or when FILE is -, from standard\n"
@@ -36,6 +37,14 @@ constexpr char files_help[] =
 
 constexpr char from_help[] =
     "  --from FORMAT  read every input as log, asc or trc (default: told by the content)\n";
+
+constexpr char filter_help[] =
+    "  --id LIST        only frames of these identifiers, in hex as frames write them (3 digits\n"
+    "                   standard, 8 extended): ID, ID-ID, ID:MASK or ~ID:MASK, by commas\n"
+    "  --channel NAMES  only frames of these channels, by commas\n"
+    "  --errors-only    only error frames\n"
+    "  --no-errors      no error frames\n"
+    "  (--id and --channel may be repeated; a frame is kept when it matches both lists)\n";
 
 constexpr char keep_going_help[] =
     "  --keep-going  report each bad line and skip it (default: stop at the first)\n";
@@ -87,6 +96,10 @@ enum option_value : int {
   opt_dbc,
   opt_no_choices,
   opt_multi_line,
+  opt_id,
+  opt_channel,
+  opt_errors_only,
+  opt_no_errors,
 };
 
 constexpr option top_options[] = {
@@ -102,6 +115,10 @@ constexpr option long_options[] = {
     {"explain", no_argument, nullptr, opt_explain},
     {"keep-going", no_argument, nullptr, opt_keep_going},
     {"from", required_argument, nullptr, opt_from},
+    {"id", required_argument, nullptr, opt_id},
+    {"channel", required_argument, nullptr, opt_channel},
+    {"errors-only", no_argument, nullptr, opt_errors_only},
+    {"no-errors", no_argument, nullptr, opt_no_errors},
     {"help", no_argument, nullptr, opt_help},
     {nullptr, 0, nullptr, 0},
 };
@@ -109,6 +126,10 @@ constexpr option compact_options[] = {
     {"dots", no_argument, nullptr, opt_dots},
     {"keep-going", no_argument, nullptr, opt_keep_going},
     {"from", required_argument, nullptr, opt_from},
+    {"id", required_argument, nullptr, opt_id},
+    {"channel", required_argument, nullptr, opt_channel},
+    {"errors-only", no_argument, nullptr, opt_errors_only},
+    {"no-errors", no_argument, nullptr, opt_no_errors},
     {"help", no_argument, nullptr, opt_help},
     {nullptr, 0, nullptr, 0},
 };
@@ -119,6 +140,10 @@ constexpr option convert_options[] = {
     {"timezone", required_argument, nullptr, opt_timezone},
     {"channel-map", required_argument, nullptr, opt_channel_map},
     {"keep-going", no_argument, nullptr, opt_keep_going},
+    {"id", required_argument, nullptr, opt_id},
+    {"channel", required_argument, nullptr, opt_channel},
+    {"errors-only", no_argument, nullptr, opt_errors_only},
+    {"no-errors", no_argument, nullptr, opt_no_errors},
     {"help", no_argument, nullptr, opt_help},
     {nullptr, 0, nullptr, 0},
 };
@@ -128,6 +153,10 @@ constexpr option decode_options[] = {
     {"multi-line", no_argument, nullptr, opt_multi_line},
     {"keep-going", no_argument, nullptr, opt_keep_going},
     {"from", required_argument, nullptr, opt_from},
+    {"id", required_argument, nullptr, opt_id},
+    {"channel", required_argument, nullptr, opt_channel},
+    {"errors-only", no_argument, nullptr, opt_errors_only},
+    {"no-errors", no_argument, nullptr, opt_no_errors},
     {"help", no_argument, nullptr, opt_help},
     {nullptr, 0, nullptr, 0},
 };
@@ -178,6 +207,16 @@ int bad_option(char** argv) noexcept {
   return usage_error();
 }
 
+// Adds an --id or --channel list to the filter; false once the fault is reported.
+bool add_filter_list(reader::frame_filter& filter, bool ids, const char* list) noexcept {
+  const char* problem = "";
+  if (ids ? reader::add_ids(filter, list, problem) : reader::add_channels(filter, list, problem)) {
+    return true;
+  }
+  say("%s '%s': %s", ids ? "--id" : "--channel", list, problem);
+  return false;
+}
+
 // The options of one command, after its name at argv[0]; -1 to run it.
 int parse_command(const command_entry& entry, int argc, char** argv, command_line& line) noexcept {
   line.what = entry.what;
@@ -196,14 +235,19 @@ int parse_command(const command_entry& entry, int argc, char** argv, command_lin
           say("convert needs --to FORMAT");
           return usage_error();
         }
+        if (line.filter.errors_only && line.filter.no_errors) {
+          say("--errors-only and --no-errors exclude each other");
+          return usage_error();
+        }
         if (entry.what == command::decode && line.dbc == nullptr) {
           say("decode needs --dbc FILE");
           return usage_error();
         }
         return -1;
       case opt_help:
-        return entry.reads_files ? print_help({entry.help, from_help, keep_going_help, files_help})
-                                 : print_help({entry.help});
+        return entry.reads_files
+                   ? print_help({entry.help, from_help, filter_help, keep_going_help, files_help})
+                   : print_help({entry.help});
       case opt_binary:
         line.view |= VIEW_BINARY;
         break;
@@ -251,6 +295,16 @@ int parse_command(const command_entry& entry, int argc, char** argv, command_lin
       case opt_multi_line:
         line.multi_line = true;
         break;
+      case opt_id:
+      case opt_channel:
+        if (!add_filter_list(line.filter, value == opt_id, optarg)) return usage_error();
+        break;
+      case opt_errors_only:
+        line.filter.errors_only = true;
+        break;
+      case opt_no_errors:
+        line.filter.no_errors = true;
+        break;
       default:
         return bad_option(argv);
     }
@@ -265,7 +319,7 @@ int parse_command_line(int argc, char** argv, command_line& line) noexcept {
   for (int value; (value = getopt_long(argc, argv, "+", top_options, nullptr)) != -1;) {
     if (value == opt_help) {
       return print_help({synopsis, "\n", files_help, "\n", long_help, compact_help, convert_help,
-                         decode_help, from_help, keep_going_help, explain_help});
+                         decode_help, from_help, filter_help, keep_going_help, explain_help});
     }
     if (value == opt_version) return print_help({"cantext " CANTEXT_VERSION "\n"});
     return bad_option(argv);

@@ -4,6 +4,7 @@
 #define CANTEXT_TOOLS_COMMAND_LINE_HPP
 
 #include "cantext/long_form.hpp"
+#include "frame_filter.hpp"
 
 namespace cantext::tool {
 
@@ -22,6 +23,7 @@ struct command_line {
   const char* dbc = nullptr;                    // decode: the database
   bool choices = true;                          // decode: values by their names
   bool multi_line = false;                      // decode: one signal a line
+  reader::frame_filter filter;                  // the commands that read captures: --id, ...
   char** args = nullptr;                        // the files, or the frames to explain
   int arg_count = 0;
 };
