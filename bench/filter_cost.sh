@@ -1,14 +1,15 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # What selecting frames costs when it drops none: `cantext compact` and `cantext long` on the
-# benchmark's generated log, each without a filter and with one that keeps every frame but has
-# to test each (two --id mask pairs, standard and extended, and both channels, the one that
-# matches half of the frames named second).
+# benchmark's generated log (channels can0 and can1, a fifth of the frames extended), each
+# without a filter and with filters that keep every frame but test each: both channels (the
+# name that matches half of the frames second), two --id mask pairs (standard and extended, the
+# extended frames matching the second), and both together.
 #   bench/filter_cost.sh [lines] [runs]     default: 2000000 lines, 11 runs of each
-# Builds in Release (in build-bench/, or $CANTEXT_BENCH_BUILD), checks that the filtered output
-# is the same bytes as the unfiltered one, then runs the four alternately with the output to
-# /dev/null and prints the medians of the processor time (user + system) and the filter's cost
-# as a share of the unfiltered run.
+# Builds in Release (in build-bench/, or $CANTEXT_BENCH_BUILD), checks that every filtered
+# output is the same bytes as the unfiltered one, then runs them all in turn, `runs` times,
+# with the output to /dev/null, and prints the medians of the processor time (user + system)
+# and each filter's cost as a share of the unfiltered run.
 set -eu
 cd "$(dirname "$0")/.."
 lines=${1:-2000000}
@@ -24,23 +25,36 @@ trap 'rm -rf "$work"' EXIT
 "$build/bench/cantext_make_log" "$lines" 1 >"$work/log"
 command="$build/tools/cantext"
 time_run="$build/bench/cantext_time_run"
-keep_all="--id 000:000,00000000:00000000 --channel can1,can0"
+
+filters="none channel id both"
+options() {
+  case $1 in
+    none) ;;
+    channel) echo "--channel can1,can0" ;;
+    id) echo "--id 000:000,00000000:00000000" ;;
+    both) echo "--channel can1,can0 --id 000:000,00000000:00000000" ;;
+  esac
+}
 
 for view in compact long; do
-  # shellcheck disable=SC2086
-  "$command" $view $keep_all <"$work/log" >"$work/filtered"
-  "$command" $view <"$work/log" | cmp -s - "$work/filtered" ||
-    { echo "the filter that keeps every frame changed the output of $view" >&2; exit 1; }
+  "$command" $view <"$work/log" >"$work/plain"
+  for filter in $filters; do
+    # shellcheck disable=SC2046
+    "$command" $view $(options "$filter") <"$work/log" | cmp -s - "$work/plain" ||
+      { echo "$view $(options "$filter") changed the output" >&2; exit 1; }
+    : >"$work/times.$view.$filter"
+  done
 done
-rm -f "$work/filtered"
+rm -f "$work/plain"
 
-for view in compact long; do : >"$work/times.$view.plain"; : >"$work/times.$view.filtered"; done
 i=0
 while [ "$i" -lt "$runs" ]; do
   for view in compact long; do
-    "$time_run" "$work/log" /dev/null "$command" $view >>"$work/times.$view.plain"
-    # shellcheck disable=SC2086
-    "$time_run" "$work/log" /dev/null "$command" $view $keep_all >>"$work/times.$view.filtered"
+    for filter in $filters; do
+      # shellcheck disable=SC2046
+      "$time_run" "$work/log" /dev/null "$command" $view $(options "$filter") \
+        >>"$work/times.$view.$filter"
+    done
   done
   i=$((i + 1))
 done
@@ -51,14 +65,14 @@ median() {
     awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-echo "input: $lines lines, $(wc -c <"$work/log") bytes; medians of $runs alternating runs," \
-  "processor time, output to /dev/null"
-echo "filter: $keep_all"
+echo "input: $lines lines, $(wc -c <"$work/log") bytes; medians of $runs runs of each," \
+  "processor time, output to /dev/null; load average $(cut -d ' ' -f 1-3 /proc/loadavg)"
 for view in compact long; do
-  plain=$(median "$work/times.$view.plain")
-  filtered=$(median "$work/times.$view.filtered")
-  awk -v p="$plain" -v f="$filtered" -v l="$lines" -v name="cantext $view" 'BEGIN {
-    printf "  %-16s %.3f s (%.1f M lines/s), filtered %.3f s (%.1f M lines/s): %+.1f%%\n",
-      name, p, l / p / 1e6, f, l / f / 1e6, 100 * (f - p) / p
-  }'
+  plain=$(median "$work/times.$view.none")
+  for filter in $filters; do
+    t=$(median "$work/times.$view.$filter")
+    awk -v p="$plain" -v t="$t" -v l="$lines" -v name="cantext $view $(options "$filter")" 'BEGIN {
+      printf "  %-66s %.4f s  %5.1f M lines/s  %+5.1f%%\n", name, t, l / t / 1e6, 100 * (t - p) / p
+    }'
+  done
 done

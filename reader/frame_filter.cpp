@@ -78,15 +78,6 @@ bool each_item(std::string_view list, Add add) noexcept {
   }
 }
 
-bool matches(const id_item& item, std::uint32_t can_id) noexcept {
-  if (item.mask != 0) return ((can_id & item.mask) == (item.id & item.mask)) != item.inverted;
-  // Identifiers and ranges look at the identifier and its kind only; an error frame has none.
-  if ((can_id & can_err_flag) != 0) return false;
-  const std::uint32_t id =
-      can_id & ((can_id & can_eff_flag) != 0 ? can_eff_flag | can_eff_mask : can_sff_mask);
-  return id >= item.id && id <= item.last;
-}
-
 }  // namespace
 
 bool add_ids(frame_filter& filter, std::string_view list, const char*& problem) noexcept {
@@ -119,7 +110,7 @@ bool keeps(const frame_filter& filter, const frame_record& record,
   }
   if (filter.id_count == 0) return true;
   for (std::size_t i = 0; i < filter.id_count; ++i) {
-    if (matches(filter.ids[i], record.can_id)) return true;
+    if (id_matches(filter.ids[i], record.can_id)) return true;
   }
   return false;
 }

@@ -54,6 +54,17 @@ inline bool keeps_all(const frame_filter& f) noexcept {
   return f.id_count == 0 && f.channel_count == 0 && !f.errors_only && !f.no_errors;
 }
 
+// Whether the identifier of `can_id` (a record's, with its flags) matches the item.  Inline: a
+// program tests it for every frame.
+inline bool id_matches(const id_item& item, std::uint32_t can_id) noexcept {
+  if (item.mask != 0) return ((can_id & item.mask) == (item.id & item.mask)) != item.inverted;
+  // Identifiers and ranges look at the identifier and its kind only; an error frame has none.
+  if ((can_id & can_err_flag) != 0) return false;
+  const std::uint32_t id =
+      can_id & ((can_id & can_eff_flag) != 0 ? can_eff_flag | can_eff_mask : can_sff_mask);
+  return id >= item.id && id <= item.last;
+}
+
 // Whether the frame of `record` on `channel` is kept.
 bool keeps(const frame_filter& filter, const frame_record& record,
            std::string_view channel) noexcept;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "frame_filter.hpp"
+#include "frame_selector.hpp"
 #include "line_reader.hpp"
 
 namespace cantext::tool {
@@ -19,14 +20,14 @@ class filtered : public Writer {
  public:
   template <class... Args>
   explicit filtered(const reader::frame_filter& filter, Args&&... args) noexcept
-      : Writer(std::forward<Args>(args)...), filter_(filter) {}
+      : Writer(std::forward<Args>(args)...), selector_(filter) {}
 
   bool line(const reader::line& l) noexcept {
-    return !reader::keeps(filter_, l.record, l.fields[1]) || Writer::line(l);
+    return !selector_.keeps(l.record, l.fields[1]) || Writer::line(l);
   }
 
  private:
-  const reader::frame_filter& filter_;
+  reader::frame_selector selector_;
 };
 
 // Calls run(writer) with a Writer made of `args`, or with a filtered<Writer> when `filter`

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: MIT
+#include "frame_selector.hpp"
+
+namespace cantext::reader {
+
+frame_selector::frame_selector(const frame_filter& filter) noexcept
+    : channels_(filter),
+      by_frame_(filter.id_count != 0 || filter.errors_only || filter.no_errors),
+      few_items_(filter.id_count <= most_even_items),
+      items_(),
+      by_channel_(filter.channel_count != 0),
+      errors_only_(filter.errors_only),
+      no_errors_(filter.no_errors),
+      words_(),
+      all_(),
+      all_count_(filter.id_count),
+      other_(),
+      standard_() {
+  channels_.id_count = 0;
+  channels_.errors_only = channels_.no_errors = false;
+  for (std::size_t i = 0; i < filter.channel_count; ++i) {
+    const std::size_t size = filter.channel_sizes[i];
+    if (size <= word_name) words_[word_count_++] = word_of(filter.channels[i], size);
+  }
+  for (std::size_t i = 0; i < filter.id_count && few_items_; ++i) {
+    const id_item& item = filter.ids[i];
+    items_[item_count_++] = item.mask != 0 ? even_item{item.mask, item.id & item.mask,
+                                                       item.inverted, 0, ~std::uint32_t{0}}
+                                           : even_item{0, 0, false, item.id, item.last - item.id};
+  }
+  for (std::size_t i = 0; i < filter.id_count; ++i) {
+    const id_item& item = all_[i] = filter.ids[i];
+    // An identifier or a range of standard ones matches standard identifiers only.
+    if (item.mask != 0 || (item.id & can_eff_flag) != 0) other_[other_count_++] = item;
+  }
+  // The verdicts for standard identifiers, error frames left aside.
+  for (std::size_t i = 0; i < filter.id_count; ++i) {
+    if ((filter.ids[i].mask & can_rtr_flag) != 0) standard_bits_ = can_sff_mask;
+  }
+  for (std::uint32_t id = 0; id <= can_sff_mask; ++id) {
+    bool kept = !filter.errors_only && filter.id_count == 0;
+    for (std::size_t i = 0; i < filter.id_count && !kept; ++i) {
+      kept = !filter.errors_only && id_matches(filter.ids[i], id);
+    }
+    standard_[id] = kept;
+  }
+}
+
+}  // namespace cantext::reader

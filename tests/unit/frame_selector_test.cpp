@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+// The frame selector, the reader loop's form of a frame filter, gives the filter's own verdict
+// for frames of every kind and channels of every length, whatever the filter.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string_view>
+
+#include "frame_filter.hpp"
+#include "frame_selector.hpp"
+
+namespace {
+
+using namespace cantext::reader;
+
+struct filter_row {
+  const char* ids;       // --id, or null
+  const char* channels;  // --channel, or null
+  int errors;            // 1: errors only, -1: no errors
+};
+
+const filter_row filters[] = {
+    {"123,7E0-7EF", nullptr, 0},
+    {"18FEF100,00000123,100-1FF", "can1", 0},
+    {"100:700,~18FEF100:1FFFFF00", nullptr, -1},
+    {"123:400007FF,7FF", nullptr, 0},  // the mask tells remote requests apart
+    {"004:00000004", "can0,a_name_longer_than_a_word", 0},
+    {nullptr, "x,can0,vcan0,12345678", 0},
+    {nullptr, nullptr, 1},
+    {"100,101,102,103,104,105,106,107,7E0-7EF,~18FEF100:1FFFFF00", nullptr, 0},  // many items
+    {"000:000,00000000:00000000", "can0,can1", 0},
+};
+
+// Channel names in a buffer with room to read past them, as the reader's fields have.
+const char* const channels[] = {"can0",  "can1",     "vcan0", "x",
+                                "can10", "12345678", "",      "a_name_longer_than_a_word"};
+
+TEST(frame_selector, gives_the_filters_verdict) {
+  std::mt19937 random(7);
+  char room[64 + field_read_room] = {};
+  for (const filter_row& row : filters) {
+    frame_filter filter;
+    const char* problem = nullptr;
+    ASSERT_TRUE(row.ids == nullptr || add_ids(filter, row.ids, problem)) << row.ids;
+    ASSERT_TRUE(row.channels == nullptr || add_channels(filter, row.channels, problem));
+    filter.errors_only = row.errors > 0;
+    filter.no_errors = row.errors < 0;
+    const frame_selector selector(filter);
+    for (int i = 0; i < 20000; ++i) {
+      cantext::frame_record record{};
+      const std::uint32_t bits = static_cast<std::uint32_t>(random());
+      // Of each kind: standard, extended near the rows' identifiers or anywhere, error frames,
+      // each with or without the remote request flag.
+      const std::uint32_t kinds[] = {bits & 0x7FF, 0x80000000 | (0x18FEF100 ^ (bits & 0x3FF)),
+                                     0x80000000 | (bits & 0x1FFFFFFF), 0x20000000 | (bits & 0x3FF),
+                                     0x80000000 | (bits & 0x7FF)};
+      record.can_id = kinds[i % 5] | ((bits >> 31) != 0 ? 0x40000000 : 0);
+      const char* const name = channels[(i / 5) % 8];
+      std::memset(room, '#', sizeof room);  // what follows a field in a line
+      std::memcpy(room, name, std::strlen(name));
+      const std::string_view channel(room, std::strlen(name));
+      ASSERT_EQ(selector.keeps(record, channel), keeps(filter, record, channel))
+          << (row.ids ? row.ids : "") << " " << std::hex << record.can_id << " " << name;
+    }
+  }
+}
+
+}  // namespace
