@@ -14,6 +14,7 @@
 #include "filtered_writer.hpp"
 #include "input_files.hpp"
 #include "line_renders.hpp"
+#include "time_views.hpp"
 #include "time_zone.hpp"
 
 namespace {
@@ -86,6 +87,16 @@ int convert(const command_line& line) noexcept {
   return written ? status : 1;
 }
 
+int timed_long(const command_line& line, output_block& block) noexcept {
+  return with_writer<timed_long_writer>(
+      line.filter,
+      [&](auto& writer) {
+        const int status = read_with(line, writer);
+        return writer.out_of_memory() ? 1 : status;
+      },
+      line.time, line.view, block, fd_sink(&err_fd), line.keep_going);
+}
+
 int decode(const command_line& line, output_block& block) noexcept {
   const cantext::dbc::load_result loaded = cantext::dbc::load_file(line.dbc);
   if (!loaded.ok()) {
@@ -109,6 +120,7 @@ int main(int argc, char** argv) {
   output_block block(fd_sink(&out_fd), fd_sink(&err_fd), buffers.output);
   switch (line.what) {
     case command::long_form:
+      if (line.time != time_view::absolute) return timed_long(line, block);
       if ((line.view & cantext::VIEW_ERROR) != 0) {
         return rewrite_lines(line, long_lines_render<true>(line.view), block);
       }
@@ -119,6 +131,8 @@ int main(int argc, char** argv) {
       return convert(line);
     case command::decode:
       return decode(line, block);
+    case command::stats:
+      return 1;  // to come
     case command::explain:
       return explain_frames(line.args, line.arg_count, block);
   }

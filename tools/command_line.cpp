@@ -20,12 +20,14 @@ namespace {
 
 constexpr char synopsis[] =
     "Usage: cantext long [--binary] [--swap] [--no-ascii] [--no-align] [--explain]\n"
-    "                    [FILTER...] [--keep-going] [--from FORMAT] [FILE...]\n"
+    "                    [--time VIEW] [--delta-per-id] [FILTER...] [--keep-going]\n"
+    "                    [--from FORMAT] [FILE...]\n"
     "       cantext compact [--dots] [FILTER...] [--keep-going] [--from FORMAT] [FILE...]\n"
     "       cantext convert --to FORMAT [--from FORMAT] [-o FILE] [--timezone TZ]\n"
     "                       [--channel-map MAP] [FILTER...] [--keep-going] [FILE...]\n"
     "       cantext decode --dbc FILE [--no-choices] [--multi-line] [FILTER...]\n"
     "                      [--keep-going] [--from FORMAT] [FILE...]\n"
+    "       cantext stats [--csv] [FILTER...] [--keep-going] [--from FORMAT] [FILE...]\n"
     "       cantext explain FRAME...\n"
     "       cantext --help | COMMAND --help | --version\n"
     "FILTER: --id LIST, --channel NAMES, --errors-only, --no-errors\n";
@@ -55,7 +57,11 @@ constexpr char long_help[] =
     "  --swap        data bytes in reverse order\n"
     "  --no-ascii    no column of the bytes as characters\n"
     "  --no-align    standard identifiers not right-aligned\n"
-    "  --explain     under an error frame, its description, one entry per line\n";
+    "  --explain     under an error frame, its description, one entry per line\n"
+    "  --time VIEW   a first field that is a log time as given (absolute, the default),\n"
+    "                in seconds since the first frame (relative) or the previous frame\n"
+    "                (delta), or as a UTC date to the microsecond (date)\n"
+    "  --delta-per-id  delta: since the previous frame of the channel and identifier\n";
 
 constexpr char compact_help[] =
     "cantext compact: each line as its two fields and its frame in compact notation.\n"
@@ -73,6 +79,12 @@ constexpr char decode_help[] =
     "  --dbc FILE     the DBC database\n"
     "  --no-choices   values as numbers, not by the names the database gives them\n"
     "  --multi-line   one signal a line\n";
+
+constexpr char stats_help[] =
+    "cantext stats: a row per channel and identifier, one per error class, one for all the\n"
+    "channel's frames: count, first and last time, mean, least and greatest period, rate\n"
+    "(frames per second) and the data lengths seen.\n"
+    "  --csv         comma-separated values with a header line\n";
 
 constexpr char explain_help[] =
     "cantext explain: each FRAME in the long form; an error frame with its description.\n";
@@ -100,6 +112,9 @@ enum option_value : int {
   opt_channel,
   opt_errors_only,
   opt_no_errors,
+  opt_time,
+  opt_delta_per_id,
+  opt_csv,
 };
 
 constexpr option top_options[] = {
@@ -113,6 +128,8 @@ constexpr option long_options[] = {
     {"no-ascii", no_argument, nullptr, opt_no_ascii},
     {"no-align", no_argument, nullptr, opt_no_align},
     {"explain", no_argument, nullptr, opt_explain},
+    {"time", required_argument, nullptr, opt_time},
+    {"delta-per-id", no_argument, nullptr, opt_delta_per_id},
     {"keep-going", no_argument, nullptr, opt_keep_going},
     {"from", required_argument, nullptr, opt_from},
     {"id", required_argument, nullptr, opt_id},
@@ -160,6 +177,17 @@ constexpr option decode_options[] = {
     {"help", no_argument, nullptr, opt_help},
     {nullptr, 0, nullptr, 0},
 };
+constexpr option stats_options[] = {
+    {"csv", no_argument, nullptr, opt_csv},
+    {"keep-going", no_argument, nullptr, opt_keep_going},
+    {"from", required_argument, nullptr, opt_from},
+    {"id", required_argument, nullptr, opt_id},
+    {"channel", required_argument, nullptr, opt_channel},
+    {"errors-only", no_argument, nullptr, opt_errors_only},
+    {"no-errors", no_argument, nullptr, opt_no_errors},
+    {"help", no_argument, nullptr, opt_help},
+    {nullptr, 0, nullptr, 0},
+};
 constexpr option explain_options[] = {
     {"help", no_argument, nullptr, opt_help},
     {nullptr, 0, nullptr, 0},
@@ -179,6 +207,7 @@ constexpr command_entry commands[] = {
     {"compact", command::compact, compact_options, compact_help, true, ""},
     {"convert", command::convert, convert_options, convert_help, true, "o:"},
     {"decode", command::decode, decode_options, decode_help, true, ""},
+    {"stats", command::stats, stats_options, stats_help, true, ""},
     {"explain", command::explain, explain_options, explain_help, false, ""},
 };
 
@@ -217,9 +246,29 @@ bool add_filter_list(reader::frame_filter& filter, bool ids, const char* list) n
   return false;
 }
 
+// The view that --time names; false for another name.
+bool read_time_view(const char* name, time_view& view) noexcept {
+  static constexpr struct {
+    const char* name;
+    time_view view;
+  } views[] = {{"absolute", time_view::absolute},
+               {"relative", time_view::relative},
+               {"delta", time_view::delta},
+               {"date", time_view::date}};
+  for (const auto& v : views) {
+    if (std::strcmp(name, v.name) == 0) {
+      view = v.view;
+      return true;
+    }
+  }
+  return false;
+}
+
 // The options of one command, after its name at argv[0]; -1 to run it.
 int parse_command(const command_entry& entry, int argc, char** argv, command_line& line) noexcept {
   line.what = entry.what;
+  bool time_given = false;
+  bool delta_per_id = false;
   optind = 0;  // starts getopt_long afresh on this argv
   for (;;) {
     const int value = getopt_long(argc, argv, entry.short_options, entry.options, nullptr);
@@ -234,6 +283,13 @@ int parse_command(const command_entry& entry, int argc, char** argv, command_lin
         if (entry.what == command::convert && line.to == nullptr) {
           say("convert needs --to FORMAT");
           return usage_error();
+        }
+        if (delta_per_id) {
+          if (time_given && line.time != time_view::delta) {
+            say("--delta-per-id goes with --time delta");
+            return usage_error();
+          }
+          line.time = time_view::delta_per_id;
         }
         if (line.filter.errors_only && line.filter.no_errors) {
           say("--errors-only and --no-errors exclude each other");
@@ -299,6 +355,19 @@ int parse_command(const command_entry& entry, int argc, char** argv, command_lin
       case opt_channel:
         if (!add_filter_list(line.filter, value == opt_id, optarg)) return usage_error();
         break;
+      case opt_time:
+        if (!read_time_view(optarg, line.time)) {
+          say("unknown time view '%s' (absolute, relative, delta or date)", optarg);
+          return usage_error();
+        }
+        time_given = true;
+        break;
+      case opt_delta_per_id:
+        delta_per_id = true;
+        break;
+      case opt_csv:
+        line.csv = true;
+        break;
       case opt_errors_only:
         line.filter.errors_only = true;
         break;
@@ -319,7 +388,8 @@ int parse_command_line(int argc, char** argv, command_line& line) noexcept {
   for (int value; (value = getopt_long(argc, argv, "+", top_options, nullptr)) != -1;) {
     if (value == opt_help) {
       return print_help({synopsis, "\n", files_help, "\n", long_help, compact_help, convert_help,
-                         decode_help, from_help, filter_help, keep_going_help, explain_help});
+                         decode_help, stats_help, from_help, filter_help, keep_going_help,
+                         explain_help});
     }
     if (value == opt_version) return print_help({"cantext " CANTEXT_VERSION "\n"});
     return bad_option(argv);

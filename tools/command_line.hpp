@@ -5,14 +5,16 @@
 
 #include "cantext/long_form.hpp"
 #include "frame_filter.hpp"
+#include "time_views.hpp"
 
 namespace cantext::tool {
 
-enum class command { long_form, compact, convert, decode, explain };
+enum class command { long_form, compact, convert, decode, stats, explain };
 
 struct command_line {
   command what = command::long_form;
   unsigned view = VIEW_ASCII | VIEW_ALIGN_SFF;  // long
+  time_view time = time_view::absolute;         // long: the first field's view
   bool dots = false;                            // compact
   bool keep_going = false;                      // the commands that read captures
   const char* from = nullptr;                   // the input's format; null: told by its first block
@@ -23,6 +25,7 @@ struct command_line {
   const char* dbc = nullptr;                    // decode: the database
   bool choices = true;                          // decode: values by their names
   bool multi_line = false;                      // decode: one signal a line
+  bool csv = false;                             // stats: comma-separated values
   reader::frame_filter filter;                  // the commands that read captures: --id, ...
   char** args = nullptr;                        // the files, or the frames to explain
   int arg_count = 0;
