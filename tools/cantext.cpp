@@ -12,6 +12,7 @@
 #include "convert_lines.hpp"
 #include "decode_lines.hpp"
 #include "filtered_writer.hpp"
+#include "frame_stats.hpp"
 #include "input_files.hpp"
 #include "line_renders.hpp"
 #include "time_views.hpp"
@@ -97,6 +98,17 @@ int timed_long(const command_line& line, output_block& block) noexcept {
       line.time, line.view, block, fd_sink(&err_fd), line.keep_going);
 }
 
+int stats(const command_line& line, output_block& block) noexcept {
+  return with_writer<stats_writer>(
+      line.filter,
+      [&](auto& writer) {
+        const int status = read_with(line, writer);
+        // What was read is shown even after a bad line: the status tells.
+        return writer.finish_output() ? status : 1;
+      },
+      line.csv, block, fd_sink(&err_fd), line.keep_going);
+}
+
 int decode(const command_line& line, output_block& block) noexcept {
   const cantext::dbc::load_result loaded = cantext::dbc::load_file(line.dbc);
   if (!loaded.ok()) {
@@ -132,7 +144,7 @@ int main(int argc, char** argv) {
     case command::decode:
       return decode(line, block);
     case command::stats:
-      return 1;  // to come
+      return stats(line, block);
     case command::explain:
       return explain_frames(line.args, line.arg_count, block);
   }
