@@ -4,7 +4,7 @@ _cantext() {
   local cur=${COMP_WORDS[COMP_CWORD]}
   COMPREPLY=()
   if [[ $COMP_CWORD -eq 1 ]]; then
-    COMPREPLY=($(compgen -W 'long compact convert decode explain --help --version' -- "$cur"))
+    COMPREPLY=($(compgen -W 'long compact convert decode stats explain --help --version' -- "$cur"))
     return
   fi
   local options prev=${COMP_WORDS[COMP_CWORD - 1]}
@@ -13,12 +13,26 @@ _cantext() {
       COMPREPLY=($(compgen -W 'log asc trc' -- "$cur"))
       return
       ;;
+    --time)
+      COMPREPLY=($(compgen -W 'absolute relative delta date' -- "$cur"))
+      return
+      ;;
+    --id | --channel)
+      return  # a list of the user's own
+      ;;
   esac
+  local filters='--id --channel --errors-only --no-errors'
   case ${COMP_WORDS[1]} in
-    long) options='--binary --swap --no-ascii --no-align --explain --keep-going --from --help' ;;
-    compact) options='--dots --keep-going --from --help' ;;
-    convert) options='--to --from --output --timezone --channel-map --keep-going --help' ;;
-    decode) options='--dbc --no-choices --multi-line --keep-going --from --help' ;;
+    long)
+      options="--binary --swap --no-ascii --no-align --explain --time --delta-per-id $filters"
+      options="$options --keep-going --from --help"
+      ;;
+    compact) options="--dots $filters --keep-going --from --help" ;;
+    convert)
+      options="--to --from --output --timezone --channel-map $filters --keep-going --help"
+      ;;
+    decode) options="--dbc --no-choices --multi-line $filters --keep-going --from --help" ;;
+    stats) options="--csv $filters --keep-going --from --help" ;;
     explain) options='--help' ;;
     *) return ;;
   esac

@@ -23,7 +23,7 @@ check() {
   fi
 }
 
-commands="long compact convert decode explain"
+commands="long compact convert decode stats explain"
 # shellcheck disable=SC2086
 check commands "$(offered '')" "$(printf '%s\n' --help --version $commands | sort)"
 for command in $commands; do
@@ -33,5 +33,7 @@ for command in $commands; do
 done
 check "files after long" "$(offered long fr)" ""
 check "formats after --to" "$(offered convert --to '')" "$(printf '%s\n' asc log trc)"
+check "views after --time" "$(offered long --time '')" "$(printf '%s\n' absolute date delta relative)"
+check "nothing after --id" "$(offered stats --id '')" ""
 [ $status -eq 0 ] && echo "the completion offers the commands and every command's options"
 exit $status
