@@ -39,6 +39,11 @@ const std::string error_frame =
     "\tcontroller-problem{rx-overflow,rx-error-warning}\n"
     "\tprotocol-violation{{single-bit-error,frame-format-error}{data-field}}\n"
     "\terror-counter-tx-rx{{1}{2}}\n";
+// Two channels in the order of their numbers, a frame without a time, an error frame of two
+// classes, periods and lengths.
+const std::string stats_log =
+    "(1.100) can10 123#11\n(1.000) can2 7FF#R\nx can2 00000123#1122\n(1.300) can10 123#112233\n"
+    "(1.350) can10 2000000C#0005030A00000102\n(1.500) can10 123#\n";
 const std::string many_lines = [] {
   std::string s;
   for (int i = 0; i < 100000; ++i) s += "a b 123#11\n";
@@ -102,6 +107,48 @@ const command_case option_effects[] = {
     {"explain_frames", "explain 123#41 2000000C#0005030A00000102 123##1AABB", "",
      "     123   [1]  41                        'A'\n" + error_frame +
      "     123  [02]  AA BB                     '..'\n", "", 0},
+    {"filter_ids_of_both_kinds", "compact --id 123 --id 18FEF100:1FFFFF00",
+     "a b 123#11\na b 00000123#22\na b 18FEF1AB#33\na b 7E5#44\n",
+     "a b 123#11\na b 18FEF1AB#33\n", "", 0},
+    {"filter_channels_without_errors", "compact --channel can1,vcan0 --no-errors",
+     "a can0 123#11\na can1 7E8#22\na vcan0 20000004#0004000000000000\na vcan0 00000123#R\n",
+     "a can1 7E8#22\na vcan0 00000123#R\n", "", 0},
+    {"filter_errors_only_converted", "convert --to log --errors-only",
+     "(1.0) can0 123#11\n(1.5) can1 20000004#0004000000000000\n",
+     "(1.5) can1 20000004#0004000000000000\n", "", 0},
+    {"filter_range_in_decode_keeps_other_lines", "decode --dbc sig.dbc --id 7F0-7FF capture.asc", "",
+     "date Wed Nov 15 10:00:00.000 am 2023\nbase hex  timestamps absolute\nBegin Triggerblock\n"
+     "   0.002000 2  Statistic: D 0 R 0 XD 0 XR 0 E 0 O 0 B 0.00%\nEnd TriggerBlock\n", "", 0},
+    {"time_relative_in_the_lines_digits", "long --time relative --no-ascii",
+     "(9.500) a 123#11\nx b 123#22\n(10.25) a 456#\n(-1.0) a 123#\n",
+     "(0.000)  a       123   [1]  11\nx  b       123   [1]  22\n(0.75)  a       456   [0] \n"
+     "(-10.5)  a       123   [0] \n", "", 0},
+    {"time_delta_per_channel_and_id", "long --delta-per-id --no-ascii",
+     "(1.000100) a 123#11\n(1.000200) b 123#22\n(1.000500) a 456#\n(1.001100) a 123#\n"
+     "(1.001200) b 123#R\n",
+     "(0.000000)  a       123   [1]  11\n(0.000000)  b       123   [1]  22\n"
+     "(0.000000)  a       456   [0] \n(0.001000)  a       123   [0] \n"
+     "(0.001000)  b       123   [0]  remote request\n", "", 0},
+    {"time_date_to_the_microsecond", "long --time date --no-ascii",
+     "(1700000000.1234567) a 123#11\n(-0.5) a 123#22\n",
+     "2023-11-14 22:13:20.123456  a       123   [1]  11\n"
+     "1969-12-31 23:59:59.500000  a       123   [1]  22\n", "", 0},
+    {"stats_text", "stats", stats_log,
+     "channel  id                  count  first   last  mean_period  min_period  max_period   rate  lengths\n"
+     "can2     7FF                     1  1.000  1.000            -           -           -      -  0\n"
+     "can2     00000123                1      -      -            -           -           -      -  2\n"
+     "can2     all                     2  1.000  1.000            -           -           -      -  0,2\n"
+     "can10    123                     3  1.100  1.500        0.200       0.200       0.200  5.000  0-1,3\n"
+     "can10    controller-problem      1  1.350  1.350            -           -           -      -  8\n"
+     "can10    protocol-violation      1  1.350  1.350            -           -           -      -  8\n"
+     "can10    all                     4  1.100  1.500        0.133       0.050       0.200  7.500  0-1,3,8\n",
+     "", 0},
+    {"stats_csv", "stats --csv", stats_log,
+     "channel,id,count,first,last,mean_period,min_period,max_period,rate,lengths\n"
+     "can2,7FF,1,1.000,1.000,,,,,0\ncan2,00000123,1,,,,,,,2\ncan2,all,2,1.000,1.000,,,,,\"0,2\"\n"
+     "can10,123,3,1.100,1.500,0.200,0.200,0.200,5.000,\"0-1,3\"\n"
+     "can10,controller-problem,1,1.350,1.350,,,,,8\ncan10,protocol-violation,1,1.350,1.350,,,,,8\n"
+     "can10,all,4,1.100,1.500,0.133,0.050,0.200,7.500,\"0-1,3,8\"\n", "", 0},
     {"help", "--help", "", "Usage: cantext long [", "", 0, false, true},
     {"command_help", "compact --help", "", "cantext compact: ", "", 0, false, true},
     {"version", "--version", "", std::string("cantext ") + command_version + "\n", "", 0},
@@ -154,6 +201,20 @@ const command_case error_paths[] = {
      true},
     {"unknown_format", "long --from xyz", "", "", "cantext: unknown format 'xyz' (log, asc or trc)\n",
      2, true},
+    {"bad_id_list", "compact --id 12", "", "",
+     "cantext: --id '12': an identifier is 3 or 8 hex digits; items are ID, ID-ID, ID:MASK or "
+     "~ID:MASK\n", 2, true},
+    {"range_of_two_kinds", "stats --id 7E0-0000007F", "", "",
+     "cantext: --id '7E0-0000007F': an identifier is 3 or 8 hex digits; items are ID, ID-ID, "
+     "ID:MASK or ~ID:MASK\n", 2, true},
+    {"empty_channel_name", "long --channel ,", "", "",
+     "cantext: --channel ',': a channel name is 1 to 32 characters, at most 16 of them\n", 2, true},
+    {"errors_only_and_none", "stats --errors-only --no-errors", "", "",
+     "cantext: --errors-only and --no-errors exclude each other\n", 2, true},
+    {"unknown_time_view", "long --time weekly", "", "",
+     "cantext: unknown time view 'weekly' (absolute, relative, delta or date)\n", 2, true},
+    {"delta_per_id_with_another_view", "long --time relative --delta-per-id", "", "",
+     "cantext: --delta-per-id goes with --time delta\n", 2, true},
     {"unknown_time_zone", "convert --to log --timezone Nowhere/Atlantis one.log", "", "",
      "cantext: unknown time zone 'Nowhere/Atlantis'\n", 2},
     {"decode_without_dbc", "decode one.log", "", "", "cantext: decode needs --dbc FILE\n", 2, true},
