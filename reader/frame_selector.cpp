@@ -24,9 +24,10 @@ frame_selector::frame_selector(const frame_filter& filter) noexcept
   }
   for (std::size_t i = 0; i < filter.id_count && few_items_; ++i) {
     const id_item& item = filter.ids[i];
-    items_[item_count_++] = item.mask != 0 ? even_item{item.mask, item.id & item.mask,
-                                                       item.inverted, 0, ~std::uint32_t{0}}
-                                           : even_item{0, 0, false, item.id, item.last - item.id};
+    constexpr std::uint32_t all = ~std::uint32_t{0};
+    items_[item_count_++] = item.mask != 0
+                                ? even_item{0, item.mask, item.id & item.mask, 0, item.inverted}
+                                : even_item{all, all, item.id, item.last - item.id, false};
   }
   for (std::size_t i = 0; i < filter.id_count; ++i) {
     const id_item& item = all_[i] = filter.ids[i];

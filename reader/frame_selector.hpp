@@ -51,12 +51,14 @@ class frame_selector {
     const bool error = (can_id & can_err_flag) != 0;
     const std::uint32_t id_mask =
         (can_id & can_eff_flag) != 0 ? can_eff_flag | can_eff_mask : can_sff_mask;
+    // The identifier with its kind, or for an error frame what no range holds.
     const std::uint32_t key = error ? ~std::uint32_t{0} : can_id & id_mask;
+    const std::uint32_t to_key = can_id ^ key;
     bool matched = item_count_ == 0;
     for (std::size_t i = 0; i < item_count_; ++i) {
       const even_item& item = items_[i];
-      matched |=
-          (((can_id & item.mask) == item.value) != item.inverted) & (key - item.first <= item.span);
+      const std::uint32_t word = (can_id ^ (to_key & item.of_key)) & item.mask;
+      matched |= (word - item.first <= item.span) != item.inverted;
     }
     return matched & (error ? !no_errors_ : !errors_only_);
   }
@@ -85,15 +87,16 @@ class frame_selector {
     return found;
   }
 
-  // An item as keeps_frame_evenly tests it: a mask pair matches when the identifier's bits
-  // under `mask` are `value` (or, inverted, are not), whatever the identifier; an identifier
-  // or a range matches an identifier of its kind from `first` to `first + span`.
+  // An item as keeps_frame_evenly tests it: it matches when the bits under `mask` of the
+  // record's identifier word (of its key, the identifier with its kind, for `of_key` all ones)
+  // are from `first` to `first + span` (or, inverted, are not).  A mask pair takes the word
+  // and a span of 0; an identifier or a range the key.
   struct even_item {
+    std::uint32_t of_key;
     std::uint32_t mask;
-    std::uint32_t value;
-    bool inverted;
     std::uint32_t first;
     std::uint32_t span;
+    bool inverted;
   };
   static constexpr std::size_t most_even_items = 8;
 
