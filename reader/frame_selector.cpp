@@ -7,6 +7,7 @@ frame_selector::frame_selector(const frame_filter& filter) noexcept
     : channels_(filter),
       by_frame_(filter.id_count != 0 || filter.errors_only || filter.no_errors),
       few_items_(filter.id_count <= most_even_items),
+      kinds_kept_((filter.errors_only ? 0U : 1U) | (filter.no_errors ? 0U : 2U)),
       items_(),
       by_channel_(filter.channel_count != 0),
       errors_only_(filter.errors_only),
@@ -22,6 +23,8 @@ frame_selector::frame_selector(const frame_filter& filter) noexcept
     const std::size_t size = filter.channel_sizes[i];
     if (size <= word_name) words_[word_count_++] = word_of(filter.channels[i], size);
   }
+  // An item that matches every frame stands for no --id.
+  if (filter.id_count == 0) items_[item_count_++] = even_item{0, 0, 0, 0, false};
   for (std::size_t i = 0; i < filter.id_count && few_items_; ++i) {
     const id_item& item = filter.ids[i];
     constexpr std::uint32_t all = ~std::uint32_t{0};

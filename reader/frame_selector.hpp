@@ -54,13 +54,16 @@ class frame_selector {
     // The identifier with its kind, or for an error frame what no range holds.
     const std::uint32_t key = error ? ~std::uint32_t{0} : can_id & id_mask;
     const std::uint32_t to_key = can_id ^ key;
-    bool matched = item_count_ == 0;
-    for (std::size_t i = 0; i < item_count_; ++i) {
+    // items_ holds at least one item: with no --id, one that matches every frame.
+    bool matched = false;
+    std::size_t i = 0;
+    do {
       const even_item& item = items_[i];
       const std::uint32_t word = (can_id ^ (to_key & item.of_key)) & item.mask;
       matched |= (word - item.first <= item.span) != item.inverted;
-    }
-    return matched & (error ? !no_errors_ : !errors_only_);
+    } while (++i < item_count_);
+    // Bit 0: other frames are kept; bit 1: error frames are.
+    return matched & ((kinds_kept_ >> (can_id >> 29 & 1)) & 1);
   }
 
   bool keeps_frame_by_kind(std::uint32_t can_id) const noexcept {
@@ -103,6 +106,7 @@ class frame_selector {
   frame_filter channels_;  // the filter's channels alone
   bool by_frame_;          // by identifier or error frame
   bool few_items_;         // at most most_even_items items
+  unsigned kinds_kept_;    // bit 0: other frames are kept, bit 1: error frames are
   even_item items_[most_even_items];
   std::size_t item_count_ = 0;
   bool by_channel_;

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -320,6 +321,37 @@ TEST_P(compact_round_trip, converts_as_the_original) {
 
 INSTANTIATE_TEST_SUITE_P(forms, compact_round_trip, testing::Values("compact", "compact --dots"),
                          [](const auto& row) { return std::string(row.index ? "dots" : "plain"); });
+
+// stats on the benchmark's log, whose error frames have one class each: on every channel, the
+// rows of its identifiers and error classes add up to its row of all frames, which counts the
+// log's lines of that channel (tens of thousands of rows, so the table has grown many times).
+TEST(command_stats, rows_add_up_to_the_lines_of_each_channel) {
+  run_options generator;
+  generator.argv = with_args(make_log_argv, {"200000", "7"});
+  const run_result log = run_filter("", generator);
+  ASSERT_EQ(log.status, 0);
+  std::map<std::string, unsigned long> lines, rows, all;
+  std::istringstream log_lines(log.out);
+  for (std::string time, channel, frame; log_lines >> time >> channel >> frame;) ++lines[channel];
+  const run_result r = run_command("stats --csv", log.out);
+  ASSERT_EQ(r.status, 0);
+  ASSERT_EQ(r.err, "");
+  std::istringstream table(r.out);
+  std::string row;
+  ASSERT_TRUE(std::getline(table, row));
+  EXPECT_EQ(row, "channel,id,count,first,last,mean_period,min_period,max_period,rate,lengths");
+  while (std::getline(table, row)) {
+    std::istringstream cells(row);
+    std::string channel, id, count;
+    std::getline(cells, channel, ',');
+    std::getline(cells, id, ',');
+    std::getline(cells, count, ',');
+    (id == "all" ? all : rows)[channel] += std::stoul(count);
+  }
+  EXPECT_EQ(lines.size(), 2u);
+  EXPECT_EQ(all, lines);
+  EXPECT_EQ(rows, lines);
+}
 
 }  // namespace
 }  // namespace filter_test
