@@ -3,8 +3,9 @@
 
 Parses compact notation ("123#DEADBEEF") into frames and renders them in the long,
 column-aligned form, back in compact notation, or, for error frames, in words, with the
-routines of the cantext C++ library; reads capture logs into NumPy columns (read_log) or
-python-can messages (iter_messages).
+routines of the cantext C++ library; reads capture logs (the log format, Vector ASC, PEAK TRC)
+into NumPy columns (read_log) or python-can messages (iter_messages), and writes them
+(Log.write).
 """
 
 from ._cantext import (
@@ -28,7 +29,7 @@ from ._cantext import (
     parse,
 )
 from . import dbc
-from .log import Log, iter_messages, read_log
+from .log import Log, LogFrame, iter_messages, read_log
 
 __all__ = [
     "CAN_EFF_FLAG",
@@ -45,6 +46,7 @@ __all__ = [
     "NO_TIME",
     "Frame",
     "Log",
+    "LogFrame",
     "dlc_to_len",
     "hex_to_bytes",
     "iter_messages",

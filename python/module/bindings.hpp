@@ -9,7 +9,9 @@ namespace cantext_python {
 
 void add_frame_class(pybind11::module_& m);     // Frame and the flag constants
 void add_text_functions(pybind11::module_& m);  // parse, length codes, hex strings
+void add_frame_filter(pybind11::module_& m);    // the frames a reading keeps
 void add_log_reader(pybind11::module_& m);      // capture logs read into columns
+void add_log_writer(pybind11::module_& m);      // columns written as a capture
 void add_message_values(pybind11::module_& m);  // timestamps and payloads for python-can
 void add_dbc_database(pybind11::module_& m);    // DBC databases for cantext.dbc
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "columns.hpp"
+#include "frame_filter.hpp"
 #include "line_reader.hpp"
 #include "log_fields.hpp"
 
@@ -147,6 +148,12 @@ class column_sink {
  public:
   explicit column_sink(bool keep_going) noexcept : keep_going_(keep_going) {}
 
+  // Lines whose frames the filter does not keep are passed over (null, or one that keeps all:
+  // none is); the filter outlives the reading.
+  void set_filter(const reader::frame_filter* filter) noexcept {
+    filter_ = filter != nullptr && !reader::keeps_all(*filter) ? filter : nullptr;
+  }
+
   // Starts a batch of at most `limit` rows into `columns`, which grow as needed.
   void start(column_set& columns, std::size_t limit) noexcept {
     begin(&columns, columns.from(0), columns.capacity, limit);
@@ -162,6 +169,7 @@ class column_sink {
   // Inline in the reader's loop, with the rare cases out of line: a call per line cost about
   // 5 % of read_log's time.
   [[gnu::always_inline]] bool line(const reader::line& l) noexcept {
+    if (filter_ != nullptr && !reader::keeps(*filter_, l.record, l.fields[1])) return true;
     if (count_ == capacity_ && !make_room()) return false;
     const std::size_t row = count_;
     std::int64_t ns;
@@ -194,7 +202,7 @@ class column_sink {
     if (fault == reader::line_fault::blank) return true;
     try {
       if (!keep_going_) {
-        first_bad_ = {l.number, fault, std::string(text)};
+        first_bad_ = {l.number, fault, l.problem, std::string(text)};
         return false;
       }
       // Each piece of a long line has the line's number.
@@ -211,6 +219,7 @@ class column_sink {
   struct bad_line_seen {
     std::uint64_t number = 0;  // 0: none
     reader::line_fault fault{};
+    const char* problem = nullptr;  // the format's words for it, where it has them
     std::string text;
   };
   const bad_line_seen& first_bad() const noexcept { return first_bad_; }
@@ -281,6 +290,7 @@ class column_sink {
   }
 
   bool keep_going_;
+  const reader::frame_filter* filter_ = nullptr;
   column_set* growing_ = nullptr;  // null for a window
   row_places places_{};
   std::size_t count_ = 0;

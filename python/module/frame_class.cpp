@@ -2,6 +2,7 @@
 // cantext.Frame: an immutable frame with the library's renderers as methods.
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -177,6 +178,10 @@ void add_frame_class(py::module_& m) {
   m.attr("CANFD_BRS") = cantext::CANFD_BRS;
   m.attr("CANFD_ESI") = cantext::CANFD_ESI;
   m.attr("CANFD_FDF") = cantext::CANFD_FDF;
+  // An error frame's classes by bit, for Log.stats.
+  py::tuple classes(std::size(cantext::error_class_names));
+  for (std::size_t i = 0; i < classes.size(); ++i) classes[i] = cantext::error_class_names[i];
+  m.attr("_ERROR_CLASS_NAMES") = classes;
 
   py::class_<frame_value>(m, "Frame", frame_doc)
       .def(py::init(&parse_text), py::arg("text"))

@@ -2,6 +2,7 @@
 // cantext._cantext._LogReader: capture-log lines read on the line reader into columns, without
 // the GIL, in batches of any size (read_log takes one batch of the whole log).
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -82,8 +83,9 @@ py::array_t<T> array_of(std::vector<T> values) {
 [[noreturn]] void raise_bad_line(const column_sink::bad_line_seen& bad) {
   std::string_view text = bad.text;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-  const char* what =
-      bad.fault == reader::line_fault::bad_frame ? "not a CAN frame" : "fewer than three fields";
+  const char* what = bad.problem != nullptr                      ? bad.problem
+                     : bad.fault == reader::line_fault::bad_frame ? "not a CAN frame"
+                                                                  : "fewer than three fields";
   PyErr_Format(PyExc_ValueError, "line %llu: %s: %R", static_cast<unsigned long long>(bad.number),
                what, decoded(text).ptr());
   throw py::error_already_set();
@@ -91,18 +93,31 @@ py::array_t<T> array_of(std::vector<T> values) {
 
 class log_reader {
  public:
-  log_reader(std::unique_ptr<log_source> source, bool keep_going)
+  // `format` null: the format that the log's first block shows.  `filter` (may be null) keeps
+  // a reference to the Python object that holds it.
+  log_reader(std::unique_ptr<log_source> source, bool keep_going,
+             const reader::line_format* format, py::object filter)
       : source_(std::move(source)),
         buffers_(std::make_unique<reader::reader_buffers>()),
         reader_(source_->bytes(), *buffers_),
         sink_(keep_going),
-        keep_going_(keep_going) {}
+        keep_going_(keep_going),
+        filter_object_(std::move(filter)) {
+    reader_.set_format(format);
+    if (!filter_object_.is_none()) filter_ = filter_object_.cast<const reader::frame_filter*>();
+    sink_.set_filter(filter_);
+  }
+
+  py::object format_name() const {
+    const reader::line_format* format = reader_.format();
+    return format == nullptr ? py::object(py::none()) : py::object(py::str(format->name));
+  }
 
   // `parts` (for tests only) sets the parts a whole log that reads at offsets is read in; 0
   // leaves it to the log's size and the processors.
   py::tuple read(long long max_lines, int parts) {
     if (busy_) throw std::runtime_error("this log is being read already");
-    if (max_lines < 0 && !started_ && !ended_ && source_->reads_at()) {
+    if (max_lines < 0 && !started_ && !ended_ && source_->reads_at() && in_log_format()) {
       const std::size_t workers = worker_count(parts);
       const std::size_t count = part_count(parts, workers);
       if (count > 1) {
@@ -158,6 +173,29 @@ class log_reader {
     return workers < 2 ? 1 : std::min(4 * workers, most_parts);
   }
 
+  // Whether the log is of the log format, the only one read in parts (the others have headers
+  // that tell how to read the lines after them); a format still to be recognised is told here
+  // from the first block, as the reader would tell it.
+  bool in_log_format() {
+    if (reader_.format() == nullptr) {
+      std::string head(reader::block_size, '\0');
+      std::size_t got = 0;
+      {
+        const py::gil_scoped_release unlocked;
+        while (got < head.size()) {
+          const long n = source_->read_at(&head[got], head.size() - got, got);
+          if (n < 0 && errno == EINTR) continue;
+          if (n <= 0) break;
+          got += static_cast<std::size_t>(n);
+        }
+      }
+      // A failed read is met again, and reported, by the reading in one.
+      if (got == 0) return false;
+      reader_.set_format(&reader::recognise_format({head.data(), got}));
+    }
+    return reader_.format() == &reader::log_format;
+  }
+
   // The whole log read in parts on threads of their own; none when it has to be read in one
   // after all.
   std::optional<py::tuple> read_in_parts(std::size_t count, std::size_t workers) {
@@ -172,6 +210,7 @@ class log_reader {
       // Finding where the parts start reads the file too.
       const py::gil_scoped_release unlocked;
       parts = make_parts(*source_, count, keep_going_);
+      for (const auto& part : parts) part->sink.set_filter(filter_);
       outcome = read_parts(parts, whole, workers, columns);
       joined_all = outcome == parts_outcome::read && join_parts(parts, columns, joined);
     }
@@ -230,6 +269,8 @@ class log_reader {
   reader::line_reader reader_;
   column_sink sink_;
   bool keep_going_;
+  py::object filter_object_;
+  const reader::frame_filter* filter_ = nullptr;
   py::list channel_names_;
   bool started_ = false;
   bool busy_ = false;
@@ -239,11 +280,24 @@ class log_reader {
 const char* const reader_doc = R"(Reads a capture log into columns, batch by batch; cantext.read_log
 and cantext.iter_messages are built on it.
 
-_LogReader(source, keep_going=False): source is a path (str or path-like), a binary file
-object, or a bytes-like object holding the log.  read(max_lines=-1) returns the next batch of
+_LogReader(source, keep_going=False, format=None, filter=None): source is a path (str or
+path-like), a binary file object, or a bytes-like object holding the log; format "log", "asc" or
+"trc", or None for the one its first block shows; filter a _FrameFilter, the frames it keeps.  read(max_lines=-1) returns the next batch of
 at most max_lines rows (all that is left when negative) as the tuple (time, channel, can_id,
 flags, len, fd, direction, data, odd_rows, odd_lines, odd_texts, bad_lines, channel_names);
 an empty batch at the end.)";
+
+// The format of that name; null for None (the format is told by the log).
+const reader::line_format* format_named(const py::object& name) {
+  if (name.is_none()) return nullptr;
+  const auto* format =
+      py::isinstance<py::str>(name) ? reader::find_format(name.cast<std::string>()) : nullptr;
+  if (format == nullptr) {
+    throw py::value_error("format must be \"log\", \"asc\", \"trc\" or None, not " +
+                          py::repr(name).cast<std::string>());
+  }
+  return format;
+}
 
 // A str or path-like object is a path: bytes are the log itself.
 std::unique_ptr<log_source> open_source(const py::object& source) {
@@ -263,11 +317,17 @@ std::unique_ptr<log_source> open_source(const py::object& source) {
 void add_log_reader(py::module_& m) {
   m.attr("NO_TIME") = no_time;
   py::class_<log_reader>(m, "_LogReader", reader_doc)
-      .def(py::init([](const py::object& source, bool keep_going) {
-             return std::make_unique<log_reader>(open_source(source), keep_going);
+      .def(py::init([](const py::object& source, bool keep_going, const py::object& format,
+                       const py::object& filter) {
+             return std::make_unique<log_reader>(open_source(source), keep_going,
+                                                 format_named(format), filter);
            }),
-           py::arg("source"), py::arg("keep_going") = false)
-      .def("read", &log_reader::read, py::arg("max_lines") = -1, py::arg("parts") = 0);
+           py::arg("source"), py::arg("keep_going") = false, py::arg("format") = py::none(),
+           py::arg("filter") = py::none())
+      .def("read", &log_reader::read, py::arg("max_lines") = -1, py::arg("parts") = 0)
+      .def_property_readonly("format", &log_reader::format_name,
+                             "The format being read (\"log\", \"asc\", \"trc\"); None while "
+                             "it is still to be recognised.");
 }
 
 }  // namespace cantext_python

@@ -3,12 +3,12 @@
 // most: python-can's messages (iter_messages) and the data as bytes (Log.to_pandas).
 #include <cmath>
 #include <cstdint>
-#include <initializer_list>
 #include <limits>
 
 #include <pybind11/numpy.h>
 
 #include "bindings.hpp"
+#include "log_columns.hpp"
 #include "line_reader.hpp"
 #include "log_fields.hpp"
 
@@ -41,51 +41,6 @@ double seconds_of(std::int64_t ns) noexcept {
 py::ssize_t payload_size(std::uint32_t can_id, std::uint8_t len) noexcept {
   return (can_id & cantext::CAN_RTR_FLAG) != 0 ? 0 : len;
 }
-
-// read_log's columns, as a Log holds them.
-struct log_columns {
-  explicit log_columns(const py::handle& log)
-      : time(log.attr("time")),
-        channel(log.attr("channel")),
-        can_id(log.attr("can_id")),
-        flags(log.attr("flags")),
-        len(log.attr("len")),
-        fd(log.attr("fd")),
-        direction(log.attr("direction")),
-        data(log.attr("data")) {
-    const py::ssize_t n = time.shape(0);
-    for (const py::array* column : std::initializer_list<const py::array*>{
-             &channel, &can_id, &flags, &len, &fd, &direction, &data}) {
-      if (column->shape(0) != n) throw py::value_error("columns of different lengths");
-    }
-    if (data.ndim() != 2 || data.shape(1) != cantext::CANFD_MAX_DLEN || direction.itemsize() != 1) {
-      throw py::value_error("not a Log's columns");
-    }
-  }
-  // The channel codes are of the smallest type that holds them.
-  std::size_t channel_code(py::ssize_t i) const {
-    switch (channel.itemsize()) {
-      case 1:
-        return static_cast<const std::uint8_t*>(channel.data())[i];
-      case 2:
-        return static_cast<const std::uint16_t*>(channel.data())[i];
-      default:
-        return static_cast<const std::uint32_t*>(channel.data())[i];
-    }
-  }
-  const char* payload(py::ssize_t i) const {
-    return reinterpret_cast<const char*>(data.data()) + i * cantext::CANFD_MAX_DLEN;
-  }
-
-  py::array_t<std::int64_t, py::array::c_style> time;
-  py::array channel;
-  py::array_t<std::uint32_t, py::array::c_style> can_id;
-  py::array_t<std::uint8_t, py::array::c_style> flags;
-  py::array_t<std::uint8_t, py::array::c_style> len;
-  py::array_t<bool, py::array::c_style> fd;
-  py::array direction;
-  py::array_t<std::uint8_t, py::array::c_style> data;
-};
 
 py::list payload_list(const py::handle& log) {
   const log_columns c(log);
@@ -145,8 +100,7 @@ py::list make_messages(const py::type& cls, const py::tuple& slots, const py::li
   const auto flags = c.flags.unchecked<1>();
   const auto lengths = c.len.unchecked<1>();
   const auto fd = c.fd.unchecked<1>();
-  const auto* const direction = static_cast<const char*>(c.direction.data());
-  auto* const type = reinterpret_cast<PyTypeObject*>(cls.ptr());
+    auto* const type = reinterpret_cast<PyTypeObject*>(cls.ptr());
   const py::tuple no_arguments;
   py::list messages(stop - start);
   for (py::ssize_t i = start; i < stop; ++i) {
@@ -165,7 +119,7 @@ py::list make_messages(const py::type& cls, const py::tuple& slots, const py::li
         checked(PyLong_FromLong(lengths(i))),
         checked(PyByteArray_FromStringAndSize(c.payload(i), payload_size(id, lengths(i)))),
         py::reinterpret_borrow<py::object>(truth(fd(i))),
-        py::reinterpret_borrow<py::object>(truth(direction[i] != 'T')),
+        py::reinterpret_borrow<py::object>(truth(c.direction_at(i) != 'T')),
         py::reinterpret_borrow<py::object>(truth((flags(i) & cantext::CANFD_BRS) != 0)),
         py::reinterpret_borrow<py::object>(truth((flags(i) & cantext::CANFD_ESI) != 0)),
     };

@@ -7,7 +7,9 @@ PYBIND11_MODULE(_cantext, m) {
   m.attr("__version__") = CANTEXT_VERSION;
   cantext_python::add_frame_class(m);
   cantext_python::add_text_functions(m);
+  cantext_python::add_frame_filter(m);
   cantext_python::add_log_reader(m);
+  cantext_python::add_log_writer(m);
   cantext_python::add_message_values(m);
   cantext_python::add_dbc_database(m);
 }

@@ -88,10 +88,14 @@ def test_read_log_matches_the_parser_on_every_line(generated, source):
     assert log.channel.dtype == np.uint8 and log.data.shape == (len(lines), 64)
 
 
+PANDAS_COLUMNS = ["time", "channel", "id", "is_extended", "is_remote", "is_error", "is_fd", "brs",
+                  "esi", "len", "direction"]
+
+
 def test_to_pandas_has_the_columns():
     log = cantext.read_log((SOURCE / "examples" / "sample.log").read_bytes())
-    frame = log.to_pandas()
-    assert list(frame.columns) == COLUMNS and len(frame) == len(log) == 40
+    frame = log.to_pandas(data="bytes")
+    assert list(frame.columns) == PANDAS_COLUMNS + ["data"] and len(frame) == len(log) == 40
     assert frame.time.astype("int64").tolist() == log.time.tolist()
     assert frame.channel.astype(str).tolist() == log.channel_names().tolist()
     assert frame.data.tolist() == [cantext.parse(line.split()[2]).data for line in

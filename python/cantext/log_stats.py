@@ -1,0 +1,103 @@
+# SPDX-License-Identifier: MIT
+"""Log.stats: one row per channel and identifier (and per channel and error class for error
+frames), with the columns of the stats command, computed over whole columns: a Python step per
+row of the result, none per frame."""
+
+import numpy as np
+
+from ._cantext import (CAN_EFF_FLAG, CAN_EFF_MASK, CAN_ERR_FLAG, CAN_SFF_MASK, NO_TIME,
+                       _ERROR_CLASS_NAMES)
+
+COLUMNS = ["channel", "id", "is_extended", "count", "first", "last", "period_mean", "period_min",
+           "period_max", "lengths", "errors"]
+
+
+def _entries(log):
+    """(row, key) of every frame, and of every error class of each error frame.  The key sorts
+    by channel name, then frames before error classes, standard before extended identifiers,
+    then by identifier (or class bit)."""
+    can_id = log.can_id.astype(np.int64)
+    rank = np.empty(max(len(log.channels), 1), dtype=np.int64)
+    rank[np.argsort(np.array(log.channels, dtype=object))] = np.arange(len(log.channels))
+    channel = rank[log.channel] << 32
+    error = (can_id & CAN_ERR_FLAG) != 0
+    frames = np.flatnonzero(~error)
+    extended = (can_id[frames] & CAN_EFF_FLAG) != 0
+    ident = np.where(extended, can_id[frames] & CAN_EFF_MASK, can_id[frames] & CAN_SFF_MASK)
+    rows = [frames]
+    keys = [channel[frames] | (extended.astype(np.int64) << 30) | ident]
+    errors = np.flatnonzero(error)
+    for bit in range(len(_ERROR_CLASS_NAMES)):
+        with_class = errors[(can_id[errors] >> bit) & 1 != 0]
+        rows.append(with_class)
+        keys.append(channel[with_class] | (1 << 31) | (1 << bit))
+    return np.concatenate(rows), np.concatenate(keys)
+
+
+def _per_group(out, values, runs, reduce, run_groups):
+    """`out` with reduce over each run of `values` (they begin at `runs`) in its group's place."""
+    if len(runs):
+        out[run_groups] = reduce.reduceat(values, runs)
+    return out
+
+
+def log_stats(log):
+    import pandas as pd
+
+    rows, keys = _entries(log)
+    order = np.argsort(keys, kind="stable")  # stable: each group's rows in the log's order
+    rows, keys = rows[order], keys[order]
+    starts = np.flatnonzero(np.r_[True, keys[1:] != keys[:-1]]) if len(keys) else np.zeros(0, int)
+    group_keys = keys[starts]
+    count = np.diff(np.r_[starts, len(keys)])
+    group = np.repeat(np.arange(len(starts)), count)
+
+    # Times: those of rows whose first field is a time, in the log's order within a group.
+    time = log.time[rows]
+    timed = time != NO_TIME
+    t, g = time[timed], group[timed]
+    n = len(starts)
+    first = np.full(n, NO_TIME, dtype=np.int64)
+    last = np.full(n, NO_TIME, dtype=np.int64)
+    if len(t):
+        has_time, first_at = np.unique(g, return_index=True)
+        last_at = np.r_[first_at[1:], len(t)] - 1
+        first[has_time], last[has_time] = t[first_at], t[last_at]
+    # Periods: between a group's consecutive timed frames.
+    same = g[1:] == g[:-1]
+    period, period_group = (t[1:] - t[:-1])[same], g[1:][same]
+    runs = np.flatnonzero(np.r_[True, period_group[1:] != period_group[:-1]][:len(period)])
+    run_groups = period_group[runs]
+    period_min = _per_group(np.full(n, NO_TIME), period, runs, np.minimum, run_groups)
+    period_max = _per_group(np.full(n, NO_TIME), period, runs, np.maximum, run_groups)
+    period_sum = _per_group(np.zeros(n, dtype=np.int64), period, runs, np.add, run_groups)
+    period_count = np.zeros(n, dtype=np.int64)
+    if len(runs):
+        period_count[run_groups] = np.diff(np.r_[runs, len(period)])
+    period_mean = np.full(n, NO_TIME, dtype=np.int64)
+    with_periods = period_count > 0
+    period_mean[with_periods] = period_sum[with_periods] // period_count[with_periods]
+
+    # Lengths seen: a text per group, "0,8", from the distinct (group, length) pairs.
+    pairs = np.unique(group.astype(np.int64) * 128 + log.len[rows])
+    lengths = [[] for _ in range(n)]
+    for pair in pairs.tolist():
+        lengths[pair // 128].append(str(pair % 128))
+
+    is_error = (group_keys >> 31) & 1 != 0
+    ident = group_keys & ((1 << 30) - 1)
+    names = sorted(log.channels)
+    return pd.DataFrame({
+        "channel": [names[k] for k in (group_keys >> 32).tolist()],
+        "id": ident.astype(np.uint32),
+        "is_extended": ((group_keys >> 30) & 1).astype(bool),
+        "count": count.astype(np.int64),
+        "first": first.view("datetime64[ns]"),
+        "last": last.view("datetime64[ns]"),
+        "period_mean": period_mean.view("timedelta64[ns]"),
+        "period_min": period_min.view("timedelta64[ns]"),
+        "period_max": period_max.view("timedelta64[ns]"),
+        "lengths": [",".join(seen) for seen in lengths],
+        "errors": [_ERROR_CLASS_NAMES[int(i).bit_length() - 1] if e else ""
+                   for i, e in zip(ident.tolist(), is_error.tolist())],
+    }, columns=COLUMNS)
