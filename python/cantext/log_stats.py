@@ -8,6 +8,11 @@ import numpy as np
 from ._cantext import (CAN_EFF_FLAG, CAN_EFF_MASK, CAN_ERR_FLAG, CAN_SFF_MASK, NO_TIME,
                        _ERROR_CLASS_NAMES)
 
+# The lengths a frame can have (by their length code), and each length's bit.
+_LENGTHS = [0, 1, 2, 3, 4, 5, 6, 7, 8, 12, 16, 20, 24, 32, 48, 64]
+_LENGTH_BITS = np.zeros(65, dtype=np.uint16)
+_LENGTH_BITS[_LENGTHS] = 1 << np.arange(16, dtype=np.uint16)
+
 COLUMNS = ["channel", "id", "is_extended", "count", "first", "last", "period_mean", "period_min",
            "period_max", "lengths", "errors"]
 
@@ -47,7 +52,7 @@ def log_stats(log):
     rows, keys = _entries(log)
     order = np.argsort(keys, kind="stable")  # stable: each group's rows in the log's order
     rows, keys = rows[order], keys[order]
-    starts = np.flatnonzero(np.r_[True, keys[1:] != keys[:-1]]) if len(keys) else np.zeros(0, int)
+    starts = _run_starts(keys)
     group_keys = keys[starts]
     count = np.diff(np.r_[starts, len(keys)])
     group = np.repeat(np.arange(len(starts)), count)
@@ -60,13 +65,13 @@ def log_stats(log):
     first = np.full(n, NO_TIME, dtype=np.int64)
     last = np.full(n, NO_TIME, dtype=np.int64)
     if len(t):
-        has_time, first_at = np.unique(g, return_index=True)
+        first_at = _run_starts(g)
         last_at = np.r_[first_at[1:], len(t)] - 1
-        first[has_time], last[has_time] = t[first_at], t[last_at]
+        first[g[first_at]], last[g[first_at]] = t[first_at], t[last_at]
     # Periods: between a group's consecutive timed frames.
     same = g[1:] == g[:-1]
     period, period_group = (t[1:] - t[:-1])[same], g[1:][same]
-    runs = np.flatnonzero(np.r_[True, period_group[1:] != period_group[:-1]][:len(period)])
+    runs = _run_starts(period_group)
     run_groups = period_group[runs]
     period_min = _per_group(np.full(n, NO_TIME), period, runs, np.minimum, run_groups)
     period_max = _per_group(np.full(n, NO_TIME), period, runs, np.maximum, run_groups)
@@ -78,17 +83,20 @@ def log_stats(log):
     with_periods = period_count > 0
     period_mean[with_periods] = period_sum[with_periods] // period_count[with_periods]
 
-    # Lengths seen: a text per group, "0,8", from the distinct (group, length) pairs.
-    pairs = np.unique(group.astype(np.int64) * 128 + log.len[rows])
-    lengths = [[] for _ in range(n)]
-    for pair in pairs.tolist():
-        lengths[pair // 128].append(str(pair % 128))
+    # Lengths seen: a bit per length code in each group, each distinct set of them made a text
+    # once.
+    seen = _per_group(np.zeros(n, dtype=np.uint16), _LENGTH_BITS[log.len[rows]], starts,
+                      np.bitwise_or, np.arange(n))
+    masks, which = np.unique(seen, return_inverse=True)
+    texts = np.array([",".join(str(length) for code, length in enumerate(_LENGTHS)
+                               if mask >> code & 1) for mask in masks.tolist()] + [""],
+                     dtype=object)
 
     is_error = (group_keys >> 31) & 1 != 0
     ident = group_keys & ((1 << 30) - 1)
-    names = sorted(log.channels)
+    error_names = np.array([""] + list(_ERROR_CLASS_NAMES), dtype=object)
     return pd.DataFrame({
-        "channel": [names[k] for k in (group_keys >> 32).tolist()],
+        "channel": pd.Categorical.from_codes(group_keys >> 32, sorted(log.channels)),
         "id": ident.astype(np.uint32),
         "is_extended": ((group_keys >> 30) & 1).astype(bool),
         "count": count.astype(np.int64),
@@ -97,7 +105,17 @@ def log_stats(log):
         "period_mean": period_mean.view("timedelta64[ns]"),
         "period_min": period_min.view("timedelta64[ns]"),
         "period_max": period_max.view("timedelta64[ns]"),
-        "lengths": [",".join(seen) for seen in lengths],
-        "errors": [_ERROR_CLASS_NAMES[int(i).bit_length() - 1] if e else ""
-                   for i, e in zip(ident.tolist(), is_error.tolist())],
+        "lengths": texts[which.reshape(-1)],
+        "errors": error_names[np.where(is_error, _bit_number(ident) + 1, 0)],
     }, columns=COLUMNS)
+
+
+def _run_starts(values):
+    """Where each run of equal values of a sorted array begins."""
+    return np.flatnonzero(np.r_[True, values[1:] != values[:-1]]) if len(values) else \
+        np.zeros(0, dtype=np.intp)
+
+
+def _bit_number(single_bits):
+    """The number of the one bit set in each value (0 for 1)."""
+    return np.log2(np.maximum(single_bits, 1)).astype(np.int64)
