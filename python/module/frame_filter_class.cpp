@@ -22,8 +22,8 @@ reader::frame_filter make_filter(const std::string& ids, const std::string& chan
   reader::frame_filter filter;
   const char* problem = nullptr;
   if (!ids.empty() && !reader::add_ids(filter, ids, problem)) {
-    throw py::value_error(std::string("ids ") + py::repr(py::str(ids)).cast<std::string>() +
-                          ": " + problem);
+    throw py::value_error(std::string("ids ") + py::repr(py::str(ids)).cast<std::string>() + ": " +
+                          problem);
   }
   if (!channels.empty() && !reader::add_channels(filter, channels, problem)) {
     throw py::value_error(std::string("channels ") +
@@ -65,8 +65,9 @@ py::list channel_names(const reader::frame_filter& filter) {
 }  // namespace
 
 void add_frame_filter(py::module_& m) {
-  py::class_<reader::frame_filter>(m, "_FrameFilter",
-                                   R"(Which frames a reading keeps (see read_log's ids and channels).
+  py::class_<reader::frame_filter>(
+      m, "_FrameFilter",
+      R"(Which frames a reading keeps (see read_log's ids and channels).
 
 _FrameFilter(ids, channels, errors_only, no_errors): ids and channels are comma-separated
 lists as the commands' --id and --channel take them; ValueError says what is wrong with one.)")

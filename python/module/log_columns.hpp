@@ -30,8 +30,8 @@ struct log_columns {
       if (column->shape(0) != n) throw pybind11::value_error("columns of different lengths");
     }
     if (data.ndim() != 2 || data.shape(1) != cantext::CANFD_MAX_DLEN || direction.itemsize() != 1 ||
-        channel.ndim() != 1 || (channel.itemsize() != 1 && channel.itemsize() != 2 &&
-                                channel.itemsize() != 4)) {
+        channel.ndim() != 1 ||
+        (channel.itemsize() != 1 && channel.itemsize() != 2 && channel.itemsize() != 4)) {
       throw pybind11::value_error("not a Log's columns");
     }
   }

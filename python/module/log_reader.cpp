@@ -83,7 +83,7 @@ py::array_t<T> array_of(std::vector<T> values) {
 [[noreturn]] void raise_bad_line(const column_sink::bad_line_seen& bad) {
   std::string_view text = bad.text;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-  const char* what = bad.problem != nullptr                      ? bad.problem
+  const char* what = bad.problem != nullptr                       ? bad.problem
                      : bad.fault == reader::line_fault::bad_frame ? "not a CAN frame"
                                                                   : "fewer than three fields";
   PyErr_Format(PyExc_ValueError, "line %llu: %s: %R", static_cast<unsigned long long>(bad.number),
@@ -95,8 +95,8 @@ class log_reader {
  public:
   // `format` null: the format that the log's first block shows.  `filter` (may be null) keeps
   // a reference to the Python object that holds it.
-  log_reader(std::unique_ptr<log_source> source, bool keep_going,
-             const reader::line_format* format, py::object filter)
+  log_reader(std::unique_ptr<log_source> source, bool keep_going, const reader::line_format* format,
+             py::object filter)
       : source_(std::move(source)),
         buffers_(std::make_unique<reader::reader_buffers>()),
         reader_(source_->bytes(), *buffers_),

@@ -8,8 +8,8 @@
 #include <pybind11/numpy.h>
 
 #include "bindings.hpp"
-#include "log_columns.hpp"
 #include "line_reader.hpp"
+#include "log_columns.hpp"
 #include "log_fields.hpp"
 
 namespace py = pybind11;
@@ -100,7 +100,7 @@ py::list make_messages(const py::type& cls, const py::tuple& slots, const py::li
   const auto flags = c.flags.unchecked<1>();
   const auto lengths = c.len.unchecked<1>();
   const auto fd = c.fd.unchecked<1>();
-    auto* const type = reinterpret_cast<PyTypeObject*>(cls.ptr());
+  auto* const type = reinterpret_cast<PyTypeObject*>(cls.ptr());
   const py::tuple no_arguments;
   py::list messages(stop - start);
   for (py::ssize_t i = start; i < stop; ++i) {
