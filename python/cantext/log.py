@@ -162,7 +162,7 @@ class Log:
         channel name, frames before error classes, standard before extended identifiers, then
         by identifier: channel, id (without the flag bits; an error row's class bit),
         is_extended, count, first and last (datetime64, of its first and last frame in the
-        log's order), period_mean, period_min, period_max (timedelta64[ns] between its
+        log's order), mean_period, min_period, max_period (timedelta64[ns] between its
         consecutive frames, the mean rounded down; NaT for one frame), lengths (the lengths
         seen, as "0,8"), errors (the class name of an error row, "" for frames).  Rows whose
         first field is not a time count, but have no place in the times."""

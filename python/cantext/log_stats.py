@@ -13,8 +13,22 @@ _LENGTHS = [0, 1, 2, 3, 4, 5, 6, 7, 8, 12, 16, 20, 24, 32, 48, 64]
 _LENGTH_BITS = np.zeros(65, dtype=np.uint16)
 _LENGTH_BITS[_LENGTHS] = 1 << np.arange(16, dtype=np.uint16)
 
-COLUMNS = ["channel", "id", "is_extended", "count", "first", "last", "period_mean", "period_min",
-           "period_max", "lengths", "errors"]
+# The stats command's columns, its `id` text split into the number, its kind and the error
+# class's name.
+COLUMNS = ["channel", "id", "is_extended", "count", "first", "last", "mean_period", "min_period",
+           "max_period", "rate", "lengths", "errors"]
+
+
+def _lengths_text(lengths):
+    """The lengths as the command writes them: runs of consecutive ones as "first-last"."""
+    parts, i = [], 0
+    while i < len(lengths):
+        j = i
+        while j + 1 < len(lengths) and lengths[j + 1] == lengths[j] + 1:
+            j += 1
+        parts.append(f"{lengths[i]}-{lengths[j]}" if j > i else str(lengths[i]))
+        i = j + 1
+    return ",".join(parts)
 
 
 def _entries(log):
@@ -88,9 +102,14 @@ def log_stats(log):
     seen = _per_group(np.zeros(n, dtype=np.uint16), _LENGTH_BITS[log.len[rows]], starts,
                       np.bitwise_or, np.arange(n))
     masks, which = np.unique(seen, return_inverse=True)
-    texts = np.array([",".join(str(length) for code, length in enumerate(_LENGTHS)
-                               if mask >> code & 1) for mask in masks.tolist()] + [""],
+    texts = np.array([_lengths_text([length for code, length in enumerate(_LENGTHS)
+                                     if mask >> code & 1]) for mask in masks.tolist()] + [""],
                      dtype=object)
+    # Frames a second over the group's time: one fewer than its timed frames, over its span.
+    span = (last - first).astype(np.float64)
+    rate = np.full(n, np.nan)
+    rated = with_periods & (span > 0)
+    rate[rated] = period_count[rated] * 1e9 / span[rated]
 
     is_error = (group_keys >> 31) & 1 != 0
     ident = group_keys & ((1 << 30) - 1)
@@ -102,9 +121,10 @@ def log_stats(log):
         "count": count.astype(np.int64),
         "first": first.view("datetime64[ns]"),
         "last": last.view("datetime64[ns]"),
-        "period_mean": period_mean.view("timedelta64[ns]"),
-        "period_min": period_min.view("timedelta64[ns]"),
-        "period_max": period_max.view("timedelta64[ns]"),
+        "mean_period": period_mean.view("timedelta64[ns]"),
+        "min_period": period_min.view("timedelta64[ns]"),
+        "max_period": period_max.view("timedelta64[ns]"),
+        "rate": rate,
         "lengths": texts[which.reshape(-1)],
         "errors": error_names[np.where(is_error, _bit_number(ident) + 1, 0)],
     }, columns=COLUMNS)

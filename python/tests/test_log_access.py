@@ -90,18 +90,41 @@ STATS = [  # channel, id, is_extended, count, first, last, mean, min, max, lengt
     ("can0", 0x4, False, 1, 10 * S + 100 * MS, 10 * S + 100 * MS, NAT, NAT, NAT, "8", "controller-problem"),
     ("can0", 0x8, False, 1, 10 * S + 100 * MS, 10 * S + 100 * MS, NAT, NAT, NAT, "8", "protocol-violation"),
     ("can0", 0x80, False, 2, 10 * S + 100 * MS, 10 * S + 500 * MS, 400 * MS, 400 * MS, 400 * MS, "8", "bus-error"),
-    ("can1", 0x123, False, 3, 10 * S, 10 * S + 30 * MS, 15 * MS, 10 * MS, 20 * MS, "0,1,2", ""),
+    ("can1", 0x123, False, 3, 10 * S, 10 * S + 30 * MS, 15 * MS, 10 * MS, 20 * MS, "0-2", ""),
 ]
 
 
 def test_stats_has_a_row_per_channel_and_identifier_and_error_class():
     stats = cantext.read_log(STATS_LOG).stats()
-    assert list(stats.columns) == ["channel", "id", "is_extended", "count", "first", "last", "period_mean",
-                                   "period_min", "period_max", "lengths", "errors"]
-    times = ["first", "last", "period_mean", "period_min", "period_max"]
+    assert list(stats.columns) == ["channel", "id", "is_extended", "count", "first", "last", "mean_period",
+                                   "min_period", "max_period", "rate", "lengths", "errors"]
+    times = ["first", "last", "mean_period", "min_period", "max_period"]
     got = [tuple(None if name in times and pd.isna(v) else v.value if name in times else v
-                 for name, v in row.items()) for _, row in stats.iterrows()]
+                 for name, v in row.items() if name != "rate") for _, row in stats.iterrows()]
     assert got == STATS
+
+
+def test_stats_rows_are_the_stats_commands():
+    import csv
+    import io
+
+    from test_library_output import program, run
+
+    text = run([program("CANTEXT_COMMAND"), "stats", "--csv"], STATS_LOG.decode())
+    command = [row for row in csv.DictReader(io.StringIO(text)) if row["id"] != "all"]
+    stats = cantext.read_log(STATS_LOG).stats()
+
+    def seconds(value):
+        return "" if pd.isna(value) else f"{value.value // 10**9}.{value.value % 10**9 // 10**6:03d}"
+
+    ours = [{"channel": r.channel,
+             "id": r.errors or (f"{r.id:08X}" if r.is_extended else f"{r.id:03X}"),
+             "count": str(r["count"]), "first": seconds(r["first"]), "last": seconds(r["last"]),
+             "mean_period": seconds(r.mean_period), "min_period": seconds(r.min_period),
+             "max_period": seconds(r.max_period),
+             "rate": "" if pd.isna(r.rate) else f"{r.rate:.3f}", "lengths": r.lengths}
+            for _, r in stats.iterrows()]
+    assert ours == command
 
 
 def test_stats_counts_every_frame_once_whatever_the_log(log):
@@ -109,6 +132,6 @@ def test_stats_counts_every_frame_once_whatever_the_log(log):
     frames = stats[stats.errors == ""]
     assert frames["count"].sum() == (~log.to_pandas(data=None).is_error).sum()
     assert not frames.duplicated(["channel", "id", "is_extended"]).any()
-    timed = stats.dropna(subset=["period_mean"])
-    assert ((timed.period_min <= timed.period_mean) & (timed.period_mean <= timed.period_max)).all()
-    assert (stats["count"] > 0).all() and ((stats["count"] > 1) == stats.period_mean.notna()).all()
+    timed = stats.dropna(subset=["mean_period"])
+    assert ((timed.min_period <= timed.mean_period) & (timed.mean_period <= timed.max_period)).all()
+    assert (stats["count"] > 0).all() and ((stats["count"] > 1) == stats.mean_period.notna()).all()
