@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "command_line.hpp"
+#include "compressed_output.hpp"
 #include "convert_lines.hpp"
 #include "decode_lines.hpp"
 #include "filtered_writer.hpp"
@@ -61,6 +62,15 @@ int convert(const command_line& line) noexcept {
     write_options.wall_clock = epoch_to_local;
   }
   static int out_fd = STDOUT_FILENO;
+  // An output named FILE.gz, .xz or .zst is written compressed.
+  const cantext::compress::compression packing = line.output != nullptr
+                                                     ? cantext::compress::for_name(line.output)
+                                                     : cantext::compress::compression::none;
+  if (!cantext::compress::built_in(packing)) {
+    say("%s: compressed with %s, which this build of cantext cannot write", line.output,
+        cantext::compress::name_of(packing));
+    return 1;
+  }
   if (line.output != nullptr) {
     do {
       out_fd = ::open(line.output, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -70,7 +80,12 @@ int convert(const command_line& line) noexcept {
       return 1;
     }
   }
-  output_block block(fd_sink(&out_fd), fd_sink(&err_fd), buffers.output);
+  compressed_output packed(fd_sink(&out_fd), packing);
+  if (!packed.start()) {
+    report_file_error(line.output, errno);
+    return 1;
+  }
+  output_block block(packed.sink(), fd_sink(&err_fd), buffers.output);
   bool written = false;
   const int status = with_writer<convert_writer>(
       line.filter,
@@ -81,6 +96,10 @@ int convert(const command_line& line) noexcept {
       },
       *cantext::writers::find_writer(line.to), write_options, channels, block, fd_sink(&err_fd),
       line.keep_going);
+  if (written && !packed.finish()) {
+    report_error(fd_sink(&err_fd), "write", errno);
+    written = false;
+  }
   if (line.output != nullptr && ::close(out_fd) != 0 && written) {
     report_file_error(line.output, errno);
     return 1;

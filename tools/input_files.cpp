@@ -34,6 +34,15 @@ void report_file_error(const char* name, int error) noexcept {
   say("%s: %s", name, std::strerror(error));
 }
 
+void report_read_error(const char* name, int error,
+                       const compress::compressed_source& input) noexcept {
+  if (input.problem() != nullptr) {
+    say("%s: %s", name, input.problem());
+  } else {
+    report_file_error(name, error);
+  }
+}
+
 const char* bad_line_text(reader::line_fault fault, const char* problem) noexcept {
   switch (fault) {
     case reader::line_fault::bad_frame:

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The cantext command's input files and its messages: the named files are read in turn
 // ("-", or none at all, is standard input), each by a line reader of its own, so that line
-// numbers count from 1 in every file; a file that cannot be opened or read is reported and,
-// with --keep-going, passed over.
+// numbers count from 1 in every file, and each decompressed where it is compressed; a file that
+// cannot be opened or read is reported and, with --keep-going, passed over.
 #ifndef CANTEXT_TOOLS_INPUT_FILES_HPP
 #define CANTEXT_TOOLS_INPUT_FILES_HPP
 
 #include <cerrno>
 #include <cstdint>
 
+#include "compressed_source.hpp"
 #include "line_reader.hpp"
 
 namespace cantext::tool {
@@ -18,6 +19,9 @@ void say(const char* format, ...) noexcept __attribute__((format(printf, 1, 2)))
 
 // Writes "cantext: FILE: <system error text>" on standard error.
 void report_file_error(const char* name, int error) noexcept;
+// The same for a read that failed, with what was wrong with compressed input where it was that.
+void report_read_error(const char* name, int error,
+                       const compress::compressed_source& input) noexcept;
 
 // What is wrong with a bad line, in the command's words; `problem` is the format's own text.
 const char* bad_line_text(reader::line_fault fault, const char* problem) noexcept;
@@ -50,9 +54,10 @@ int read_files(char* const* names, int count, Writer& writer, reader::reader_buf
     int fd = open_input(names[i]);
     int error = errno;
     reader::ending how = reader::ending::read_error;
+    compress::compressed_source input(reader::fd_source(&fd));
     if (fd >= 0) {
       writer.set_file(names[i]);
-      reader::line_reader lines(reader::fd_source(&fd), buffers);
+      reader::line_reader lines(input.bytes(), buffers);
       lines.set_format(format, options);
       how = lines.read(writer);
       error = lines.error();
@@ -62,7 +67,7 @@ int read_files(char* const* names, int count, Writer& writer, reader::reader_buf
     if (how == reader::ending::read_error) {
       file_failed = true;
       if (!writer.flush()) break;
-      report_file_error(names[i], error);
+      report_read_error(names[i], error, input);
       if (!writer.keep_going()) break;
     }
   }
