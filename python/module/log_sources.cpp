@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "compressed_source.hpp"
+
 namespace py = pybind11;
 
 namespace cantext_python {
@@ -212,6 +214,42 @@ class file_object_log final : public log_source {
   py::object error_[3];  // type, value, traceback
 };
 
+// A source whose bytes are compressed, or may be (a file object, a pipe): decompressed as they
+// are read.  Its size is not known beforehand, and it is read in one part.
+class decompressed_log final : public log_source {
+ public:
+  decompressed_log(std::unique_ptr<log_source> source, const py::object& shown)
+      : source_(std::move(source)), shown_(shown), input_(source_->bytes()) {}
+  cantext::reader::byte_source bytes() noexcept override { return input_.bytes(); }
+  [[noreturn]] void raise_read_error(int error) override {
+    const char* const problem = input_.problem();
+    if (problem == nullptr) source_->raise_read_error(error);
+    if (shown_.is_none()) throw py::value_error(problem);
+    PyErr_Format(PyExc_ValueError, "%S: %s", shown_.ptr(), problem);
+    throw py::error_already_set();
+  }
+
+ private:
+  std::unique_ptr<log_source> source_;
+  py::object shown_;  // the path as given, or None
+  cantext::compress::compressed_source input_;
+};
+
+// A source read at offsets is looked at in place: when it is not compressed it is read as it
+// is, in parts where it is large.
+std::unique_ptr<log_source> decompressed(std::unique_ptr<log_source> source,
+                                         const py::object& shown) {
+  if (source->reads_at()) {
+    char first[cantext::compress::longest_magic];
+    const long n = source->read_at(first, sizeof first, 0);
+    if (n >= 0 && cantext::compress::recognise(first, static_cast<std::size_t>(n)) ==
+                      cantext::compress::compression::none) {
+      return source;
+    }
+  }
+  return std::make_unique<decompressed_log>(std::move(source), shown);
+}
+
 long read_range(void* context, char* buf, std::size_t n) noexcept {
   auto& range = *static_cast<source_range*>(context);
   const long count =
@@ -254,15 +292,15 @@ std::vector<std::size_t> part_starts(const log_source& source, std::size_t parts
 }
 
 std::unique_ptr<log_source> path_source(const py::bytes& path, const py::object& shown) {
-  return std::make_unique<path_log>(path, shown);
+  return decompressed(std::make_unique<path_log>(path, shown), shown);
 }
 
 std::unique_ptr<log_source> memory_source(const py::handle& object) {
-  return std::make_unique<memory_log>(object);
+  return decompressed(std::make_unique<memory_log>(object), py::none());
 }
 
 std::unique_ptr<log_source> file_object_source(const py::object& file) {
-  return std::make_unique<file_object_log>(file);
+  return decompressed(std::make_unique<file_object_log>(file), py::none());
 }
 
 }  // namespace cantext_python

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Where cantext.read_log reads from, as the line reader's byte source: a file named by its
-// path, a bytes-like object, or a Python binary file object.
+// path, a bytes-like object, or a Python binary file object; each decompressed where its first
+// bytes show gzip, xz or zstd.
 #ifndef CANTEXT_PYTHON_LOG_SOURCES_HPP
 #define CANTEXT_PYTHON_LOG_SOURCES_HPP
 
