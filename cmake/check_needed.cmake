@@ -1,7 +1,9 @@
 # SPDX-License-Identifier: MIT
 # Fails unless the ELF file FILE needs, at run time, nothing beyond the C library (and the
-# project's own shared library): the boards it runs on often carry no C++ runtime.
-#   cmake -DREADELF=<readelf> -DFILE=<elf file> -P check_needed.cmake
+# project's own shared library): the boards it runs on often carry no C++ runtime.  ALSO, a
+# regular expression, names libraries it may need besides (the compression libraries that a
+# desktop build of the command reads compressed captures with).
+#   cmake -DREADELF=<readelf> -DFILE=<elf file> [-DALSO=<regex>] -P check_needed.cmake
 foreach(var READELF FILE)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "check_needed: ${var} is not set")
@@ -22,7 +24,8 @@ foreach(entry IN LISTS entries)
   list(APPEND needed ${name})
   # The C library under any of its names (glibc, uClibc, musl) with its mathematics part (a
   # library of its own in glibc and uClibc), its loader, and this project.
-  if(NOT name MATCHES "^(libc\\.so(\\.[0-9]+)?|libm\\.so(\\.[0-9]+)?|ld-[^/]*\\.so[.0-9]*|libcantext\\.so[.0-9]*)$")
+  if(NOT name MATCHES "^(libc\\.so(\\.[0-9]+)?|libm\\.so(\\.[0-9]+)?|ld-[^/]*\\.so[.0-9]*|libcantext\\.so[.0-9]*)$"
+     AND NOT (ALSO AND name MATCHES "^(${ALSO})$"))
     list(APPEND unwanted ${name})
   endif()
 endforeach()
