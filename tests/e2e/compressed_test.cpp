@@ -114,9 +114,10 @@ TEST_P(compressed_input, reads_as_the_plain_log) {
   const run_result expected = run_command({"long", plain_file});
   ASSERT_EQ(expected.status, 0);
   std::string bytes;
-  const std::size_t piece = log.size() / static_cast<std::size_t>(c.pieces);
-  for (int i = 0; i < c.pieces; ++i) {
-    const std::size_t end = i + 1 == c.pieces ? log.size() : (i + 1) * piece;
+  const auto pieces = static_cast<std::size_t>(c.pieces);
+  const std::size_t piece = log.size() / pieces;
+  for (std::size_t i = 0; i < pieces; ++i) {
+    const std::size_t end = i + 1 == pieces ? log.size() : (i + 1) * piece;
     bytes += packed(c.how, log.substr(i * piece, end - i * piece));
   }
   // More than one block of compressed bytes, and many of decompressed ones.
