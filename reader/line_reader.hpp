@@ -142,6 +142,9 @@ class line_reader {
   void set_format(const line_format* format, format_options options = {}) noexcept {
     format_ = format;
     state_.options = options;
+    // Only a reader told to recognise formats refers to the table of them, so that a program
+    // that reads logs alone does not carry the others' code.
+    if (format == nullptr) recognise_ = recognise_format;
   }
   // The format being read; null while it is still to be recognised.
   const line_format* format() const noexcept { return format_; }
@@ -176,6 +179,7 @@ class line_reader {
   byte_source in_;
   block_state block_;
   const line_format* format_ = &log_format;
+  const line_format& (*recognise_)(std::string_view head) noexcept = nullptr;
   format_state state_;
   std::uint64_t skipped_ = 0;
   int error_ = 0;

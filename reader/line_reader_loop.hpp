@@ -183,7 +183,7 @@ ending line_reader::read(Consumer& consumer) noexcept {
   for (;;) {
     // The format is told by the first block, once there is one.
     if (format_ == nullptr && (b.end > 0 || b.at_end)) {
-      format_ = &recognise_format({b.buf, b.end});
+      format_ = &recognise_({b.buf, b.end});
     }
     // Lines are cut at NUL bytes, which the straight path does not look for.
     if (format_ == &log_format && !b.has_nul) {

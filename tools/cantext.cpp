@@ -11,7 +11,9 @@
 #include "command_line.hpp"
 #include "compressed_output.hpp"
 #include "convert_lines.hpp"
+#ifdef CANTEXT_WITH_DECODE
 #include "decode_lines.hpp"
+#endif
 #include "filtered_writer.hpp"
 #include "frame_stats.hpp"
 #include "input_files.hpp"
@@ -128,6 +130,7 @@ int stats(const command_line& line, output_block& block) noexcept {
       line.csv, block, fd_sink(&err_fd), line.keep_going);
 }
 
+#ifdef CANTEXT_WITH_DECODE
 int decode(const command_line& line, output_block& block) noexcept {
   const cantext::dbc::load_result loaded = cantext::dbc::load_file(line.dbc);
   if (!loaded.ok()) {
@@ -140,6 +143,12 @@ int decode(const command_line& line, output_block& block) noexcept {
       line.filter, [&](auto& writer) { return read_with(line, writer); }, loaded.db, options, block,
       fd_sink(&err_fd), line.keep_going);
 }
+#else
+int decode(const command_line&, output_block&) noexcept {
+  say("this build of cantext cannot decode signals (configured with CANTEXT_DECODE=OFF)");
+  return 1;
+}
+#endif
 
 }  // namespace
 

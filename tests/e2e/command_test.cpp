@@ -280,6 +280,10 @@ class command_runs : public testing::TestWithParam<command_case> {
 
 TEST_P(command_runs, prints_exactly) {
   const command_case& c = GetParam();
+#ifndef CANTEXT_WITH_DECODE
+  // A board's command is built without decode.
+  if (std::string(c.args).rfind("decode --dbc", 0) == 0) GTEST_SKIP() << "built without decode";
+#endif
   std::string err = c.err;
   if (c.then_usage) {
     const run_result usage = run_command("", "");
