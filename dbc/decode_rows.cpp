@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 // A whole log decoded into one column per signal, in two passes: the message of every row (to
 // size the columns), then the values.
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
+#include "column_batches.hpp"
 #include "lookup.hpp"
 #include "signal_bits.hpp"
 
@@ -37,6 +40,16 @@ bool gives_raw(const signal& s, bool scaling) noexcept {
   return !scaling || !s.choices.empty();
 }
 
+// The message of a row: an index into db.messages, no_message or short_frame.
+inline std::uint32_t message_of(const database& db, const frame_columns& frames,
+                                std::size_t row) noexcept {
+  const std::uint32_t can_id = at_row(frames.can_id, frames.can_id_stride, row);
+  const std::uint32_t index = detail::message_index(db.id_slots, can_id);
+  if (index == no_message) return index;
+  return at_row(frames.len, frames.len_stride, row) < db.messages[index].length ? short_frame
+                                                                                : index;
+}
+
 }  // namespace
 
 column_type column_type_of(const signal& s, bool scaling) noexcept {
@@ -53,15 +66,10 @@ std::size_t match_rows(const database& db, const frame_columns& frames,
                        std::uint32_t* message_of_row, std::size_t* rows_per_message) noexcept {
   std::size_t matched = 0;
   for (std::size_t row = 0; row < frames.count; ++row) {
-    const std::uint32_t can_id = at_row(frames.can_id, frames.can_id_stride, row);
-    std::uint32_t index = detail::message_index(db.id_slots, can_id);
-    if (index != no_message) {
-      if (at_row(frames.len, frames.len_stride, row) < db.messages[index].length) {
-        index = short_frame;
-      } else {
-        ++rows_per_message[index];
-        ++matched;
-      }
+    const std::uint32_t index = message_of(db, frames, row);
+    if (index < db.messages.size()) {
+      ++rows_per_message[index];
+      ++matched;
     }
     message_of_row[row] = index;
   }
@@ -125,6 +133,36 @@ void selected_signals(const message& m, const std::uint8_t* data, bool* present)
 
 namespace {
 
+// The values of a row's fields into element k of their columns.
+inline void copy_fields(const frame_columns& frames, std::size_t row, const message_columns& out,
+                        std::size_t k) noexcept {
+  if (out.fields == nullptr) return;
+  for (std::size_t f = 0; f < frames.field_count; ++f) {
+    const row_field& field = frames.fields[f];
+    if (out.fields[f] == nullptr) continue;
+    const char* from = &at_row(static_cast<const char*>(field.base), field.stride, row);
+    char* to = static_cast<char*>(out.fields[f]) + k * field.size;
+    // The usual sizes as constants, which the compiler makes single moves.
+    switch (field.size) {
+      case 1:
+        *to = *from;
+        break;
+      case 2:
+        std::memcpy(to, from, 2);
+        break;
+      case 4:
+        std::memcpy(to, from, 4);
+        break;
+      case 8:
+        std::memcpy(to, from, 8);
+        break;
+      default:
+        std::memcpy(to, from, field.size);
+        break;
+    }
+  }
+}
+
 // One frame's signals into element k of their columns.
 inline void decode_row(const message& m, const std::uint8_t* data, const message_columns& out,
                        std::size_t k, std::size_t which, bool* present) noexcept {
@@ -161,6 +199,42 @@ inline void decode_row(const message& m, const std::uint8_t* data, const message
   }
 }
 
+// The rows first_row + rows[j] of `frames` (all of them frames of m) into out's columns.
+void decode_listed_rows(const message& m, const frame_columns& frames, std::size_t first_row,
+                        const std::uint32_t* rows, std::size_t count, message_columns& out,
+                        std::size_t which) noexcept {
+  if (!m.mux_order.empty()) {
+    // Multiplexed: row by row, each signal after the multiplexers that select it.
+    bool present[detail::max_signals];
+    for (std::size_t j = 0; j < count; ++j) {
+      const std::size_t row = first_row + rows[j];
+      const std::size_t k = out.filled++;
+      if (out.rows != nullptr) out.rows[k] = row;
+      decode_row(m, &at_row(frames.data, frames.data_stride, row), out, k, which, present);
+      copy_fields(frames, row, out, k);
+    }
+    return;
+  }
+  const std::uint8_t* data[detail::batch_rows];
+  for (std::size_t done = 0; done < count; done += detail::batch_rows) {
+    const std::size_t n = std::min(detail::batch_rows, count - done);
+    const std::uint32_t* const batch = rows + done;
+    // The payloads are scattered over the log: all of the batch's are asked for before the
+    // first is read.
+    for (std::size_t j = 0; j < n; ++j) {
+      data[j] = &at_row(frames.data, frames.data_stride, first_row + batch[j]);
+      __builtin_prefetch(data[j]);
+    }
+    const std::size_t k = out.filled;
+    if (out.rows != nullptr) {
+      for (std::size_t j = 0; j < n; ++j) out.rows[k + j] = first_row + batch[j];
+    }
+    for (std::size_t j = 0; j < n; ++j) copy_fields(frames, first_row + batch[j], out, k + j);
+    detail::decode_batch(m, data, n, out, k, which);
+    out.filled += n;
+  }
+}
+
 }  // namespace
 
 void decode_rows(const database& db, const frame_columns& frames,
@@ -177,21 +251,53 @@ void decode_rows(const database& db, const frame_columns& frames,
     if (out.rows != nullptr) out.rows[k] = row;
     decode_row(db.messages[index], &at_row(frames.data, frames.data_stride, row), out, k, which,
                present);
+    copy_fields(frames, row, out, k);
   }
 }
 
 void decode_message_rows(const message& m, const frame_columns& frames, const std::uint32_t* rows,
                          std::size_t count, message_columns& out, bool scaling) noexcept {
-  bool present[detail::max_signals];
+  decode_listed_rows(m, frames, 0, rows, count, out, scaling ? 0 : 1);
+}
+
+void decode_log(const database& db, const frame_columns& frames, message_columns* columns,
+                bool scaling, std::uint32_t* scratch) noexcept {
+  const std::size_t messages = db.messages.size();
   const std::size_t which = scaling ? 0 : 1;
-  // The rows are scattered over the log: each is asked for some rows ahead of its decoding.
-  constexpr std::size_t ahead = 8;
-  for (std::size_t j = 0; j < count; ++j) {
-    if (j + ahead < count)
-      __builtin_prefetch(&at_row(frames.data, frames.data_stride, rows[j + ahead]));
-    const std::size_t k = out.filled++;
-    if (out.rows != nullptr) out.rows[k] = rows[j];
-    decode_row(m, &at_row(frames.data, frames.data_stride, rows[j]), out, k, which, present);
+  std::uint32_t* const message_of_row = scratch;
+  std::uint32_t* const order = scratch + log_block_rows;
+  std::uint32_t* const counts = order + log_block_rows;
+  std::uint32_t* const next = counts + messages;
+  for (std::size_t start = 0; start < frames.count; start += log_block_rows) {
+    const std::size_t size = std::min(log_block_rows, frames.count - start);
+    std::fill(counts, counts + messages, 0);
+    for (std::size_t j = 0; j < size; ++j) {
+      const std::size_t row = start + j;
+      const std::uint32_t index = message_of(db, frames, row);
+      message_of_row[j] = index;
+      if (index < messages) ++counts[index];
+      // Asked for in order, the block's payloads and fields stream into the caches; the
+      // decoding below then reads them in the order of the messages' rows.
+      __builtin_prefetch(&at_row(frames.data, frames.data_stride, row));
+      for (std::size_t f = 0; f < frames.field_count; ++f)
+        __builtin_prefetch(
+            &at_row(static_cast<const char*>(frames.fields[f].base), frames.fields[f].stride, row));
+    }
+    // The block's rows grouped by message, in their order within each.
+    std::uint32_t sum = 0;
+    for (std::size_t m = 0; m < messages; ++m) {
+      next[m] = sum;
+      sum += counts[m];
+    }
+    for (std::size_t j = 0; j < size; ++j) {
+      const std::uint32_t index = message_of_row[j];
+      if (index < messages) order[next[index]++] = static_cast<std::uint32_t>(j);
+    }
+    for (std::size_t m = 0; m < messages; ++m) {
+      if (counts[m] == 0) continue;
+      decode_listed_rows(db.messages[m], frames, start, order + (next[m] - counts[m]), counts[m],
+                         columns[m], which);
+    }
   }
 }
 
