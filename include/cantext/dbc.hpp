@@ -88,6 +88,10 @@ struct column_step {
   int multiplexer;  // as signal::multiplexer
   value_kind kind;
   std::uint8_t action[2];  // with scaling, without (detail::store_action)
+  // Where bits.end <= 8: the place of the signal's least significant bit in the payload's first
+  // eight bytes read as one word (little- or big-endian as the signal), which a batch of frames
+  // reads once for all such signals.
+  std::uint8_t word_shift;
 };
 
 struct message {
@@ -104,6 +108,7 @@ struct message {
   // message has no multiplexing (every signal is then always there).
   std::vector<std::uint16_t> mux_order;
   std::vector<column_step> steps;  // one per signal
+  std::uint16_t multiplexers = 0;  // how many signals are multiplexers
 
   // The identifier as frame_record::can_id has it (with can_eff_flag for an extended one).
   std::uint32_t can_id() const noexcept { return extended ? id | can_eff_flag : id; }
@@ -253,11 +258,11 @@ void decode_message_rows(const message& m, const frame_columns& frames, const st
 
 // Rows that decode_log groups by message at a time: few enough that their payloads stay in the
 // processor's second-level cache while they are gathered.
-inline constexpr std::size_t log_block_rows = 4096;
+inline constexpr std::size_t log_block_rows = 16384;
 
 // The scratch that decode_log needs, in 32-bit words.
 inline std::size_t log_scratch_words(const database& db) noexcept {
-  return 2 * log_block_rows + 2 * db.messages.size();
+  return 4 * log_block_rows + 2 * db.messages.size();
 }
 
 // Second pass, the fast way, in one call: decodes every row of `frames` that has a message into
