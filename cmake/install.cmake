@@ -20,6 +20,9 @@ install(TARGETS cantext EXPORT cantext-targets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT lib)
+# The DBC component, a static library in every build (dbc/CMakeLists.txt): cantext::dbc.
+install(TARGETS cantext_dbc EXPORT cantext-targets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/cantext DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   COMPONENT dev FILES_MATCHING PATTERN "*.hpp" PATTERN "*.h")
 
@@ -46,7 +49,10 @@ endif()
 file(RELATIVE_PATH CANTEXT_PC_LIBDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL_LIBDIR})
 file(RELATIVE_PATH CANTEXT_PC_INCLUDEDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL_INCLUDEDIR})
 configure_file(${PROJECT_SOURCE_DIR}/cmake/cantext.pc.in ${PROJECT_BINARY_DIR}/cantext.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/cantext.pc DESTINATION ${CANTEXT_PKGCONFIG_DIR} COMPONENT dev)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/cantext-dbc.pc.in ${PROJECT_BINARY_DIR}/cantext-dbc.pc
+  @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/cantext.pc ${PROJECT_BINARY_DIR}/cantext-dbc.pc
+  DESTINATION ${CANTEXT_PKGCONFIG_DIR} COMPONENT dev)
 
 # A manual page is installed compressed, as Debian has it; a change to it reconfigures.
 function(cantext_install_manual page)

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "short_decimal.hpp"
 #include "signal_bits.hpp"
 
 namespace cantext::dbc {
@@ -29,6 +30,13 @@ class text_out {
     put(std::string_view(digits, static_cast<std::size_t>(r.ptr - digits)));
   }
 
+  // The shortest text that reads back as the same double (as std::to_chars writes it).
+  void number(double value) noexcept {
+    char digits[detail::short_decimal_room];
+    put(std::string_view(digits,
+                         static_cast<std::size_t>(detail::short_decimal(digits, value) - digits)));
+  }
+
   std::size_t finish() noexcept {
     if (size_ > 0) buf_[length_ < size_ ? length_ : size_ - 1] = '\0';
     return length_;
@@ -41,7 +49,7 @@ class text_out {
 };
 
 void put_value(text_out& out, const signal& s, const signal_value& v, unsigned options) {
-  if ((options & format_choices) != 0) {
+  if ((options & format_choices) != 0 && !s.choices.empty()) {
     if (const char* name = choice_name(s, v.raw)) {
       out.put(name);
       return;

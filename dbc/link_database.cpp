@@ -89,7 +89,10 @@ bool link_message(loader& l, message& m, message_source& source) {
   const bool fd_format = format.size() >= 6 && format.compare(format.size() - 6, 6, "CAN_FD") == 0;
   m.fd = fd_format || m.length > 8;
   if (!source.cycle_time_set) m.cycle_time = l.cycle_time_default;
-  for (const signal& s : m.signals) m.steps.push_back(step_of(s));
+  for (const signal& s : m.signals) {
+    m.steps.push_back(step_of(s));
+    m.multiplexers = static_cast<std::uint16_t>(m.multiplexers + s.is_multiplexer);
+  }
   return true;
 }
 
@@ -98,6 +101,11 @@ bool link_message(loader& l, message& m, message_source& source) {
 bool link_database(loader& l) {
   for (std::size_t i = 0; i < l.db.messages.size(); ++i) {
     if (!link_message(l, l.db.messages[i], l.sources[i])) return false;
+  }
+  // The lookup table keeps a message's index + 1 in 24 bits.
+  if (l.db.messages.size() > slot_index_bits) {
+    return l.fail(l.sources[slot_index_bits].at,
+                  "more than " + std::to_string(slot_index_bits) + " messages");
   }
   std::size_t duplicate = 0;
   if (!build_lookup(l.db, duplicate)) {

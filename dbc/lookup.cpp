@@ -34,7 +34,8 @@ bool build_lookup(database& db, std::size_t& duplicate) {
         return false;
       }
     }
-    db.id_slots[i] = (std::uint64_t{can_id} << 32) | (m + 1);
+    db.id_slots[i] =
+        (std::uint64_t{can_id} << 32) | (std::uint64_t{db.messages[m].length} << 24) | (m + 1);
   }
   db.name_order.resize(db.messages.size());
   for (std::size_t m = 0; m < db.messages.size(); ++m)

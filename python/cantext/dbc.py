@@ -126,7 +126,9 @@ class Database:
     def decode_log(self, log, scaling=True):
         """Every frame of a Log (cantext.read_log) that the database knows, decoded into columns:
         a dict of message name to MessageColumns, for the messages that have frames.  Frames
-        shorter than their message, remote requests and error frames are left out."""
+        shorter than their message, remote requests and error frames are left out.  The arrays
+        of one call are views of one buffer, freed when the last of them goes: copy a column
+        (.copy()) to keep it alone."""
         out = {}
         for index, time, channel, columns in self._native.decode_log(
                 log.can_id, log.len, log.data, log.time, log.channel, scaling):

@@ -163,8 +163,7 @@ class database_holder {
     return py::bytes(payload);
   }
 
-  // One frame's message index and columns per message that has rows: (index, time, channel,
-  // [signal columns]).
+  // Columns per message that has rows: (index, time, channel, [signal columns]).
   py::list decode_log(const py::array_t<std::uint32_t, py::array::c_style>& can_id,
                       const py::array_t<std::uint8_t, py::array::c_style>& len,
                       const py::array_t<std::uint8_t, py::array::c_style>& data,
@@ -173,92 +172,83 @@ class database_holder {
     const auto n = static_cast<std::size_t>(can_id.size());
     if (static_cast<std::size_t>(len.size()) != n || static_cast<std::size_t>(time.size()) != n ||
         static_cast<std::size_t>(channel.size()) != n || data.ndim() != 2 ||
-        static_cast<std::size_t>(data.shape(0)) != n || data.shape(1) != 64) {
+        static_cast<std::size_t>(data.shape(0)) != n || data.shape(1) != 64 ||
+        !(channel.flags() & py::array::c_style)) {
       throw py::value_error("not the columns of one log");
     }
-    // The log is gone through in chunks, so that the room the rows' order takes stays small
-    // next to the columns whatever the log's length.
-    constexpr std::size_t chunk = std::size_t{1} << 20;
-    const auto frames_from = [&](std::size_t start) {
-      return dbc::frame_columns{can_id.data() + start,    4,  len.data() + start,        1,
-                                data.data() + start * 64, 64, std::min(chunk, n - start)};
-    };
+    const auto channel_size = static_cast<std::size_t>(channel.itemsize());
+    const dbc::row_field fields[] = {
+        {time.data(), 8, 8},
+        {channel.data(), static_cast<std::ptrdiff_t>(channel_size), channel_size}};
+    const dbc::frame_columns frames{can_id.data(), 4, len.data(), 1, data.data(), 64, n, fields, 2};
     const std::size_t messages = db_.messages.size();
-    std::vector<std::uint32_t> message_of_row(std::min(chunk, n));
     std::vector<std::size_t> counts(messages);
+    // Its first log_block_rows words also serve match_rows.
+    std::vector<std::uint32_t> scratch(dbc::log_scratch_words(db_));
     {
       py::gil_scoped_release unlocked;
-      for (std::size_t start = 0; start < n; start += chunk)
-        dbc::match_rows(db_, frames_from(start), message_of_row.data(), counts.data());
+      for (std::size_t start = 0; start < n; start += dbc::log_block_rows) {
+        dbc::frame_columns block = frames;
+        block.can_id += start;
+        block.len += start;
+        block.count = std::min(dbc::log_block_rows, n - start);
+        dbc::match_rows(db_, block, scratch.data(), counts.data());
+      }
     }
-    py::list out;
-    std::vector<std::vector<void*>> pointers(messages);
-    std::vector<dbc::message_columns> columns(messages, {nullptr, nullptr, 0});
-    std::vector<std::int64_t*> times(messages);
-    std::vector<char*> channels(messages);
-    const auto channel_size = static_cast<std::size_t>(channel.itemsize());
+    // Every column is a view of one buffer: a large allocation is mapped in large pages, where
+    // thousands of small ones would each take a page fault for every 4 KiB written.
+    std::size_t total = 0;
     for (std::size_t m = 0; m < messages; ++m) {
       if (counts[m] == 0) continue;
-      const auto rows = static_cast<py::ssize_t>(counts[m]);
-      py::array_t<std::int64_t> t(rows);
-      py::array c(channel.dtype(), std::vector<py::ssize_t>{rows});
-      times[m] = t.mutable_data();
-      channels[m] = static_cast<char*>(c.mutable_data());
+      total += counts[m] * (8 * (db_.messages[m].signals.size() + 1) + channel_size) + 8;
+    }
+    py::array_t<std::uint8_t> buffer(static_cast<py::ssize_t>(total));
+    std::uint8_t* const base = buffer.mutable_data();
+    std::size_t used = 0;
+    const auto take = [&](const py::dtype& type, std::size_t rows) {
+      // 8-byte aligned (NumPy's buffers are aligned more), as a column of its own would be.
+      used = (used + 7) & ~std::size_t{7};
+      py::array column(type, {static_cast<py::ssize_t>(rows)}, {type.itemsize()}, base + used,
+                       buffer);
+      used += rows * static_cast<std::size_t>(type.itemsize());
+      return column;
+    };
+    const py::dtype int64 = py::dtype::of<std::int64_t>();
+    const py::dtype uint64 = py::dtype::of<std::uint64_t>();
+    const py::dtype float64 = py::dtype::of<double>();
+    py::list out;
+    std::vector<void*> pointers;
+    std::vector<void*> field_pointers;
+    std::vector<dbc::message_columns> columns(messages, {nullptr, nullptr, 0});
+    // Reserved, so that the columns' pointers stay where message_columns point.
+    std::size_t signal_count = 0;
+    for (std::size_t m = 0; m < messages; ++m)
+      signal_count += counts[m] == 0 ? 0 : db_.messages[m].signals.size();
+    pointers.reserve(signal_count);
+    field_pointers.reserve(2 * messages);
+    for (std::size_t m = 0; m < messages; ++m) {
+      if (counts[m] == 0) continue;
+      py::array t = take(int64, counts[m]);
+      py::array c = take(channel.dtype(), counts[m]);
+      field_pointers.push_back(t.mutable_data());
+      field_pointers.push_back(c.mutable_data());
+      columns[m].fields = &field_pointers[field_pointers.size() - 2];
       py::list signal_columns;
+      columns[m].signals = pointers.data() + pointers.size();
       for (const dbc::signal& s : db_.messages[m].signals) {
-        py::array column;
-        switch (dbc::column_type_of(s, scaling)) {
-          case dbc::column_type::int64:
-            column = py::array_t<std::int64_t>(rows);
-            break;
-          case dbc::column_type::uint64:
-            column = py::array_t<std::uint64_t>(rows);
-            break;
-          case dbc::column_type::float64:
-            column = py::array_t<double>(rows);
-            break;
-        }
-        pointers[m].push_back(column.mutable_data());
+        const dbc::column_type type = dbc::column_type_of(s, scaling);
+        py::array column = take(type == dbc::column_type::int64    ? int64
+                                : type == dbc::column_type::uint64 ? uint64
+                                                                   : float64,
+                                counts[m]);
+        pointers.push_back(column.mutable_data());
         signal_columns.append(column);
       }
-      columns[m].signals = pointers[m].data();
       out.append(py::make_tuple(m, t, c, signal_columns));
     }
     {
       py::gil_scoped_release unlocked;
-      std::vector<std::uint32_t> order(message_of_row.size());
-      std::vector<std::size_t> chunk_counts(messages);
-      std::vector<std::size_t> next(messages);
-      const std::int64_t* all_times = time.data();
-      const char* all_channels = static_cast<const char*>(channel.data());
-      for (std::size_t start = 0; start < n; start += chunk) {
-        const dbc::frame_columns frames = frames_from(start);
-        std::fill(chunk_counts.begin(), chunk_counts.end(), 0);
-        dbc::match_rows(db_, frames, message_of_row.data(), chunk_counts.data());
-        // The chunk's rows grouped by message, in their order within each.
-        std::size_t sum = 0;
-        for (std::size_t m = 0; m < messages; ++m) {
-          next[m] = sum;
-          sum += chunk_counts[m];
-        }
-        for (std::size_t row = 0; row < frames.count; ++row) {
-          const std::uint32_t m = message_of_row[row];
-          if (m < messages) order[next[m]++] = static_cast<std::uint32_t>(row);
-        }
-        for (std::size_t m = 0; m < messages; ++m) {
-          if (chunk_counts[m] == 0) continue;
-          const std::uint32_t* rows = order.data() + (next[m] - chunk_counts[m]);
-          const std::size_t first = columns[m].filled;
-          dbc::decode_message_rows(db_.messages[m], frames, rows, chunk_counts[m], columns[m],
-                                   scaling);
-          for (std::size_t j = 0; j < chunk_counts[m]; ++j) {
-            const std::size_t row = start + rows[j];
-            times[m][first + j] = all_times[row];
-            std::memcpy(channels[m] + (first + j) * channel_size, all_channels + row * channel_size,
-                        channel_size);
-          }
-        }
-      }
+      dbc::decode_log(db_, frames, columns.data(), scaling, scratch.data());
     }
     return out;
   }

@@ -54,28 +54,72 @@ TEST_P(selection, selects_by_multiplexer_chains) {
 INSTANTIATE_TEST_SUITE_P(cases, selection, ::testing::ValuesIn(selection_cases),
                          [](const auto& row) { return std::string(row.param.name); });
 
-// Random frames of every message of both files, some unknown, remote or short: the columns of
-// decode_rows hold what decode gives frame by frame.
-TEST(dbc_columns, agree_with_frames_decoded_one_by_one) {
-  for (const char* file : {"features.dbc", "extended_mux.dbc"}) {
+// The three ways of filling columns: decode_rows in row order, decode_message_rows one message
+// at a time, decode_log in blocks.
+enum class filler { rows, messages, log };
+
+void fill(filler how, const database& db, const frame_columns& frames,
+          const std::vector<std::uint32_t>& message_of_row, std::vector<message_columns>& out,
+          bool scaling) {
+  switch (how) {
+    case filler::rows:
+      decode_rows(db, frames, message_of_row.data(), out.data(), scaling);
+      break;
+    case filler::messages:
+      for (std::size_t m = 0; m < db.messages.size(); ++m) {
+        std::vector<std::uint32_t> rows;
+        for (std::size_t row = 0; row < frames.count; ++row) {
+          if (message_of_row[row] == m) rows.push_back(static_cast<std::uint32_t>(row));
+        }
+        decode_message_rows(db.messages[m], frames, rows.data(), rows.size(), out[m], scaling);
+      }
+      break;
+    case filler::log: {
+      std::vector<std::uint32_t> scratch(log_scratch_words(db));
+      decode_log(db, frames, out.data(), scaling, scratch.data());
+      break;
+    }
+  }
+}
+
+class dbc_columns : public ::testing::TestWithParam<filler> {};
+
+// Random frames of every message of the files, some unknown, remote or short, over several of
+// decode_log's blocks: the columns hold what decode gives frame by frame, and the fields of the
+// frame's row.
+TEST_P(dbc_columns, agree_with_frames_decoded_one_by_one) {
+  // mux_chain.dbc has more multiplexers than the batches take: its frames go one by one.
+  for (const char* file : {"features.dbc", "extended_mux.dbc", "mux_chain.dbc"}) {
     const database db = dbc_test::load_data_file(file);
     std::mt19937_64 rng(99);
-    std::vector<cantext::frame_record> frames(3000);
-    for (cantext::frame_record& f : frames) {
+    std::vector<cantext::frame_record> frames(2 * log_block_rows + 1000);
+    std::vector<std::uint16_t> tags(frames.size());
+    for (std::size_t row = 0; row < frames.size(); ++row) {
+      cantext::frame_record& f = frames[row];
       const message& m = db.messages[rng() % db.messages.size()];
       const unsigned pick = static_cast<unsigned>(rng() % 20);
       f.can_id = pick == 0 ? 0x7FF : pick == 1 ? m.can_id() | cantext::can_rtr_flag : m.can_id();
       f.len = static_cast<std::uint8_t>(pick == 2 && m.length > 0 ? m.length - 1 : m.length);
       for (std::uint8_t& b : f.data) b = static_cast<std::uint8_t>(rng());
+      tags[row] = static_cast<std::uint16_t>(rng());
     }
+    // Two fields: one of the frame record, one of a column of its own.
+    const row_field fields[] = {
+        {&frames[0].len, static_cast<std::ptrdiff_t>(sizeof(cantext::frame_record)), 1},
+        {tags.data(), 2, 2}};
     for (const bool scaling : {true, false}) {
       std::vector<std::uint32_t> message_of_row(frames.size());
       std::vector<std::size_t> counts(db.messages.size());
-      const cantext::dbc::frame_columns columns = columns_of(frames.data(), frames.size());
+      cantext::dbc::frame_columns columns = columns_of(frames.data(), frames.size());
+      columns.fields = fields;
+      columns.field_count = 2;
       const std::size_t matched = match_rows(db, columns, message_of_row.data(), counts.data());
       std::vector<std::vector<std::uint64_t>> storage;  // 8-byte elements of any column type
       std::vector<std::vector<void*>> pointers(db.messages.size());
       std::vector<std::vector<std::uint64_t>> rows(db.messages.size());
+      std::vector<std::vector<std::uint8_t>> lens(db.messages.size());
+      std::vector<std::vector<std::uint16_t>> row_tags(db.messages.size());
+      std::vector<std::vector<void*>> field_pointers(db.messages.size());
       std::vector<message_columns> out(db.messages.size());
       storage.reserve(1000);
       for (std::size_t m = 0; m < db.messages.size(); ++m) {
@@ -84,9 +128,12 @@ TEST(dbc_columns, agree_with_frames_decoded_one_by_one) {
           pointers[m].push_back(storage.back().data());
         }
         rows[m].resize(counts[m]);
-        out[m] = {pointers[m].data(), rows[m].data(), 0};
+        lens[m].resize(counts[m]);
+        row_tags[m].resize(counts[m]);
+        field_pointers[m] = {lens[m].data(), row_tags[m].data()};
+        out[m] = {pointers[m].data(), rows[m].data(), 0, field_pointers[m].data()};
       }
-      decode_rows(db, columns, message_of_row.data(), out.data(), scaling);
+      fill(GetParam(), db, columns, message_of_row, out, scaling);
 
       std::size_t expected_matched = 0;
       std::vector<std::size_t> seen(db.messages.size());
@@ -101,6 +148,8 @@ TEST(dbc_columns, agree_with_frames_decoded_one_by_one) {
         const auto index = static_cast<std::size_t>(m - db.messages.data());
         const std::size_t k = seen[index]++;
         ASSERT_EQ(rows[index][k], row);
+        EXPECT_EQ(lens[index][k], f.len);
+        EXPECT_EQ(row_tags[index][k], tags[row]);
         std::vector<signal_value> v(m->signals.size());
         decode(*m, f.data, f.len, v.data());
         for (std::size_t i = 0; i < v.size(); ++i) {
@@ -139,5 +188,14 @@ TEST(dbc_columns, agree_with_frames_decoded_one_by_one) {
     }
   }
 }
+
+std::string filler_name(const ::testing::TestParamInfo<filler>& info) {
+  const char* const names[] = {"decode_rows", "decode_message_rows", "decode_log"};
+  return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(fillers, dbc_columns,
+                         ::testing::Values(filler::rows, filler::messages, filler::log),
+                         filler_name);
 
 }  // namespace
