@@ -153,30 +153,20 @@ bool read_identifier(std::string_view text, unsigned base, std::uint32_t& can_id
   return true;
 }
 
-// `count` data bytes from the words on.
-bool read_bytes(splitter& words, unsigned base, int count, frame_record& record) noexcept {
-  for (int i = 0; i < count; ++i) {
-    std::uint32_t byte = 0;
-    if (!fields::read_number(words.next(), base, 0xFF, byte)) return false;
-    record.data[i] = static_cast<std::uint8_t>(byte);
-  }
-  return true;
-}
-
 // The frame's text: from its identifier to the end of the last word read.
 std::string_view span(std::string_view text, std::string_view first, const splitter& words) {
   const std::size_t begin = static_cast<std::size_t>(first.data() - text.data());
   return fields::sub(text, begin, words.at - begin);
 }
 
-line_verdict error_frame(format_state& state, std::string_view text, std::string_view word,
-                         std::string_view direction, line_parts& out) noexcept {
+line_verdict error_frame(std::string_view text, std::string_view word, std::string_view direction,
+                         line_parts& out) noexcept {
   // An error frame on the bus is a bus error; the line's further details have no place in the
   // record.
   out.record.can_id = can_err_flag | can_err_buserror;
   out.record.len = can_max_dlen;
   return fields::frame_parts(
-      state, fields::sub(text, static_cast<std::size_t>(word.data() - text.data()), word.size()),
+      fields::sub(text, static_cast<std::size_t>(word.data() - text.data()), word.size()),
       direction, can_max_dlen, out);
 }
 
@@ -195,13 +185,13 @@ line_verdict classic_line(format_state& state, std::string_view text, std::strin
   } else if (same_word(kind, "d")) {
     if (!fields::read_number(words.next(), base, 15, dlc)) return fields::bad("bad length", out);
     record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
-    if (!read_bytes(words, base, record.len, record)) {
+    if (!fields::read_data(words, base, record.len, record.data)) {
       return fields::bad("fewer data bytes than the length", out);
     }
   } else {
     return fields::bad("neither d nor r after the direction", out);
   }
-  return fields::frame_parts(state, span(text, id, words), direction, can_max_dlen, out);
+  return fields::frame_parts(span(text, id, words), direction, can_max_dlen, out);
 }
 
 line_verdict fd_line(format_state& state, std::string_view text, splitter& words,
@@ -210,11 +200,11 @@ line_verdict fd_line(format_state& state, std::string_view text, splitter& words
   if (!fields::read_number(words.next(), 10, 0xFFFF, channel) || channel == 0) {
     return fields::bad("bad channel", out);
   }
-  fields::put_channel_name(state, channel);
+  fields::put_channel_name(state, channel, out);
   const std::string_view direction = fields::direction_of(words.next());
   if (direction.empty()) return fields::bad("neither Rx nor Tx", out);
   const std::string_view id = words.next();
-  if (same_word(id, "ErrorFrame")) return error_frame(state, text, id, direction, out);
+  if (same_word(id, "ErrorFrame")) return error_frame(text, id, direction, out);
   const unsigned base = state.settings & decimal_base ? 10 : 16;
   frame_record& record = out.record;
   if (!read_identifier(id, base, record.can_id)) return fields::bad("bad identifier", out);
@@ -230,7 +220,7 @@ line_verdict fd_line(format_state& state, std::string_view text, splitter& words
   if (!fields::read_number(words.next(), 10, 1, esi)) return fields::bad("bad ESI", out);
   if (!fields::read_number(words.next(), base, 15, dlc)) return fields::bad("bad DLC", out);
   if (!fields::read_number(words.next(), 10, 64, length)) return fields::bad("bad length", out);
-  if (!read_bytes(words, base, static_cast<int>(length), record)) {
+  if (!fields::read_data(words, base, static_cast<int>(length), record.data)) {
     return fields::bad("fewer data bytes than the length", out);
   }
   const std::size_t frame_end = words.at;
@@ -254,11 +244,11 @@ line_verdict fd_line(format_state& state, std::string_view text, splitter& words
       if (length > 8) return fields::bad("a classic frame of more than 8 bytes", out);
       record.len = static_cast<std::uint8_t>(length);
     }
-    return fields::frame_parts(state, frame, direction, can_max_dlen, out);
+    return fields::frame_parts(frame, direction, can_max_dlen, out);
   }
   record.len = static_cast<std::uint8_t>(length);
   record.flags = static_cast<std::uint8_t>((brs ? 0x01 : 0) | (esi ? 0x02 : 0));
-  return fields::frame_parts(state, frame, direction, canfd_max_dlen, out);
+  return fields::frame_parts(frame, direction, canfd_max_dlen, out);
 }
 
 line_verdict parse_asc_line(format_state& state, std::string_view text, line_parts& out) noexcept {
@@ -268,13 +258,16 @@ line_verdict parse_asc_line(format_state& state, std::string_view text, line_par
   if (first.empty()) return line_verdict::skipped;
   std::int64_t offset = 0;
   int digits = 0;
-  if (!fields::read_scaled(first, 9, offset, digits)) return header_line(state, first, words, out);
+  if (!fields::read_scaled_in(text, first, 9, offset, digits)) {
+    return header_line(state, first, words, out);
+  }
   // The time of every timed line, events too: relative times count from the line before.
   const std::int64_t base_ns = state.settings & relative_times ? state.last_ns : state.start_ns;
   const std::int64_t ns = base_ns + offset;
   state.last_ns = ns;
   const int start_digits = static_cast<int>(state.settings >> start_digits_shift & 15);
-  put_log_time(state.time_text, ns, digits > start_digits ? digits : start_digits);
+  out.fields[0] = {state.time_text, put_log_time(state.time_text, ns,
+                                                 digits > start_digits ? digits : start_digits)};
 
   const std::string_view second = words.next();
   if (second == "CANFD") return fd_line(state, text, words, out);
@@ -283,14 +276,14 @@ line_verdict parse_asc_line(format_state& state, std::string_view text, line_par
   const std::string_view third = words.next();
   if (same_word(third, "ErrorFrame")) {
     if (channel == 0) return fields::bad("bad channel", out);
-    fields::put_channel_name(state, channel);
-    return error_frame(state, text, third, std::string_view(), out);
+    fields::put_channel_name(state, channel, out);
+    return error_frame(text, third, std::string_view(), out);
   }
   // A frame has its direction next; statistics, J1939 transport and other events do not.
   const std::string_view direction = fields::direction_of(words.next());
   if (direction.empty()) return line_verdict::skipped;
   if (channel == 0) return fields::bad("bad channel", out);
-  fields::put_channel_name(state, channel);
+  fields::put_channel_name(state, channel, out);
   return classic_line(state, text, third, direction, words, out);
 }
 

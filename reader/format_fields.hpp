@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "byte_words.hpp"
+#include "hex_tables.hpp"
 #include "line_format.hpp"
 
 namespace cantext::reader::fields {
@@ -21,20 +23,53 @@ constexpr std::string_view sub(std::string_view text, std::size_t begin,
   return {text.data() + begin, count};
 }
 
+// The C locale's white space: ' ' and '\t' to '\r', which follow each other.
 constexpr bool is_space(char c) noexcept {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+  return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
 }
 
-// Splits a line into fields, one at a time.
+// The high bit of each byte of w that is at most ' ' (the white space and the control
+// characters).  For a byte below 0x80, 0xA0 minus it reaches 0x80 exactly then, without a borrow
+// from the next byte; bytes from 0x80 on are left out by their own high bit.
+constexpr std::uint64_t at_most_space(std::uint64_t w) noexcept {
+  return (detail::every_byte(0xA0) - (w & detail::every_byte(0x7F))) & ~w & detail::high_bits;
+}
+
+// Splits a line into fields, one at a time.  Runs of spaces and the characters of a field are
+// passed over a word at a time where eight of them lie in the text; the bytes that the word
+// tests find are checked one by one.
 struct splitter {
   std::string_view text;
   std::size_t at = 0;
 
   std::string_view next() noexcept {
-    while (at < text.size() && is_space(text[at])) ++at;
+    const char* const p = text.data();
+    const std::size_t n = text.size();
+    for (;;) {
+      for (; at + 8 <= n; at += 8) {
+        const std::uint64_t other =
+            ~detail::bytes_equal(detail::load_word(p + at), ' ') & detail::high_bits;
+        if (other != 0) {
+          at += detail::lowest_set_bit(other) / 8;
+          break;
+        }
+      }
+      if (at >= n || !is_space(p[at])) break;
+      ++at;
+    }
     const std::size_t begin = at;
-    while (at < text.size() && !is_space(text[at])) ++at;
-    return sub(text, begin, at - begin);
+    for (;;) {
+      for (; at + 8 <= n; at += 8) {
+        const std::uint64_t low = at_most_space(detail::load_word(p + at));
+        if (low != 0) {
+          at += detail::lowest_set_bit(low) / 8;
+          break;
+        }
+      }
+      if (at >= n || is_space(p[at])) break;
+      ++at;
+    }
+    return {p + begin, at - begin};
   }
   // The next field without taking it.
   std::string_view peek() const noexcept {
@@ -62,69 +97,150 @@ constexpr bool starts_with_word(std::string_view text, std::string_view word) no
 
 // The value of a digit in base 10 or 16; 16 for any other character.
 constexpr unsigned digit_value(char c) noexcept {
-  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-  const char l = lower(c);
-  if (l >= 'a' && l <= 'f') return static_cast<unsigned>(l - 'a' + 10);
-  return 16;
+  return detail::hex_value(c);
 }
 
 // The whole of `text` as a number in `base` (10 or 16) no greater than `max`.
 constexpr bool read_number(std::string_view text, unsigned base, std::uint32_t max,
                            std::uint32_t& value) noexcept {
   if (text.empty()) return false;
-  std::uint32_t v = 0;
+  // Checked after every digit, the number stays below 16 * 2^32: no overflow in 64 bits.
+  std::uint64_t v = 0;
   for (const char c : text) {
     const unsigned d = digit_value(c);
-    if (d >= base || d > max || v > (max - d) / base) return false;
     v = v * base + d;
+    if (d >= base || v > max) return false;
   }
-  value = v;
+  value = static_cast<std::uint32_t>(v);
+  return true;
+}
+
+// `count` data bytes, each a field that is a number in `base` no greater than 0xFF.  The usual
+// field, two hex digits, is read in place; others go through the splitter.
+inline bool read_data(splitter& words, unsigned base, int count, std::uint8_t* data) noexcept {
+  const char* const p = words.text.data();
+  const std::size_t n = words.text.size();
+  for (int i = 0; i < count; ++i) {
+    std::size_t at = words.at;
+    while (at < n && is_space(p[at])) ++at;
+    if (base == 16 && at + 2 <= n && (at + 2 == n || is_space(p[at + 2]))) {
+      const unsigned high = detail::hex_value(p[at]);
+      const unsigned low = detail::hex_value(p[at + 1]);
+      if ((high | low) < 16) {
+        data[i] = static_cast<std::uint8_t>(high << 4 | low);
+        words.at = at + 2;
+        continue;
+      }
+    }
+    std::uint32_t byte = 0;
+    if (!read_number(words.next(), base, 0xFF, byte)) return false;
+    data[i] = static_cast<std::uint8_t>(byte);
+  }
   return true;
 }
 
 // A decimal "[-]digits[.digits]" times 10^scale (scale 0..9), digits past the scale dropped;
 // `fraction_digits` is how many the text has.  False for any other text and for values beyond
 // what int64 holds.
-constexpr bool read_scaled(std::string_view text, int scale, std::int64_t& value,
-                           int& fraction_digits) noexcept {
-  bool negative = false;
-  if (!text.empty() && text[0] == '-') {
-    negative = true;
-    text.remove_prefix(1);
-  }
-  std::int64_t unit = 1;
-  for (int i = 0; i < scale; ++i) unit *= 10;
-  const std::int64_t max_whole = INT64_MAX / unit - 1;
-  std::size_t i = 0;
-  std::int64_t whole = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    whole = whole * 10 + (text[i] - '0');
-    if (whole > max_whole) return false;
-  }
-  if (i == 0) return false;
-  std::int64_t part = 0;
-  int count = 0;
-  if (i < text.size()) {
-    if (text[i] != '.') return false;
-    for (++i; i < text.size(); ++i, ++count) {
-      if (text[i] < '0' || text[i] > '9') return false;
-      if (count < scale) part = part * 10 + (text[i] - '0');
-    }
-  }
-  for (int k = count; k < scale; ++k) part *= 10;
-  const std::int64_t v = whole * unit + part;
-  value = negative ? -v : v;
-  fraction_digits = count;
-  return true;
+bool read_scaled(std::string_view text, int scale, std::int64_t& value,
+                 int& fraction_digits) noexcept;
+
+// read_scaled for a `field` of `line` (a view into it) that is usually "whole.fraction" with at
+// most 7 digits of whole and 9 of fraction, read a word at a time where the eight bytes from the
+// field's start and before its end lie in the line; digit by digit otherwise.
+bool read_scaled_in(std::string_view line, std::string_view field, int scale, std::int64_t& value,
+                    int& fraction_digits) noexcept;
+
+// Digits eight at a time.  A word holds eight characters, the first in its lowest byte
+// (detail::load_word and store_word keep that order on every target), so that a few multiplies
+// do for eight digits what a loop does for each: the times and numbers of every line are read
+// and written this way.
+
+// The eight decimal digits of v < 10^8, leading zeros included.
+constexpr std::uint64_t decimal_word(std::uint32_t v) noexcept {
+  // Halves of four digits in 32-bit lanes, quarters of two in 16-bit lanes, then digits in
+  // bytes, the first of each pair in the lower lane.  x * 10486 >> 20 is x / 100 for x < 10^4
+  // and x * 103 >> 10 is x / 10 for x < 100; no lane's product reaches the next lane.
+  std::uint64_t x = (v / 10000) | std::uint64_t{v % 10000} << 32;
+  const std::uint64_t hundreds = (x * 10486 >> 20) & 0x0000007F0000007FULL;
+  x = hundreds | (x - hundreds * 100) << 16;
+  const std::uint64_t tens = (x * 103 >> 10) & 0x000F000F000F000FULL;
+  x = tens | (x - tens * 10) << 8;
+  return x + detail::every_byte('0');
 }
 
-// The parts of a frame whose time, channel and frame texts are in the state (the time and
-// channel) and in the line (the frame).
-inline line_verdict frame_parts(const format_state& state, std::string_view frame,
-                                std::string_view direction, int max_data_length,
-                                line_parts& out) noexcept {
-  out.fields[0] = state.time_text;
-  out.fields[1] = state.channel_text;
+// The eight upper-case hex digits of v, leading zeros included.
+constexpr std::uint64_t hex_word(std::uint32_t v) noexcept {
+  // The high half to the low lane, then each half's high byte, then each byte's high nibble.
+  std::uint64_t x = (v >> 16) | std::uint64_t{v & 0xFFFF} << 32;
+  x = (x >> 8 & 0x000000FF000000FFULL) | (x & 0x000000FF000000FFULL) << 16;
+  x = (x >> 4 & 0x000F000F000F000FULL) | (x & 0x000F000F000F000FULL) << 8;
+  // 'A' is 7 past '9' + 1: digits from 10 on, whose byte plus 6 reaches 16, get 7 more.
+  return x + detail::every_byte('0') +
+         ((x + detail::every_byte(6)) >> 4 & detail::every_byte(1)) * 7;
+}
+
+// The value of eight digit values (0 to 9 in each byte, the first in the lowest byte).
+constexpr std::uint32_t eight_digit_value(std::uint64_t d) noexcept {
+  d = (d * 10 + (d >> 8)) & 0x00FF00FF00FF00FFULL;
+  d = (d * 100 + (d >> 16)) & 0x0000FFFF0000FFFFULL;
+  return static_cast<std::uint32_t>((d & 0xFFFF) * 10000 + (d >> 32));
+}
+
+// Whether each byte of x, characters xor '0', is a decimal digit's value.  A byte with a high
+// nibble fails the first test; the others add 6 without a carry and reach 16 from 10 on.
+constexpr bool decimal_values(std::uint64_t x) noexcept {
+  return ((x & detail::every_byte(0xF0)) |
+          ((x + detail::every_byte(6)) & detail::every_byte(0x10))) == 0;
+}
+
+// The n (1 to 8) characters from p as a decimal number; reads the eight from p.  False when
+// one is no digit.
+inline bool digits_from(const char* p, unsigned n, std::uint32_t& value) noexcept {
+  const std::uint64_t x = (detail::load_word(p) ^ detail::every_byte('0')) << (8 * (8 - n));
+  value = eight_digit_value(x);
+  return decimal_values(x);
+}
+
+// The n (1 to 8) characters before `end` as a decimal number; reads the eight before `end`.
+inline bool digits_before(const char* end, unsigned n, std::uint32_t& value) noexcept {
+  const std::uint64_t x =
+      (detail::load_word(end - 8) ^ detail::every_byte('0')) & (~std::uint64_t{0} << (8 * (8 - n)));
+  value = eight_digit_value(x);
+  return decimal_values(x);
+}
+
+// Writes v in decimal, at least `min_digits` (1 to 8) of them, and returns the end of the
+// digits.  Writes whole words: the 24 bytes from `out` may be written.
+inline char* put_decimal(char* out, std::uint64_t v, unsigned min_digits = 1) noexcept {
+  constexpr std::uint64_t eight = 100000000;
+  if (v >= eight) {
+    out = put_decimal(out, v / eight);
+    detail::store_word(out, decimal_word(static_cast<std::uint32_t>(v % eight)));
+    return out + 8;
+  }
+  const std::uint64_t word = decimal_word(static_cast<std::uint32_t>(v));
+  // The leading zeros are the low bytes that hold '0'.
+  const std::uint64_t values = word - detail::every_byte('0');
+  unsigned n = values == 0 ? 1 : 8 - detail::lowest_set_bit(values) / 8;
+  if (n < min_digits) n = min_digits;
+  detail::store_word(out, word >> (8 * (8 - n)));
+  return out + n;
+}
+
+// Writes the log's name for a 1-based channel number, "can{number - 1}", into the state and
+// the line's channel field.
+inline void put_channel_name(format_state& state, std::uint32_t number, line_parts& out) noexcept {
+  std::memcpy(state.channel_text, "can", 3);
+  char* const end = put_decimal(state.channel_text + 3, number - 1);
+  *end = '\0';
+  out.fields[1] = {state.channel_text, static_cast<std::size_t>(end - state.channel_text)};
+}
+
+// The parts of a frame whose time and channel fields are set (by put_log_time and
+// put_channel_name): the frame's text in the line, its direction and its kind.
+inline line_verdict frame_parts(std::string_view frame, std::string_view direction,
+                                int max_data_length, line_parts& out) noexcept {
   out.fields[2] = frame;
   out.direction = direction;
   out.max_data_length = max_data_length;
@@ -148,9 +264,6 @@ inline std::string_view direction_of(std::string_view word) noexcept {
   if (same_word(word, "Tx")) return "T";
   return std::string_view();
 }
-
-// Writes the log's name for a 1-based channel number, "can{number - 1}", into the state.
-void put_channel_name(format_state& state, std::uint32_t number) noexcept;
 
 }  // namespace cantext::reader::fields
 

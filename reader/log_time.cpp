@@ -4,7 +4,80 @@
 #include <cstdint>
 #include <cstring>
 
+#include "format_fields.hpp"
+
 namespace cantext::reader {
+namespace {
+
+constexpr std::uint64_t ns_per_second = 1000000000u;
+constexpr std::uint32_t powers_of_ten[] = {1,      10,      100,      1000,      10000,
+                                           100000, 1000000, 10000000, 100000000, 1000000000};
+
+// Nanoseconds of `seconds` and a fraction of nine digits, false beyond int64.
+bool to_ns(std::uint64_t seconds, std::uint64_t fraction, bool negative,
+           std::int64_t& ns) noexcept {
+  if (seconds > 9223372036u) return false;
+  const std::uint64_t total = seconds * ns_per_second + fraction;
+  if (total > static_cast<std::uint64_t>(INT64_MAX)) return false;
+  ns = negative ? -static_cast<std::int64_t>(total) : static_cast<std::int64_t>(total);
+  return true;
+}
+
+// The usual time, "(seconds.fraction)" with 1 to 16 digits of seconds and 1 to 9 of fraction,
+// read a word at a time; the loads stay inside the text.  False for any other text, which the
+// digit by digit reading takes then.
+bool parse_usual_time(std::string_view text, std::int64_t& ns, int& digits) noexcept {
+  // "(1.1)" is the shortest, and eight characters before the ")" are read.
+  if (text.size() < 10 || text.size() > 28 || text.front() != '(' || text.back() != ')') {
+    return false;
+  }
+  const char* const p = text.data();
+  const std::size_t close = text.size() - 1;
+  // The point is among the eight characters before the ")" unless the fraction has more digits.
+  std::size_t dot;
+  const std::uint64_t near = detail::bytes_equal(detail::load_word(p + close - 8), '.');
+  if (near != 0) {
+    dot = close - 8 + detail::lowest_set_bit(near) / 8;
+  } else if (close >= 16) {
+    const std::uint64_t far = detail::bytes_equal(detail::load_word(p + close - 16), '.');
+    if (far == 0) return false;
+    dot = close - 16 + detail::lowest_set_bit(far) / 8;
+  } else {
+    return false;
+  }
+  const auto whole_digits = static_cast<unsigned>(dot - 1);
+  const auto fraction_digits = static_cast<unsigned>(close - dot - 1);
+  if (whole_digits == 0 || whole_digits > 16 || fraction_digits == 0 || fraction_digits > 9) {
+    return false;
+  }
+  // The seconds: their first digits from the start (the eight there lie in the text), their
+  // last eight before the point.
+  std::uint32_t high = 0;
+  std::uint32_t low = 0;
+  bool good;
+  if (whole_digits <= 8) {
+    good = fields::digits_from(p + 1, whole_digits, low);
+  } else {
+    good =
+        fields::digits_from(p + 1, whole_digits - 8, high) & fields::digits_before(p + dot, 8, low);
+  }
+  // The fraction: the digits before the ")", the first of nine apart.
+  std::uint32_t fraction = 0;
+  if (fraction_digits == 9) {
+    const unsigned first = static_cast<unsigned char>(p[dot + 1]) - unsigned{'0'};
+    good &= fields::digits_before(p + close, 8, fraction) & (first <= 9);
+    fraction += first * 100000000u;
+  } else {
+    good &= fields::digits_before(p + close, fraction_digits, fraction);
+    fraction *= powers_of_ten[9 - fraction_digits];
+  }
+  if (!good) return false;
+  if (!to_ns(std::uint64_t{high} * 100000000u + low, fraction, false, ns)) return false;
+  digits = static_cast<int>(fraction_digits);
+  return true;
+}
+
+}  // namespace
 
 std::size_t put_log_time(char* out, std::int64_t ns, int digits) noexcept {
   if (digits < 1) digits = 1;
@@ -13,29 +86,26 @@ std::size_t put_log_time(char* out, std::int64_t ns, int digits) noexcept {
   // The magnitude as unsigned: -INT64_MIN does not fit the signed type.
   const std::uint64_t magnitude =
       negative ? std::uint64_t{0} - static_cast<std::uint64_t>(ns) : static_cast<std::uint64_t>(ns);
-  std::uint64_t seconds = magnitude / 1000000000u;
-  std::uint32_t fraction = static_cast<std::uint32_t>(magnitude % 1000000000u);
-  for (int i = digits; i < 9; ++i) fraction /= 10;
-  // Written from the end: the fraction's digits, the point, the seconds' digits.  Called for
-  // every frame a conversion writes, so without the formatted printing's overhead.
-  char text[max_log_time + 1];
-  char* p = text + sizeof text;
-  *--p = ')';
-  for (int i = 0; i < digits; ++i, fraction /= 10) *--p = static_cast<char>('0' + fraction % 10);
-  *--p = '.';
-  do {
-    *--p = static_cast<char>('0' + seconds % 10);
-    seconds /= 10;
-  } while (seconds != 0);
-  if (negative) *--p = '-';
-  *--p = '(';
-  const std::size_t length = static_cast<std::size_t>(text + sizeof text - p);
-  std::memcpy(out, p, length);
-  out[length] = '\0';
-  return length;
+  const std::uint64_t seconds = magnitude / ns_per_second;
+  const auto fraction = static_cast<std::uint32_t>(magnitude % ns_per_second);
+  // Called for every frame a conversion writes: whole words of digits, all nine of the
+  // fraction, of which the ")" keeps `digits` (the rest are cut, not rounded).  At most 10
+  // digits of seconds and 9 of fraction: the words stay inside max_log_time + 1 bytes.
+  char* p = out;
+  *p++ = '(';
+  if (negative) *p++ = '-';
+  p = fields::put_decimal(p, seconds);
+  *p++ = '.';
+  *p = static_cast<char>('0' + fraction / 100000000u);
+  detail::store_word(p + 1, fields::decimal_word(fraction % 100000000u));
+  p += digits;
+  *p++ = ')';
+  *p = '\0';
+  return static_cast<std::size_t>(p - out);
 }
 
 bool parse_log_time(std::string_view text, std::int64_t& ns, int& digits) noexcept {
+  if (parse_usual_time(text, ns, digits)) return true;
   if (text.size() >= 2 && text.front() == '(' && text.back() == ')') {
     text = {text.data() + 1, text.size() - 2};
   }
@@ -61,10 +131,7 @@ bool parse_log_time(std::string_view text, std::int64_t& ns, int& digits) noexce
     }
   }
   for (int k = count; k < 9; ++k) fraction *= 10;
-  if (seconds > 9223372036u) return false;
-  const std::uint64_t total = seconds * 1000000000u + fraction;
-  if (total > static_cast<std::uint64_t>(INT64_MAX)) return false;
-  ns = negative ? -static_cast<std::int64_t>(total) : static_cast<std::int64_t>(total);
+  if (!to_ns(seconds, fraction, negative, ns)) return false;
   digits = count;
   return true;
 }

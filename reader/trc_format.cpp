@@ -95,18 +95,20 @@ line_verdict header_line(format_state& state, std::string_view text, line_parts&
 }
 
 // The time offset in milliseconds, added to the start.
-bool read_offset(format_state& state, std::string_view text) noexcept {
+bool read_offset(format_state& state, std::string_view line, std::string_view text,
+                 line_parts& out) noexcept {
   std::int64_t offset = 0;
   int digits = 0;
-  if (!fields::read_scaled(text, 6, offset, digits)) return false;
-  put_log_time(state.time_text, state.start_ns + offset, digits + 3 > 9 ? 9 : digits + 3);
+  if (!fields::read_scaled_in(line, text, 6, offset, digits)) return false;
+  out.fields[0] = {state.time_text, put_log_time(state.time_text, state.start_ns + offset,
+                                                 digits + 3 > 9 ? 9 : digits + 3)};
   return true;
 }
 
-bool read_bus(format_state& state, std::string_view text) noexcept {
+bool read_bus(format_state& state, std::string_view text, line_parts& out) noexcept {
   std::uint32_t bus = 0;
   if (!fields::read_number(text, 10, 0xFFFF, bus) || bus == 0) return false;
-  fields::put_channel_name(state, bus);
+  fields::put_channel_name(state, bus, out);
   return true;
 }
 
@@ -119,22 +121,13 @@ bool read_identifier(std::string_view text, std::uint32_t& can_id) noexcept {
   return true;
 }
 
-bool read_bytes(splitter& words, int count, frame_record& record) noexcept {
-  for (int i = 0; i < count; ++i) {
-    std::uint32_t byte = 0;
-    if (!fields::read_number(words.next(), 16, 0xFF, byte)) return false;
-    record.data[i] = static_cast<std::uint8_t>(byte);
-  }
-  return true;
-}
-
-line_verdict error_frame(format_state& state, std::string_view frame, std::string_view direction,
+line_verdict error_frame(std::string_view frame, std::string_view direction,
                          line_parts& out) noexcept {
   // A bus error; the line's error details have no place in the record.
   std::memset(&out.record, 0, sizeof out.record);
   out.record.can_id = can_err_flag | can_err_buserror;
   out.record.len = can_max_dlen;
-  return fields::frame_parts(state, frame, direction, can_max_dlen, out);
+  return fields::frame_parts(frame, direction, can_max_dlen, out);
 }
 
 std::string_view from(std::string_view text, std::string_view first, std::size_t end) noexcept {
@@ -145,7 +138,7 @@ std::string_view from(std::string_view text, std::string_view first, std::size_t
 // Versions 1.0 to 1.3, after the message number.
 line_verdict version1_line(format_state& state, std::string_view text, splitter& words,
                            line_parts& out) noexcept {
-  if (!read_offset(state, words.next())) return fields::bad("bad time offset", out);
+  if (!read_offset(state, text, words.next(), out)) return fields::bad("bad time offset", out);
   std::uint32_t version = state.version;
   if (version == 0) {
     const std::string_view third = words.peek();
@@ -155,15 +148,15 @@ line_verdict version1_line(format_state& state, std::string_view text, splitter&
                   : 10;
   }
   if (version >= 12) {
-    if (!read_bus(state, words.next())) return fields::bad("bad bus", out);
+    if (!read_bus(state, words.next(), out)) return fields::bad("bad bus", out);
   } else {
-    fields::put_channel_name(state, 1);
+    fields::put_channel_name(state, 1, out);
   }
   std::string_view direction;
   if (version >= 11) {
     const std::string_view type = words.next();
     direction = fields::direction_of(type);
-    if (same_word(type, "Error")) return error_frame(state, type, std::string_view(), out);
+    if (same_word(type, "Error")) return error_frame(type, std::string_view(), out);
     if (direction.empty()) return line_verdict::skipped;  // warnings and other events
   }
   const std::string_view id = words.next();
@@ -177,10 +170,10 @@ line_verdict version1_line(format_state& state, std::string_view text, splitter&
   if (same_word(words.peek(), "RTR")) {
     words.next();
     record.can_id |= can_rtr_flag;
-  } else if (!read_bytes(words, record.len, record)) {
+  } else if (!fields::read_data(words, 16, record.len, record.data)) {
     return fields::bad("fewer data bytes than the length", out);
   }
-  return fields::frame_parts(state, from(text, id, words.at), direction, can_max_dlen, out);
+  return fields::frame_parts(from(text, id, words.at), direction, can_max_dlen, out);
 }
 
 // The message types of versions 2.0 and 2.1 that are frames.
@@ -196,6 +189,15 @@ constexpr message_type message_types[] = {
     {"FE", 2, true, false, false},  {"BI", 3, true, false, false}, {"RR", 0, false, true, false},
     {"ER", 0, false, false, true},
 };
+
+// The frame type that `word` names, or null.
+const message_type* find_type(std::string_view word) noexcept {
+  if (word.size() != 2) return nullptr;
+  for (const message_type& t : message_types) {
+    if (word[0] == t.name[0] && word[1] == t.name[1]) return &t;
+  }
+  return nullptr;
+}
 
 // Versions 2.0 and 2.1: the columns as the header orders them.
 line_verdict version2_line(format_state& state, std::string_view text, line_parts& out) noexcept {
@@ -219,17 +221,15 @@ line_verdict version2_line(format_state& state, std::string_view text, line_part
     if (word.empty()) return fields::bad("fewer columns than the header says", out);
     switch (*column) {
       case 'O':
-        if (!read_offset(state, word)) return fields::bad("bad time offset", out);
+        if (!read_offset(state, text, word, out)) return fields::bad("bad time offset", out);
         break;
       case 'T':
-        for (const message_type& t : message_types) {
-          if (word == t.name) type = &t;
-        }
+        type = find_type(word);
         if (type == nullptr) return line_verdict::skipped;  // status, counters, events
         type_word = word;
         break;
       case 'B':
-        if (!read_bus(state, word)) return fields::bad("bad bus", out);
+        if (!read_bus(state, word, out)) return fields::bad("bad bus", out);
         has_bus = true;
         break;
       case 'I':
@@ -251,8 +251,8 @@ line_verdict version2_line(format_state& state, std::string_view text, line_part
     }
   }
   if (type == nullptr || id.empty()) return fields::bad("no type or identifier column", out);
-  if (!has_bus) fields::put_channel_name(state, 1);
-  if (type->error) return error_frame(state, type_word, direction, out);
+  if (!has_bus) fields::put_channel_name(state, 1, out);
+  if (type->error) return error_frame(type_word, direction, out);
   frame_record& record = out.record;
   if (!read_identifier(id, record.can_id)) return fields::bad("bad identifier", out);
   if (!has_length) length = type->fd ? dlc_to_len(dlc) : (dlc > 8 ? 8 : dlc);
@@ -260,11 +260,11 @@ line_verdict version2_line(format_state& state, std::string_view text, line_part
   record.len = static_cast<std::uint8_t>(length);
   if (type->remote) {
     record.can_id |= can_rtr_flag;
-  } else if (!has_data || !read_bytes(words, static_cast<int>(length), record)) {
+  } else if (!has_data || !fields::read_data(words, 16, static_cast<int>(length), record.data)) {
     return fields::bad("fewer data bytes than the length", out);
   }
   record.flags = type->fd_flags;
-  return fields::frame_parts(state, from(text, id, words.at), direction,
+  return fields::frame_parts(from(text, id, words.at), direction,
                              type->fd ? canfd_max_dlen : can_max_dlen, out);
 }
 

@@ -79,11 +79,8 @@ std::size_t asc_line(writer_state& state, const frame_line& frame, char* out) no
   int digits = 0;
   if (!reader::parse_log_time(frame.time, ns, digits)) return 0;
   // Times right-aligned in 11 columns, as measurements shorter than 1000 s have them.
-  char time[32];
-  text_out time_text(time);
-  time_text.fixed(ns - state.start_ns, 9, digits > 6 ? 9 : 6);
   text_out text(out);
-  text.right(time_text.text(), 11);
+  text.fixed(ns - state.start_ns, 9, digits > 6 ? 9 : 6, 11);
   const frame_record& r = frame.record;
   const std::uint32_t channel = channel_number(frame.channel);
   if (r.can_id & can_err_flag) {

@@ -17,6 +17,14 @@ const line_writer* find_writer(std::string_view name) noexcept {
 }
 
 std::uint32_t channel_number(std::string_view channel) noexcept {
+  const auto digit = [](char c) {
+    return static_cast<unsigned>(static_cast<unsigned char>(c)) - 48u;
+  };
+  // The usual name, one digit after a character that is none ("can0").
+  const std::size_t size = channel.size();
+  if (size >= 2 && digit(channel[size - 1]) <= 9 && digit(channel[size - 2]) > 9) {
+    return digit(channel[size - 1]) + 1;
+  }
   std::size_t digits = 0;
   while (digits < channel.size() && channel[channel.size() - 1 - digits] >= '0' &&
          channel[channel.size() - 1 - digits] <= '9') {

@@ -1,16 +1,62 @@
 // SPDX-License-Identifier: MIT
 // Appending text to a line buffer: numbers, hex and padding, without the C library's formatted
-// output, which would cost more than the rest of a line.
+// output, which would cost more than the rest of a line.  Numbers, padding and data bytes are
+// written as whole words (format_fields.hpp), so up to 24 bytes past what a call appends may be
+// written: a writer's buffer has max_written_line bytes, far more than its longest line needs.
 #ifndef CANTEXT_WRITERS_TEXT_OUT_HPP
 #define CANTEXT_WRITERS_TEXT_OUT_HPP
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 
 #include "cantext/hex_digits.hpp"
+#include "format_fields.hpp"
 
 namespace cantext::writers {
+
+namespace text_tables {
+
+// Each byte's two hex digits and a space, padded to four bytes for one copy.
+constexpr std::array<std::array<char, 4>, 256> make_hex_spaced() noexcept {
+  std::array<std::array<char, 4>, 256> t{};
+  for (std::size_t b = 0; b < t.size(); ++b) {
+    t[b] = {hex_asc_upper[b >> 4], hex_asc_upper[b & 15], ' ', ' '};
+  }
+  return t;
+}
+inline constexpr std::array<std::array<char, 4>, 256> hex_spaced = make_hex_spaced();
+
+inline constexpr std::uint64_t powers_of_ten[] = {1,
+                                                  10,
+                                                  100,
+                                                  1000,
+                                                  10000,
+                                                  100000,
+                                                  1000000,
+                                                  10000000,
+                                                  100000000,
+                                                  1000000000,
+                                                  10000000000,
+                                                  100000000000,
+                                                  1000000000000,
+                                                  10000000000000,
+                                                  100000000000000,
+                                                  1000000000000000,
+                                                  10000000000000000,
+                                                  100000000000000000,
+                                                  1000000000000000000,
+                                                  10000000000000000000u};
+
+}  // namespace text_tables
+
+// The number of decimal digits of v.
+inline std::size_t decimal_length(std::uint64_t v) noexcept {
+  std::size_t n = 1;
+  while (n < 20 && v >= text_tables::powers_of_ten[n]) ++n;
+  return n;
+}
 
 struct text_out {
   char* begin;
@@ -25,7 +71,13 @@ struct text_out {
     at += s.size();
   }
   void spaces(std::size_t n) noexcept {
-    std::memset(at, ' ', n);
+    if (n <= 16) {
+      constexpr std::uint64_t blanks = detail::every_byte(' ');
+      detail::store_word(at, blanks);
+      detail::store_word(at + 8, blanks);
+    } else {
+      std::memset(at, ' ', n);
+    }
     at += n;
   }
   // `s` right-aligned in `width` bytes.
@@ -40,6 +92,11 @@ struct text_out {
     if (used < width) spaces(width - used);
   }
   void decimal(std::uint64_t v, int min_digits = 1) noexcept {
+    if (min_digits <= 8) {
+      at = reader::fields::put_decimal(at, v,
+                                       static_cast<unsigned>(min_digits < 1 ? 1 : min_digits));
+      return;
+    }
     char digits[20];
     int n = 0;
     do {
@@ -51,51 +108,53 @@ struct text_out {
   }
   // Right-aligned in `width` bytes.
   void decimal_right(std::uint64_t v, std::size_t width) noexcept {
-    char digits[20];
-    std::size_t n = 0;
-    do {
-      digits[n++] = static_cast<char>('0' + v % 10);
-      v /= 10;
-    } while (v != 0);
+    const std::size_t n = decimal_length(v);
     if (n < width) spaces(width - n);
-    while (n > 0) *at++ = digits[--n];
+    at = reader::fields::put_decimal(at, v);
   }
   void hex(std::uint32_t v, int min_digits = 1) noexcept {
-    char digits[8];
-    int n = 0;
-    do {
-      digits[n++] = hex_asc_upper[v & 15];
-      v >>= 4;
-    } while (v != 0);
-    while (n < min_digits) digits[n++] = '0';
-    while (n > 0) *at++ = digits[--n];
+    // The digits that count, from the highest set bit (bit 0 for 0) on.
+    const int used = (32 - __builtin_clz(v | 1) + 3) / 4;
+    const int n = used > min_digits ? used : min_digits;
+    detail::store_word(at, reader::fields::hex_word(v) >> (8 * (8 - n)));
+    at += n;
   }
   void byte(std::uint8_t b) noexcept {
     *at++ = hex_asc_upper[b >> 4];
     *at++ = hex_asc_upper[b & 15];
   }
+  // A byte's digits and a space.
+  void byte_spaced(std::uint8_t b) noexcept {
+    std::memcpy(at, text_tables::hex_spaced[b].data(), 4);
+    at += 3;
+  }
   // Bytes as "AA BB CC".
   void bytes(const std::uint8_t* data, int n) noexcept {
-    for (int i = 0; i < n; ++i) {
-      if (i != 0) *at++ = ' ';
-      byte(data[i]);
-    }
+    if (n <= 0) return;
+    for (int i = 0; i < n; ++i) byte_spaced(data[i]);
+    --at;
   }
-  // `value` in units of 10^-scale as "[-]whole.fraction" with `shown` fraction digits (at most
-  // `scale`), the rest dropped.
-  void fixed(std::int64_t value, int scale, int shown) noexcept {
+  // `value` in units of 10^-scale (scale 1 to 9) as "[-]whole.fraction" with `shown` fraction
+  // digits (1 to `scale`), the rest dropped, right-aligned in `width` bytes.
+  void fixed(std::int64_t value, int scale, int shown, std::size_t width = 0) noexcept {
     std::uint64_t magnitude = static_cast<std::uint64_t>(value);
-    if (value < 0) {
-      *at++ = '-';
-      magnitude = std::uint64_t{0} - magnitude;
-    }
-    std::uint64_t unit = 1;
-    for (int i = 0; i < scale; ++i) unit *= 10;
-    std::uint64_t dropped = 1;
-    for (int i = shown; i < scale; ++i) dropped *= 10;
-    decimal(magnitude / unit);
+    if (value < 0) magnitude = std::uint64_t{0} - magnitude;
+    const std::uint64_t unit = text_tables::powers_of_ten[scale];
+    const std::uint64_t whole = magnitude / unit;
+    const auto fraction =
+        static_cast<std::uint32_t>(magnitude % unit / text_tables::powers_of_ten[scale - shown]);
+    const std::size_t length =
+        (value < 0 ? 1 : 0) + decimal_length(whole) + 1 + static_cast<std::size_t>(shown);
+    if (length < width) spaces(width - length);
+    if (value < 0) *at++ = '-';
+    at = reader::fields::put_decimal(at, whole);
     *at++ = '.';
-    decimal(magnitude % unit / dropped, shown);
+    // All nine digits of a fraction below 10^9, the first `shown` kept.
+    const std::uint32_t nine =
+        fraction * static_cast<std::uint32_t>(text_tables::powers_of_ten[9 - shown]);
+    *at = static_cast<char>('0' + nine / 100000000u);
+    detail::store_word(at + 1, reader::fields::decimal_word(nine % 100000000u));
+    at += shown;
   }
 };
 

@@ -83,27 +83,24 @@ std::size_t trc_line(writer_state& state, const frame_line& frame, char* out) no
   const frame_record& r = frame.record;
   text_out text(out);
   text.decimal_right(++state.count, 7);
-  char time[32];
-  text_out time_text(time);
-  time_text.fixed(ns - state.start_ns, 6, digits > 6 ? 6 : 3);
   text.put(' ');
-  text.right(time_text.text(), 13);
+  text.fixed(ns - state.start_ns, 6, digits > 6 ? 6 : 3, 13);
   text.put(' ');
   const char* type = message_type(frame);
-  text.put(type);
+  text.put(std::string_view(type, 2));
   text.put(' ');
   text.decimal_right(channel_number(frame.channel), 2);
   text.put(' ');
-  char id[12];
-  text_out id_text(id);
+  // The identifier right-aligned in 8 columns: 4 digits for a standard one, 8 for an extended.
   if (type[0] == 'E') {
-    id_text.put('-');
+    text.spaces(7);
+    text.put('-');
   } else if (r.can_id & can_eff_flag) {
-    id_text.hex(r.can_id & can_eff_mask, 8);
+    text.hex(r.can_id & can_eff_mask, 8);
   } else {
-    id_text.hex(r.can_id & can_sff_mask, 4);
+    text.spaces(4);
+    text.hex(r.can_id & can_sff_mask, 4);
   }
-  text.right(id_text.text(), 8);
   text.put(frame.direction == "T" ? " Tx -  " : " Rx -  ");
   const char* const length_start = text.at;
   int count = 0;
@@ -123,10 +120,10 @@ std::size_t trc_line(writer_state& state, const frame_line& frame, char* out) no
   }
   if (count != 0) {
     text.pad_from(length_start, 4);
-    for (int i = 0; i < count; ++i) {
-      text.put(' ');
-      text.byte(type[0] == 'E' || i >= r.len ? 0 : r.data[i]);
-    }
+    text.put(' ');
+    const int given = type[0] == 'E' ? 0 : r.len < count ? r.len : count;
+    for (int i = 0; i < count; ++i) text.byte_spaced(i < given ? r.data[i] : 0);
+    --text.at;
   }
   text.put("\r\n");
   return text.size();
