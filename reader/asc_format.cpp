@@ -95,6 +95,7 @@ bool read_date(const format_state& state, splitter& words, std::int64_t& ns, int
 
 void set_start(format_state& state, std::int64_t ns, int digits) noexcept {
   state.start_ns = state.last_ns = ns;
+  state.time_text[0] = '\0';  // no longer the time of last_ns (put_next_log_time)
   state.settings = (state.settings & ~(std::uint32_t{15} << start_digits_shift)) |
                    static_cast<std::uint32_t>(digits > 9 ? 9 : digits) << start_digits_shift;
 }
@@ -194,6 +195,38 @@ line_verdict classic_line(format_state& state, std::string_view text, std::strin
   return fields::frame_parts(span(text, id, words), direction, can_max_dlen, out);
 }
 
+// A CAN FD line's frame, its identifier and data in the record: the flags tell a classic frame
+// on a CAN FD channel from a CAN FD one.
+line_verdict fd_frame(std::uint32_t brs, std::uint32_t esi, std::uint32_t dlc, std::uint32_t length,
+                      std::uint32_t flags, std::string_view frame, std::string_view direction,
+                      line_parts& out) noexcept {
+  frame_record& record = out.record;
+  if ((flags & edl_flag) == 0) {
+    if (flags & remote_flag) {
+      record.can_id |= can_rtr_flag;
+      record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
+      std::memset(record.data, 0, sizeof record.data);
+    } else {
+      if (length > 8) return fields::bad("a classic frame of more than 8 bytes", out);
+      record.len = static_cast<std::uint8_t>(length);
+    }
+    return fields::frame_parts(frame, direction, can_max_dlen, out);
+  }
+  record.len = static_cast<std::uint8_t>(length);
+  record.flags = static_cast<std::uint8_t>((brs ? 0x01 : 0) | (esi ? 0x02 : 0));
+  return fields::frame_parts(frame, direction, canfd_max_dlen, out);
+}
+
+// The flags field of a CAN FD line after its frame (past the message duration and length):
+// EDL when the line has none; false when it is no hex number.
+bool fd_flags(splitter& words, std::uint32_t& flags) noexcept {
+  words.next();
+  words.next();
+  flags = edl_flag;
+  const std::string_view word = words.next();
+  return word.empty() || fields::read_number(word, 16, 0xFFFFFFFF, flags);
+}
+
 line_verdict fd_line(format_state& state, std::string_view text, splitter& words,
                      line_parts& out) noexcept {
   std::uint32_t channel = 0;
@@ -224,31 +257,131 @@ line_verdict fd_line(format_state& state, std::string_view text, splitter& words
     return fields::bad("fewer data bytes than the length", out);
   }
   const std::size_t frame_end = words.at;
-  // Message duration, message length, then the flags, which tell a classic frame on a CAN FD
-  // channel from a CAN FD one.
-  words.next();
-  words.next();
-  std::uint32_t flags = edl_flag;
-  const std::string_view flags_word = words.next();
-  if (!flags_word.empty() && !fields::read_number(flags_word, 16, 0xFFFFFFFF, flags)) {
-    return fields::bad("bad flags", out);
-  }
+  std::uint32_t flags = 0;
+  if (!fd_flags(words, flags)) return fields::bad("bad flags", out);
   const std::size_t begin = static_cast<std::size_t>(id.data() - text.data());
-  const std::string_view frame = fields::sub(text, begin, frame_end - begin);
-  if ((flags & edl_flag) == 0) {
-    if (flags & remote_flag) {
-      record.can_id |= can_rtr_flag;
-      record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
-      std::memset(record.data, 0, sizeof record.data);
-    } else {
-      if (length > 8) return fields::bad("a classic frame of more than 8 bytes", out);
-      record.len = static_cast<std::uint8_t>(length);
+  return fd_frame(brs, esi, dlc, length, flags, fields::sub(text, begin, frame_end - begin),
+                  direction, out);
+}
+
+// The straight path: the frame lines of the usual shape after their time, as cantext, python-can
+// and Vector's loggers write them in hex, fields parted by spaces:
+//   <channel> <id>[x] Rx|Tx d <dlc> <bytes> ...
+//   <channel> <id>[x] Rx|Tx r [<dlc>] ...
+//   CANFD <channel> Rx|Tx <id>[x] <brs> <esi> <dlc> <length> <bytes> <duration> <bits> <flags> ...
+// Each reads its line as the general path would and gives its verdict, or returns false (with
+// the record cleared again) for the general path to read the line.
+
+// "<channel>", a number from 1 to 0xFFFF.
+std::uint32_t usual_channel(fields::usual_cursor& c) noexcept {
+  c.spaces();
+  const std::uint32_t channel = c.number(10, 5);
+  c.good &= c.field_end() && channel != 0 && channel <= 0xFFFF;
+  return channel;
+}
+
+// "<id>[x]" into the record's identifier; returns where it begins.
+std::size_t usual_id(fields::usual_cursor& c, frame_record& record) noexcept {
+  c.spaces();
+  const std::size_t begin = c.at;
+  const std::uint32_t id = c.number(16, 8);
+  const bool extended = c.peek() == 'x' || c.peek() == 'X';
+  c.at += extended;
+  c.good &= c.field_end() && id <= (extended ? can_eff_mask : can_sff_mask);
+  record.can_id = extended ? id | can_eff_flag : id;
+  return begin;
+}
+
+bool usual_classic(format_state& state, std::string_view text, fields::usual_cursor& c,
+                   line_parts& out, line_verdict& verdict) noexcept {
+  const std::uint32_t channel = usual_channel(c);
+  const std::size_t id_begin = usual_id(c, out.record);
+  if (!c.good) return false;
+  fields::put_channel_name(state, channel, out);
+  c.spaces();
+  const std::string_view direction = c.direction();
+  c.spaces();
+  const char kind = c.peek();
+  c.at += c.at < c.n;
+  if (!c.good || !c.field_end()) return false;
+  frame_record& record = out.record;
+  if (kind == 'd') {
+    c.spaces();
+    const std::uint32_t dlc = c.number(16, 1);
+    if (!c.good || !c.field_end()) return false;
+    record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
+    splitter words{text, c.at};
+    if (!fields::read_data(words, 16, record.len, record.data)) return false;
+    c.at = words.at;
+  } else if (kind == 'r') {
+    // A length digit where one follows; a field that begins with no hex digit is none.
+    std::uint32_t dlc = 0;
+    if (c.at != c.n) {
+      fields::usual_cursor next = c;
+      next.spaces();
+      const char first = next.peek();
+      const std::uint32_t digit = next.number(16, 1);
+      if (next.good && next.field_end()) {
+        dlc = digit;
+        c.at = next.at;
+      } else if (static_cast<unsigned char>(first) <= ' ' || detail::hex_value(first) < 16) {
+        return false;
+      }
     }
-    return fields::frame_parts(frame, direction, can_max_dlen, out);
+    record.can_id |= can_rtr_flag;
+    record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
+  } else {
+    return false;
   }
-  record.len = static_cast<std::uint8_t>(length);
-  record.flags = static_cast<std::uint8_t>((brs ? 0x01 : 0) | (esi ? 0x02 : 0));
-  return fields::frame_parts(frame, direction, canfd_max_dlen, out);
+  verdict = fields::frame_parts({c.p + id_begin, c.at - id_begin}, direction, can_max_dlen, out);
+  return true;
+}
+
+bool usual_fd(format_state& state, std::string_view text, fields::usual_cursor& c, line_parts& out,
+              line_verdict& verdict) noexcept {
+  const std::uint32_t channel = usual_channel(c);
+  c.spaces();
+  const std::string_view direction = c.direction();
+  const std::size_t id_begin = usual_id(c, out.record);
+  c.spaces();
+  const std::uint32_t brs = c.number(10, 1);
+  c.good &= c.field_end();
+  c.spaces();
+  const std::uint32_t esi = c.number(10, 1);
+  c.good &= c.field_end();
+  c.spaces();
+  const std::uint32_t dlc = c.number(16, 1);
+  c.good &= c.field_end();
+  c.spaces();
+  const std::uint32_t length = c.number(10, 2);
+  if (!c.good || !c.field_end() || brs > 1 || esi > 1 || length > 64) return false;
+  frame_record& record = out.record;
+  splitter words{text, c.at};
+  std::uint32_t flags = 0;
+  if (!fields::read_data(words, 16, static_cast<int>(length), record.data)) return false;
+  const std::size_t frame_end = words.at;
+  if (!fd_flags(words, flags)) return false;
+  fields::put_channel_name(state, channel, out);
+  verdict = fd_frame(brs, esi, dlc, length, flags, {c.p + id_begin, frame_end - id_begin},
+                     direction, out);
+  return true;
+}
+
+// The straight path from the end of the time field at `at`.
+bool usual_frame(format_state& state, std::string_view text, std::size_t at, line_parts& out,
+                 line_verdict& verdict) noexcept {
+  auto c = fields::usual_cursor::over(text, at);
+  fields::usual_cursor fd = c;
+  fd.spaces();
+  bool taken;
+  if (fd.at + 5 <= fd.n && std::memcmp(fd.p + fd.at, "CANFD", 5) == 0) {
+    fd.at += 5;
+    taken = fd.good && fd.field_end() && usual_fd(state, text, fd, out, verdict);
+  } else {
+    taken = usual_classic(state, text, c, out, verdict);
+  }
+  if (!taken) std::memset(&out.record, 0, sizeof out.record);
+  return taken;
 }
 
 line_verdict parse_asc_line(format_state& state, std::string_view text, line_parts& out) noexcept {
@@ -264,11 +397,16 @@ line_verdict parse_asc_line(format_state& state, std::string_view text, line_par
   // The time of every timed line, events too: relative times count from the line before.
   const std::int64_t base_ns = state.settings & relative_times ? state.last_ns : state.start_ns;
   const std::int64_t ns = base_ns + offset;
-  state.last_ns = ns;
   const int start_digits = static_cast<int>(state.settings >> start_digits_shift & 15);
-  out.fields[0] = {state.time_text, put_log_time(state.time_text, ns,
-                                                 digits > start_digits ? digits : start_digits)};
+  out.fields[0] = {state.time_text,
+                   put_next_log_time(state.time_text, state.last_ns, ns,
+                                     digits > start_digits ? digits : start_digits)};
+  state.last_ns = ns;
 
+  line_verdict verdict = line_verdict::skipped;
+  if ((state.settings & decimal_base) == 0 && usual_frame(state, text, words.at, out, verdict)) {
+    return verdict;
+  }
   const std::string_view second = words.next();
   if (second == "CANFD") return fd_line(state, text, words, out);
   std::uint32_t channel = 0;

@@ -2,6 +2,12 @@
 #include "format_fields.hpp"
 
 namespace cantext::reader::fields {
+namespace {
+
+constexpr std::int64_t powers[] = {1,      10,      100,      1000,      10000,
+                                   100000, 1000000, 10000000, 100000000, 1000000000};
+
+}  // namespace
 
 bool read_scaled(std::string_view text, int scale, std::int64_t& value,
                  int& fraction_digits) noexcept {
@@ -38,8 +44,6 @@ bool read_scaled(std::string_view text, int scale, std::int64_t& value,
 
 bool read_scaled_in(std::string_view line, std::string_view field, int scale, std::int64_t& value,
                     int& fraction_digits) noexcept {
-  constexpr std::int64_t powers[] = {1,      10,      100,      1000,      10000,
-                                     100000, 1000000, 10000000, 100000000, 1000000000};
   const char* const begin = field.data();
   const char* const end = begin + field.size();
   if (begin + 8 > line.data() + line.size() || end - 8 < line.data()) {

@@ -115,6 +115,73 @@ constexpr bool read_number(std::string_view text, unsigned base, std::uint32_t m
   return true;
 }
 
+// A reading of a line's usual shape, field by field, for the formats' straight paths: fields
+// parted by ' ' alone, numbers of few digits.  Each step checks what it reads and clears `good`
+// on anything else (and reads nothing past the line), so that the general path, which takes
+// every shape, reads the line then.
+struct usual_cursor {
+  const char* p;
+  std::size_t n;
+  std::size_t at;
+  bool good = true;
+
+  // A cursor from `at` over `line` up to its end or its final '\r', which the general path
+  // takes as white space too.
+  static usual_cursor over(std::string_view line, std::size_t at) noexcept {
+    const std::size_t n = line.size();
+    return {line.data(), n != 0 && line[n - 1] == '\r' ? n - 1 : n, at};
+  }
+
+  char peek() const noexcept { return at < n ? p[at] : '\0'; }
+  // Whether a field ends here: at a space or the end of the line.
+  bool field_end() const noexcept { return at == n || p[at] == ' '; }
+  // One ' ' or more, eight at a time where they lie in the line.
+  void spaces() noexcept {
+    const std::size_t from = at;
+    // Most often a single one.
+    if (at + 1 < n && p[at] == ' ' && p[at + 1] != ' ') {
+      ++at;
+      return;
+    }
+    for (; at + 8 <= n; at += 8) {
+      const std::uint64_t other =
+          ~detail::bytes_equal(detail::load_word(p + at), ' ') & detail::high_bits;
+      if (other != 0) {
+        at += detail::lowest_set_bit(other) / 8;
+        good &= at != from;
+        return;
+      }
+    }
+    while (at < n && p[at] == ' ') ++at;
+    good &= at != from;
+  }
+  // A number of 1 to `most` digits of `base` (10 or 16), which ends the field unless `then`
+  // follows it.
+  std::uint32_t number(unsigned base, std::size_t most) noexcept {
+    const std::size_t from = at;
+    std::uint32_t v = 0;
+    for (unsigned d; at < n && (d = detail::hex_value(p[at])) < base; ++at) v = v * base + d;
+    good &= at != from && at - from <= most;
+    return v;
+  }
+  // A field of any characters above ' '.
+  void any_field() noexcept {
+    const std::size_t from = at;
+    while (at<n&& static_cast<unsigned char>(p[at])> ' ') ++at;
+    good &= at != from && field_end();
+  }
+  // "Rx" or "Tx" as "R" or "T".
+  std::string_view direction() noexcept {
+    if (at + 2 > n || p[at + 1] != 'x' || (p[at] != 'R' && p[at] != 'T')) {
+      good = false;
+      return {};
+    }
+    at += 2;
+    good &= field_end();
+    return {p[at - 2] == 'R' ? "R" : "T", 1};
+  }
+};
+
 // `count` data bytes, each a field that is a number in `base` no greater than 0xFF.  The usual
 // field, two hex digits, is read in place; others go through the splitter.
 inline bool read_data(splitter& words, unsigned base, int count, std::uint8_t* data) noexcept {
@@ -122,6 +189,16 @@ inline bool read_data(splitter& words, unsigned base, int count, std::uint8_t* d
   const std::size_t n = words.text.size();
   for (int i = 0; i < count; ++i) {
     std::size_t at = words.at;
+    if (base == 16 && at + 3 <= n) {
+      // The usual field: one space before it, two hex digits, then a space or the line's end.
+      const unsigned high = detail::hex_value(p[at + 1]);
+      const unsigned low = detail::hex_value(p[at + 2]);
+      if (p[at] == ' ' && (high | low) < 16 && (at + 3 == n || is_space(p[at + 3]))) {
+        data[i] = static_cast<std::uint8_t>(high << 4 | low);
+        words.at = at + 3;
+        continue;
+      }
+    }
     while (at < n && is_space(p[at])) ++at;
     if (base == 16 && at + 2 <= n && (at + 2 == n || is_space(p[at + 2]))) {
       const unsigned high = detail::hex_value(p[at]);
@@ -232,7 +309,12 @@ inline char* put_decimal(char* out, std::uint64_t v, unsigned min_digits = 1) no
 // the line's channel field.
 inline void put_channel_name(format_state& state, std::uint32_t number, line_parts& out) noexcept {
   std::memcpy(state.channel_text, "can", 3);
-  char* const end = put_decimal(state.channel_text + 3, number - 1);
+  char* end = state.channel_text + 4;
+  if (number <= 10) {
+    state.channel_text[3] = static_cast<char>('0' + number - 1);
+  } else {
+    end = put_decimal(state.channel_text + 3, number - 1);
+  }
   *end = '\0';
   out.fields[1] = {state.channel_text, static_cast<std::size_t>(end - state.channel_text)};
 }

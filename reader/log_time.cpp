@@ -94,8 +94,41 @@ std::size_t put_log_time(char* out, std::int64_t ns, int digits) noexcept {
   char* p = out;
   *p++ = '(';
   if (negative) *p++ = '-';
-  p = fields::put_decimal(p, seconds);
+  if (seconds >= 1000000000u && seconds < 10000000000u) {
+    // Ten digits, the seconds of every time from 2001 to 2286.
+    const auto rest = static_cast<std::uint32_t>(seconds - 1000000000u * (seconds / 1000000000u));
+    p[0] = static_cast<char>('0' + seconds / 1000000000u);
+    p[1] = static_cast<char>('0' + rest / 100000000u);
+    detail::store_word(p + 2, fields::decimal_word(rest % 100000000u));
+    p += 10;
+  } else {
+    p = fields::put_decimal(p, seconds);
+  }
   *p++ = '.';
+  *p = static_cast<char>('0' + fraction / 100000000u);
+  detail::store_word(p + 1, fields::decimal_word(fraction % 100000000u));
+  p += digits;
+  *p++ = ')';
+  *p = '\0';
+  return static_cast<std::size_t>(p - out);
+}
+
+std::size_t put_next_log_time(char* out, std::int64_t previous_ns, std::int64_t ns,
+                              int digits) noexcept {
+  const bool same_second = out[0] == '(' && previous_ns >= 0 && ns >= 0 &&
+                           static_cast<std::uint64_t>(previous_ns) / ns_per_second ==
+                               static_cast<std::uint64_t>(ns) / ns_per_second;
+  if (!same_second) return put_log_time(out, ns, digits);
+  // The point follows the seconds: within the first 16 bytes for up to 14 digits of them.
+  const std::uint64_t near = detail::bytes_equal(detail::load_word(out), '.');
+  const std::uint64_t far = detail::bytes_equal(detail::load_word(out + 8), '.');
+  if ((near | far) == 0) return put_log_time(out, ns, digits);
+  const std::size_t point =
+      near != 0 ? detail::lowest_set_bit(near) / 8 : 8 + detail::lowest_set_bit(far) / 8;
+  if (digits < 1) digits = 1;
+  if (digits > 9) digits = 9;
+  const auto fraction = static_cast<std::uint32_t>(static_cast<std::uint64_t>(ns) % ns_per_second);
+  char* p = out + point + 1;
   *p = static_cast<char>('0' + fraction / 100000000u);
   detail::store_word(p + 1, fields::decimal_word(fraction % 100000000u));
   p += digits;

@@ -19,6 +19,12 @@ inline constexpr std::size_t max_log_time = 32;
 // length.  `out` holds max_log_time + 1 bytes.
 std::size_t put_log_time(char* out, std::int64_t ns, int digits) noexcept;
 
+// put_log_time into an `out` that holds, terminated, what put_log_time wrote there for
+// `previous_ns`, or any text that does not begin with "(": within the same second, only the
+// fraction is written anew.  A reading calls it for each line's time.
+std::size_t put_next_log_time(char* out, std::int64_t previous_ns, std::int64_t ns,
+                              int digits) noexcept;
+
 // Reads "(seconds.fraction)" (or the same without the parentheses) into nanoseconds and the
 // number of fraction digits written (0 without a fraction); false when the text is no such
 // time or lies beyond what int64 holds.  Digits past the ninth are dropped.

@@ -100,8 +100,11 @@ bool read_offset(format_state& state, std::string_view line, std::string_view te
   std::int64_t offset = 0;
   int digits = 0;
   if (!fields::read_scaled_in(line, text, 6, offset, digits)) return false;
-  out.fields[0] = {state.time_text, put_log_time(state.time_text, state.start_ns + offset,
-                                                 digits + 3 > 9 ? 9 : digits + 3)};
+  // last_ns is the time of the text in time_text, the previous line's.
+  const std::int64_t ns = state.start_ns + offset;
+  out.fields[0] = {state.time_text, put_next_log_time(state.time_text, state.last_ns, ns,
+                                                      digits + 3 > 9 ? 9 : digits + 3)};
+  state.last_ns = ns;
   return true;
 }
 
@@ -199,8 +202,77 @@ const message_type* find_type(std::string_view word) noexcept {
   return nullptr;
 }
 
+// The straight path of versions 2.0 and 2.1 for the columns N,O,T,B,I,d,R,L,D (version 2.0's
+// and those cantext writes), fields parted by spaces:
+//   <number> <offset> DT|FD|FB|FE|BI|RR <bus> <id> Rx|Tx|- <reserved> <dlc> <bytes>
+// Reads the line as version2_line's general path would and gives its verdict, or returns false
+// (with the record cleared again) for that path to read the line.
+bool usual_version2_line(format_state& state, std::string_view text, line_parts& out,
+                         line_verdict& verdict) noexcept {
+  auto c = fields::usual_cursor::over(text, 0);
+  if (c.peek() == ' ') c.spaces();
+  c.any_field();
+  c.spaces();
+  const std::size_t offset_begin = c.at;
+  c.any_field();
+  const std::string_view offset_text{c.p + offset_begin, c.at - offset_begin};
+  c.spaces();
+  const message_type* const type =
+      c.at + 2 <= c.n ? find_type({c.p + c.at, 2}) : static_cast<const message_type*>(nullptr);
+  c.at += 2;
+  if (!c.good || type == nullptr || type->error || !c.field_end()) return false;
+  c.spaces();
+  const std::uint32_t bus = c.number(10, 5);
+  c.good &= c.field_end() && bus != 0 && bus <= 0xFFFF;
+  c.spaces();
+  const std::size_t id_begin = c.at;
+  const std::uint32_t id = c.number(16, 8);
+  const bool extended = c.at - id_begin > 4;
+  c.good &= c.field_end() && id <= (extended ? can_eff_mask : can_sff_mask);
+  c.spaces();
+  std::string_view direction;
+  if (c.peek() == '-') {
+    ++c.at;
+    c.good &= c.field_end();
+  } else {
+    direction = c.direction();
+  }
+  c.spaces();
+  c.any_field();
+  c.spaces();
+  const std::uint32_t dlc = c.number(10, 2);
+  if (!c.good || !c.field_end() || dlc > 15) return false;
+  frame_record& record = out.record;
+  const std::uint32_t length = type->fd ? dlc_to_len(dlc) : (dlc > 8 ? 8 : dlc);
+  std::size_t frame_end = c.at;
+  if (!type->remote) {
+    splitter words{text, c.at};
+    if (!fields::read_data(words, 16, static_cast<int>(length), record.data)) {
+      std::memset(&record, 0, sizeof record);
+      return false;
+    }
+    frame_end = words.at;
+  }
+  if (!read_offset(state, text, offset_text, out)) {
+    std::memset(&record, 0, sizeof record);
+    return false;
+  }
+  fields::put_channel_name(state, bus, out);
+  record.can_id = (extended ? id | can_eff_flag : id) | (type->remote ? can_rtr_flag : 0);
+  record.len = static_cast<std::uint8_t>(length);
+  record.flags = type->fd_flags;
+  verdict = fields::frame_parts({c.p + id_begin, frame_end - id_begin}, direction,
+                                type->fd ? canfd_max_dlen : can_max_dlen, out);
+  return true;
+}
+
 // Versions 2.0 and 2.1: the columns as the header orders them.
 line_verdict version2_line(format_state& state, std::string_view text, line_parts& out) noexcept {
+  line_verdict verdict = line_verdict::skipped;
+  if ((state.columns[0] == '\0' || std::memcmp(state.columns, "NOTBIdRLD", 10) == 0) &&
+      usual_version2_line(state, text, out, verdict)) {
+    return verdict;
+  }
   splitter words{text};
   const char* columns = state.columns[0] != '\0' ? state.columns : "NOTBIdRLD";
   const message_type* type = nullptr;

@@ -77,7 +77,7 @@ std::string_view direction_word(std::string_view direction) noexcept {
 std::size_t asc_line(writer_state& state, const frame_line& frame, char* out) noexcept {
   std::int64_t ns = 0;
   int digits = 0;
-  if (!reader::parse_log_time(frame.time, ns, digits)) return 0;
+  if (!read_line_time(state, frame.time, ns, digits)) return 0;
   // Times right-aligned in 11 columns, as measurements shorter than 1000 s have them.
   text_out text(out);
   text.fixed(ns - state.start_ns, 9, digits > 6 ? 9 : 6, 11);

@@ -36,6 +36,12 @@ struct writer_state {
   writer_options options;
   std::int64_t start_ns = 0;  // the start the header gave, which the lines' times count from
   std::uint64_t count = 0;    // lines written
+  // The last time read (read_line_time) up to its point, "(seconds.", as two words and the
+  // masks of its bytes, and its seconds: a time of the same second reads only its fraction.
+  std::uint64_t time_head[2] = {};
+  std::uint64_t time_head_mask[2] = {};
+  std::size_t time_head_size = 0;
+  std::int64_t time_head_ns = 0;
 };
 
 // Room a writer needs for its longest output: the header, or one line.
@@ -55,6 +61,11 @@ struct line_writer {
 extern const line_writer log_writer;  // "(seconds.fraction) canN frame [R|T]"
 extern const line_writer asc_writer;  // Vector ASC, absolute times, hex
 extern const line_writer trc_writer;  // PEAK TRC 2.1
+
+// reader::parse_log_time for the time of a frame to write, faster for a time of the same second
+// as the last one read.
+bool read_line_time(writer_state& state, std::string_view time, std::int64_t& ns,
+                    int& digits) noexcept;
 
 // The writer of that name, or null.
 const line_writer* find_writer(std::string_view name) noexcept;

@@ -2,6 +2,7 @@
 // The table of the formats a capture can be written in: a new format is a row here.
 #include "capture_writer.hpp"
 #include "format_fields.hpp"
+#include "log_time.hpp"
 
 namespace cantext::writers {
 
@@ -37,6 +38,52 @@ std::uint32_t channel_number(std::string_view channel) noexcept {
     n = n * 10 + static_cast<std::uint32_t>(c - '0');
   }
   return n + 1;
+}
+
+bool read_line_time(writer_state& state, std::string_view time, std::int64_t& ns,
+                    int& digits) noexcept {
+  const std::size_t size = time.size();
+  const std::size_t head = state.time_head_size;
+  // Words read within the text: 16 bytes from its start, 8 before its ")".
+  if (head != 0 && size >= 16 && size > head + 1 && size <= head + 10 && time[size - 1] == ')') {
+    const std::uint64_t w0 = detail::load_word(time.data());
+    const std::uint64_t w1 = detail::load_word(time.data() + 8);
+    if ((((w0 ^ state.time_head[0]) & state.time_head_mask[0]) |
+         ((w1 ^ state.time_head[1]) & state.time_head_mask[1])) == 0) {
+      const auto count = static_cast<unsigned>(size - head - 1);
+      std::uint32_t fraction = 0;
+      bool good;
+      if (count == 9) {
+        const unsigned first = static_cast<unsigned char>(time[head]) - unsigned{'0'};
+        good = reader::fields::digits_before(time.data() + size - 1, 8, fraction) & (first <= 9);
+        fraction += first * 100000000u;
+      } else {
+        good = reader::fields::digits_before(time.data() + size - 1, count, fraction);
+        for (unsigned k = count; k < 9; ++k) fraction *= 10;
+      }
+      if (good) {
+        ns = state.time_head_ns + fraction;
+        digits = static_cast<int>(count);
+        return true;
+      }
+    }
+  }
+  if (!reader::parse_log_time(time, ns, digits)) return false;
+  // Kept for the next time: "(seconds." of a time that is not negative, up to 16 bytes.
+  state.time_head_size = 0;
+  const std::size_t point = time.find('.');
+  if (time[0] == '(' && ns >= 0 && point != std::string_view::npos && point < 16 && size >= 16) {
+    const std::size_t kept = point + 1;
+    state.time_head[0] = detail::load_word(time.data());
+    state.time_head[1] = detail::load_word(time.data() + 8);
+    state.time_head_mask[0] = kept >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * kept)) - 1;
+    state.time_head_mask[1] = kept <= 8    ? 0
+                              : kept >= 16 ? ~std::uint64_t{0}
+                                           : (std::uint64_t{1} << (8 * (kept - 8))) - 1;
+    state.time_head_size = kept;
+    state.time_head_ns = ns - ns % 1000000000;
+  }
+  return true;
 }
 
 }  // namespace cantext::writers

@@ -79,7 +79,7 @@ const char* message_type(const frame_line& frame) noexcept {
 std::size_t trc_line(writer_state& state, const frame_line& frame, char* out) noexcept {
   std::int64_t ns = 0;
   int digits = 0;
-  if (!reader::parse_log_time(frame.time, ns, digits)) return 0;
+  if (!read_line_time(state, frame.time, ns, digits)) return 0;
   const frame_record& r = frame.record;
   text_out text(out);
   text.decimal_right(++state.count, 7);
