@@ -324,7 +324,7 @@ bool usual_classic(format_state& state, std::string_view text, fields::usual_cur
       if (next.good && next.field_end()) {
         dlc = digit;
         c.at = next.at;
-      } else if (static_cast<unsigned char>(first) <= ' ' || detail::hex_value(first) < 16) {
+      } else if (!fields::above_space(first) || detail::hex_value(first) < 16) {
         return false;
       }
     }
@@ -387,12 +387,20 @@ bool usual_frame(format_state& state, std::string_view text, std::size_t at, lin
 line_verdict parse_asc_line(format_state& state, std::string_view text, line_parts& out) noexcept {
   std::memset(&out.record, 0, sizeof out.record);
   splitter words{text};
-  const std::string_view first = words.next();
-  if (first.empty()) return line_verdict::skipped;
   std::int64_t offset = 0;
   int digits = 0;
-  if (!fields::read_scaled_in(text, first, 9, offset, digits)) {
-    return header_line(state, first, words, out);
+  // The usual time first, else any field.
+  auto time = fields::usual_cursor::over(text, 0);
+  if (time.peek() == ' ') time.spaces();
+  time.decimal_field(9, offset, digits);
+  if (time.good) {
+    words.at = time.at;
+  } else {
+    const std::string_view first = words.next();
+    if (first.empty()) return line_verdict::skipped;
+    if (!fields::read_scaled_in(text, first, 9, offset, digits)) {
+      return header_line(state, first, words, out);
+    }
   }
   // The time of every timed line, events too: relative times count from the line before.
   const std::int64_t base_ns = state.settings & relative_times ? state.last_ns : state.start_ns;

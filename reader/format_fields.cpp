@@ -9,6 +9,13 @@ constexpr std::int64_t powers[] = {1,      10,      100,      1000,      10000,
 
 }  // namespace
 
+bool read_data_field(splitter& words, unsigned base, std::uint8_t& byte) noexcept {
+  std::uint32_t value = 0;
+  if (!read_number(words.next(), base, 0xFF, value)) return false;
+  byte = static_cast<std::uint8_t>(value);
+  return true;
+}
+
 bool read_scaled(std::string_view text, int scale, std::int64_t& value,
                  int& fraction_digits) noexcept {
   bool negative = false;

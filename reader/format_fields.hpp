@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "byte_words.hpp"
+#include "frame/hex_word.hpp"
 #include "hex_tables.hpp"
 #include "line_format.hpp"
 
@@ -26,6 +27,11 @@ constexpr std::string_view sub(std::string_view text, std::size_t begin,
 // The C locale's white space: ' ' and '\t' to '\r', which follow each other.
 constexpr bool is_space(char c) noexcept {
   return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
+}
+
+// Whether c is neither white space nor a control character (as at_most_space tells).
+constexpr bool above_space(char c) noexcept {
+  return static_cast<unsigned char>(c) > 0x20;
 }
 
 // The high bit of each byte of w that is at most ' ' (the white space and the control
@@ -115,119 +121,6 @@ constexpr bool read_number(std::string_view text, unsigned base, std::uint32_t m
   return true;
 }
 
-// A reading of a line's usual shape, field by field, for the formats' straight paths: fields
-// parted by ' ' alone, numbers of few digits.  Each step checks what it reads and clears `good`
-// on anything else (and reads nothing past the line), so that the general path, which takes
-// every shape, reads the line then.
-struct usual_cursor {
-  const char* p;
-  std::size_t n;
-  std::size_t at;
-  bool good = true;
-
-  // A cursor from `at` over `line` up to its end or its final '\r', which the general path
-  // takes as white space too.
-  static usual_cursor over(std::string_view line, std::size_t at) noexcept {
-    const std::size_t n = line.size();
-    return {line.data(), n != 0 && line[n - 1] == '\r' ? n - 1 : n, at};
-  }
-
-  char peek() const noexcept { return at < n ? p[at] : '\0'; }
-  // Whether a field ends here: at a space or the end of the line.
-  bool field_end() const noexcept { return at == n || p[at] == ' '; }
-  // One ' ' or more, eight at a time where they lie in the line.
-  void spaces() noexcept {
-    const std::size_t from = at;
-    // Most often a single one.
-    if (at + 1 < n && p[at] == ' ' && p[at + 1] != ' ') {
-      ++at;
-      return;
-    }
-    for (; at + 8 <= n; at += 8) {
-      const std::uint64_t other =
-          ~detail::bytes_equal(detail::load_word(p + at), ' ') & detail::high_bits;
-      if (other != 0) {
-        at += detail::lowest_set_bit(other) / 8;
-        good &= at != from;
-        return;
-      }
-    }
-    while (at < n && p[at] == ' ') ++at;
-    good &= at != from;
-  }
-  // A number of 1 to `most` digits of `base` (10 or 16), which ends the field unless `then`
-  // follows it.
-  std::uint32_t number(unsigned base, std::size_t most) noexcept {
-    const std::size_t from = at;
-    std::uint32_t v = 0;
-    for (unsigned d; at < n && (d = detail::hex_value(p[at])) < base; ++at) v = v * base + d;
-    good &= at != from && at - from <= most;
-    return v;
-  }
-  // A field of any characters above ' '.
-  void any_field() noexcept {
-    const std::size_t from = at;
-    while (at<n&& static_cast<unsigned char>(p[at])> ' ') ++at;
-    good &= at != from && field_end();
-  }
-  // "Rx" or "Tx" as "R" or "T".
-  std::string_view direction() noexcept {
-    if (at + 2 > n || p[at + 1] != 'x' || (p[at] != 'R' && p[at] != 'T')) {
-      good = false;
-      return {};
-    }
-    at += 2;
-    good &= field_end();
-    return {p[at - 2] == 'R' ? "R" : "T", 1};
-  }
-};
-
-// `count` data bytes, each a field that is a number in `base` no greater than 0xFF.  The usual
-// field, two hex digits, is read in place; others go through the splitter.
-inline bool read_data(splitter& words, unsigned base, int count, std::uint8_t* data) noexcept {
-  const char* const p = words.text.data();
-  const std::size_t n = words.text.size();
-  for (int i = 0; i < count; ++i) {
-    std::size_t at = words.at;
-    if (base == 16 && at + 3 <= n) {
-      // The usual field: one space before it, two hex digits, then a space or the line's end.
-      const unsigned high = detail::hex_value(p[at + 1]);
-      const unsigned low = detail::hex_value(p[at + 2]);
-      if (p[at] == ' ' && (high | low) < 16 && (at + 3 == n || is_space(p[at + 3]))) {
-        data[i] = static_cast<std::uint8_t>(high << 4 | low);
-        words.at = at + 3;
-        continue;
-      }
-    }
-    while (at < n && is_space(p[at])) ++at;
-    if (base == 16 && at + 2 <= n && (at + 2 == n || is_space(p[at + 2]))) {
-      const unsigned high = detail::hex_value(p[at]);
-      const unsigned low = detail::hex_value(p[at + 1]);
-      if ((high | low) < 16) {
-        data[i] = static_cast<std::uint8_t>(high << 4 | low);
-        words.at = at + 2;
-        continue;
-      }
-    }
-    std::uint32_t byte = 0;
-    if (!read_number(words.next(), base, 0xFF, byte)) return false;
-    data[i] = static_cast<std::uint8_t>(byte);
-  }
-  return true;
-}
-
-// A decimal "[-]digits[.digits]" times 10^scale (scale 0..9), digits past the scale dropped;
-// `fraction_digits` is how many the text has.  False for any other text and for values beyond
-// what int64 holds.
-bool read_scaled(std::string_view text, int scale, std::int64_t& value,
-                 int& fraction_digits) noexcept;
-
-// read_scaled for a `field` of `line` (a view into it) that is usually "whole.fraction" with at
-// most 7 digits of whole and 9 of fraction, read a word at a time where the eight bytes from the
-// field's start and before its end lie in the line; digit by digit otherwise.
-bool read_scaled_in(std::string_view line, std::string_view field, int scale, std::int64_t& value,
-                    int& fraction_digits) noexcept;
-
 // Digits eight at a time.  A word holds eight characters, the first in its lowest byte
 // (detail::load_word and store_word keep that order on every target), so that a few multiplies
 // do for eight digits what a loop does for each: the times and numbers of every line are read
@@ -290,6 +183,10 @@ inline bool digits_before(const char* end, unsigned n, std::uint32_t& value) noe
 // Writes v in decimal, at least `min_digits` (1 to 8) of them, and returns the end of the
 // digits.  Writes whole words: the 24 bytes from `out` may be written.
 inline char* put_decimal(char* out, std::uint64_t v, unsigned min_digits = 1) noexcept {
+  if (v < 10 && min_digits <= 1) {
+    *out = static_cast<char>('0' + v);
+    return out + 1;
+  }
   constexpr std::uint64_t eight = 100000000;
   if (v >= eight) {
     out = put_decimal(out, v / eight);
@@ -304,6 +201,176 @@ inline char* put_decimal(char* out, std::uint64_t v, unsigned min_digits = 1) no
   detail::store_word(out, word >> (8 * (8 - n)));
   return out + n;
 }
+
+// A reading of a line's usual shape, field by field, for the formats' straight paths: fields
+// parted by ' ' alone, numbers of few digits.  Each step checks what it reads and clears `good`
+// on anything else (and reads nothing past the line), so that the general path, which takes
+// every shape, reads the line then.
+struct usual_cursor {
+  const char* p;
+  std::size_t n;
+  std::size_t at;
+  bool good = true;
+
+  // A cursor from `at` over `line` up to its end or its final '\r', which the general path
+  // takes as white space too.
+  static usual_cursor over(std::string_view line, std::size_t at) noexcept {
+    const std::size_t n = line.size();
+    return {line.data(), n != 0 && line[n - 1] == '\r' ? n - 1 : n, at};
+  }
+
+  char peek() const noexcept { return at < n ? p[at] : '\0'; }
+  // Whether a field ends here: at a space or the end of the line.
+  bool field_end() const noexcept { return at == n || p[at] == ' '; }
+  // One ' ' or more, eight at a time where they lie in the line.
+  void spaces() noexcept {
+    const std::size_t from = at;
+    // Most often a single one.
+    if (at + 1 < n && p[at] == ' ' && p[at + 1] != ' ') {
+      ++at;
+      return;
+    }
+    for (; at + 8 <= n; at += 8) {
+      const std::uint64_t other =
+          ~detail::bytes_equal(detail::load_word(p + at), ' ') & detail::high_bits;
+      if (other != 0) {
+        at += detail::lowest_set_bit(other) / 8;
+        good &= at != from;
+        return;
+      }
+    }
+    while (at < n && p[at] == ' ') ++at;
+    good &= at != from;
+  }
+  // A number of 1 to `most` digits of `base` (10 or 16), which ends the field unless `then`
+  // follows it.
+  std::uint32_t number(unsigned base, std::size_t most) noexcept {
+    const std::size_t from = at;
+    std::uint32_t v = 0;
+    for (unsigned d; at < n && (d = detail::hex_value(p[at])) < base; ++at) v = v * base + d;
+    good &= at != from && at - from <= most;
+    return v;
+  }
+  // A field of any characters above ' '.
+  void any_field() noexcept {
+    const std::size_t from = at;
+    for (; at + 8 <= n; at += 8) {
+      const std::uint64_t low = at_most_space(detail::load_word(p + at));
+      if (low != 0) {
+        at += detail::lowest_set_bit(low) / 8;
+        good &= at != from && field_end();
+        return;
+      }
+    }
+    while (at < n && above_space(p[at])) ++at;
+    good &= at != from && field_end();
+  }
+  // A number of 1 to 8 hex digits, eight characters read at once where they lie in the line.
+  std::uint32_t hex_number() noexcept {
+    if (at + 8 > n) return number(16, 8);
+    std::uint64_t bad = 0;
+    const std::uint64_t values = detail::hex_digit_values(detail::load_word(p + at), bad);
+    // The digits are the bytes before the first that is none; shifted to the top of the word,
+    // zeros lead them.
+    const unsigned count = bad == 0 ? 8 : detail::lowest_set_bit(bad) / 8;
+    if (count == 0) {
+      good = false;
+      return 0;
+    }
+    at += count;
+    return detail::digits_number(values << (8 * (8 - count)));
+  }
+  // A field "whole.fraction", 1 to 7 digits and 1 to 9, as read_scaled reads it, with the 16
+  // characters from its start (which must lie in the line) read a word at a time.
+  void decimal_field(int scale, std::int64_t& value, int& digits) noexcept {
+    constexpr std::int64_t powers[] = {1,      10,      100,      1000,      10000,
+                                       100000, 1000000, 10000000, 100000000, 1000000000};
+    const char* const begin = p + at;
+    const char* const end = p + n;
+    const std::uint64_t dot =
+        at + 16 <= n ? detail::bytes_equal(detail::load_word(begin), '.') : std::uint64_t{0};
+    const unsigned whole_digits = dot != 0 ? detail::lowest_set_bit(dot) / 8 : 0;
+    if (whole_digits == 0) {
+      good = false;
+      return;
+    }
+    const char* const fraction = begin + whole_digits + 1;
+    const std::uint64_t ends = at_most_space(detail::load_word(fraction));
+    unsigned count = ends != 0 ? detail::lowest_set_bit(ends) / 8 : 8;
+    std::uint32_t whole = 0;
+    std::uint32_t part = 0;
+    bool ok =
+        count != 0 && digits_from(begin, whole_digits, whole) & digits_from(fraction, count, part);
+    // A ninth digit, which the word did not hold.
+    if (count == 8 && fraction + 8 < end && !is_space(fraction[8])) {
+      const unsigned ninth = static_cast<unsigned char>(fraction[8]) - unsigned{'0'};
+      ok &= ninth <= 9;
+      part = part * 10 + ninth;
+      count = 9;
+    }
+    const char* const after = fraction + count;
+    if (!ok || (after < end && !is_space(*after))) {
+      good = false;
+      return;
+    }
+    const auto shown = static_cast<int>(count);
+    value = whole * powers[scale] +
+            (shown <= scale ? part * powers[scale - shown] : part / powers[shown - scale]);
+    digits = shown;
+    at = static_cast<std::size_t>(after - p);
+  }
+  // "Rx" or "Tx" as "R" or "T".
+  std::string_view direction() noexcept {
+    if (at + 2 > n || p[at + 1] != 'x' || (p[at] != 'R' && p[at] != 'T')) {
+      good = false;
+      return {};
+    }
+    at += 2;
+    good &= field_end();
+    return {p[at - 2] == 'R' ? "R" : "T", 1};
+  }
+};
+
+// `count` data bytes, each a field that is a number in `base` no greater than 0xFF.  The usual
+// field, two hex digits, is read in place; others go through the splitter.
+// One data byte for read_data, of any shape.
+bool read_data_field(splitter& words, unsigned base, std::uint8_t& byte) noexcept;
+
+inline bool read_data(splitter& words, unsigned base, int count, std::uint8_t* data) noexcept {
+  const char* const p = words.text.data();
+  const std::size_t n = words.text.size();
+  // The usual fields: spaces before each, two hex digits, then a space or the line's end.  The
+  // place is kept here, not in `words`, which the bytes written might alias.
+  std::size_t at = words.at;
+  int i = 0;
+  for (; base == 16 && i < count; ++i) {
+    std::size_t field = at;
+    while (field < n && p[field] == ' ') ++field;
+    if (field + 2 > n) break;
+    const unsigned high = detail::hex_value(p[field]);
+    const unsigned low = detail::hex_value(p[field + 1]);
+    if ((high | low) > 15 || (field + 2 != n && !is_space(p[field + 2]))) break;
+    data[i] = static_cast<std::uint8_t>(high << 4 | low);
+    at = field + 2;
+  }
+  words.at = at;
+  for (; i < count; ++i) {
+    if (!read_data_field(words, base, data[i])) return false;
+  }
+  return true;
+}
+
+// A decimal "[-]digits[.digits]" times 10^scale (scale 0..9), digits past the scale dropped;
+// `fraction_digits` is how many the text has.  False for any other text and for values beyond
+// what int64 holds.
+bool read_scaled(std::string_view text, int scale, std::int64_t& value,
+                 int& fraction_digits) noexcept;
+
+// read_scaled for a `field` of `line` (a view into it) that is usually "whole.fraction" with at
+// most 7 digits of whole and 9 of fraction, read a word at a time where the eight bytes from the
+// field's start and before its end lie in the line; digit by digit otherwise.
+bool read_scaled_in(std::string_view line, std::string_view field, int scale, std::int64_t& value,
+                    int& fraction_digits) noexcept;
 
 // Writes the log's name for a 1-based channel number, "can{number - 1}", into the state and
 // the line's channel field.

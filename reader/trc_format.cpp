@@ -95,16 +95,21 @@ line_verdict header_line(format_state& state, std::string_view text, line_parts&
 }
 
 // The time offset in milliseconds, added to the start.
-bool read_offset(format_state& state, std::string_view line, std::string_view text,
-                 line_parts& out) noexcept {
-  std::int64_t offset = 0;
-  int digits = 0;
-  if (!fields::read_scaled_in(line, text, 6, offset, digits)) return false;
+void put_offset_time(format_state& state, std::int64_t offset, int digits,
+                     line_parts& out) noexcept {
   // last_ns is the time of the text in time_text, the previous line's.
   const std::int64_t ns = state.start_ns + offset;
   out.fields[0] = {state.time_text, put_next_log_time(state.time_text, state.last_ns, ns,
                                                       digits + 3 > 9 ? 9 : digits + 3)};
   state.last_ns = ns;
+}
+
+bool read_offset(format_state& state, std::string_view line, std::string_view text,
+                 line_parts& out) noexcept {
+  std::int64_t offset = 0;
+  int digits = 0;
+  if (!fields::read_scaled_in(line, text, 6, offset, digits)) return false;
+  put_offset_time(state, offset, digits, out);
   return true;
 }
 
@@ -213,9 +218,9 @@ bool usual_version2_line(format_state& state, std::string_view text, line_parts&
   if (c.peek() == ' ') c.spaces();
   c.any_field();
   c.spaces();
-  const std::size_t offset_begin = c.at;
-  c.any_field();
-  const std::string_view offset_text{c.p + offset_begin, c.at - offset_begin};
+  std::int64_t offset = 0;
+  int digits = 0;
+  c.decimal_field(6, offset, digits);
   c.spaces();
   const message_type* const type =
       c.at + 2 <= c.n ? find_type({c.p + c.at, 2}) : static_cast<const message_type*>(nullptr);
@@ -226,7 +231,7 @@ bool usual_version2_line(format_state& state, std::string_view text, line_parts&
   c.good &= c.field_end() && bus != 0 && bus <= 0xFFFF;
   c.spaces();
   const std::size_t id_begin = c.at;
-  const std::uint32_t id = c.number(16, 8);
+  const std::uint32_t id = c.hex_number();
   const bool extended = c.at - id_begin > 4;
   c.good &= c.field_end() && id <= (extended ? can_eff_mask : can_sff_mask);
   c.spaces();
@@ -253,10 +258,7 @@ bool usual_version2_line(format_state& state, std::string_view text, line_parts&
     }
     frame_end = words.at;
   }
-  if (!read_offset(state, text, offset_text, out)) {
-    std::memset(&record, 0, sizeof record);
-    return false;
-  }
+  put_offset_time(state, offset, digits, out);
   fields::put_channel_name(state, bus, out);
   record.can_id = (extended ? id | can_eff_flag : id) | (type->remote ? can_rtr_flag : 0);
   record.len = static_cast<std::uint8_t>(length);
