@@ -9,6 +9,58 @@ constexpr std::int64_t powers[] = {1,      10,      100,      1000,      10000,
 
 }  // namespace
 
+char* put_decimal_words(char* out, std::uint64_t v, unsigned min_digits) noexcept {
+  constexpr std::uint64_t eight = 100000000;
+  if (v >= eight) {
+    out = put_decimal(out, v / eight);
+    detail::store_word(out, decimal_word(static_cast<std::uint32_t>(v % eight)));
+    return out + 8;
+  }
+  const std::uint64_t word = decimal_word(static_cast<std::uint32_t>(v));
+  // The leading zeros are the low bytes that hold '0'.
+  const std::uint64_t values = word - detail::every_byte('0');
+  unsigned n = values == 0 ? 1 : 8 - detail::lowest_set_bit(values) / 8;
+  if (n < min_digits) n = min_digits;
+  detail::store_word(out, word >> (8 * (8 - n)));
+  return out + n;
+}
+
+void usual_cursor::decimal_field(int scale, std::int64_t& value, int& digits) noexcept {
+  const char* const begin = p + at;
+  const char* const end = p + n;
+  const std::uint64_t dot =
+      at + 16 <= n ? detail::bytes_equal(detail::load_word(begin), '.') : std::uint64_t{0};
+  const unsigned whole_digits = dot != 0 ? detail::lowest_set_bit(dot) / 8 : 0;
+  if (whole_digits == 0) {
+    good = false;
+    return;
+  }
+  const char* const fraction = begin + whole_digits + 1;
+  const std::uint64_t ends = at_most_space(detail::load_word(fraction));
+  unsigned count = ends != 0 ? detail::lowest_set_bit(ends) / 8 : 8;
+  std::uint32_t whole = 0;
+  std::uint32_t part = 0;
+  bool ok =
+      count != 0 && digits_from(begin, whole_digits, whole) & digits_from(fraction, count, part);
+  // A ninth digit, which the word did not hold.
+  if (count == 8 && fraction + 8 < end && !is_space(fraction[8])) {
+    const unsigned ninth = static_cast<unsigned char>(fraction[8]) - unsigned{'0'};
+    ok &= ninth <= 9;
+    part = part * 10 + ninth;
+    count = 9;
+  }
+  const char* const after = fraction + count;
+  if (!ok || (after < end && !is_space(*after))) {
+    good = false;
+    return;
+  }
+  const auto shown = static_cast<int>(count);
+  value = whole * powers[scale] +
+          (shown <= scale ? part * powers[scale - shown] : part / powers[shown - scale]);
+  digits = shown;
+  at = static_cast<std::size_t>(after - p);
+}
+
 bool read_data_field(splitter& words, unsigned base, std::uint8_t& byte) noexcept {
   std::uint32_t value = 0;
   if (!read_number(words.next(), base, 0xFF, value)) return false;

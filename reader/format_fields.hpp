@@ -182,24 +182,14 @@ inline bool digits_before(const char* end, unsigned n, std::uint32_t& value) noe
 
 // Writes v in decimal, at least `min_digits` (1 to 8) of them, and returns the end of the
 // digits.  Writes whole words: the 24 bytes from `out` may be written.
+char* put_decimal_words(char* out, std::uint64_t v, unsigned min_digits) noexcept;
+
 inline char* put_decimal(char* out, std::uint64_t v, unsigned min_digits = 1) noexcept {
   if (v < 10 && min_digits <= 1) {
     *out = static_cast<char>('0' + v);
     return out + 1;
   }
-  constexpr std::uint64_t eight = 100000000;
-  if (v >= eight) {
-    out = put_decimal(out, v / eight);
-    detail::store_word(out, decimal_word(static_cast<std::uint32_t>(v % eight)));
-    return out + 8;
-  }
-  const std::uint64_t word = decimal_word(static_cast<std::uint32_t>(v));
-  // The leading zeros are the low bytes that hold '0'.
-  const std::uint64_t values = word - detail::every_byte('0');
-  unsigned n = values == 0 ? 1 : 8 - detail::lowest_set_bit(values) / 8;
-  if (n < min_digits) n = min_digits;
-  detail::store_word(out, word >> (8 * (8 - n)));
-  return out + n;
+  return put_decimal_words(out, v, min_digits);
 }
 
 // A reading of a line's usual shape, field by field, for the formats' straight paths: fields
@@ -282,43 +272,7 @@ struct usual_cursor {
   }
   // A field "whole.fraction", 1 to 7 digits and 1 to 9, as read_scaled reads it, with the 16
   // characters from its start (which must lie in the line) read a word at a time.
-  void decimal_field(int scale, std::int64_t& value, int& digits) noexcept {
-    constexpr std::int64_t powers[] = {1,      10,      100,      1000,      10000,
-                                       100000, 1000000, 10000000, 100000000, 1000000000};
-    const char* const begin = p + at;
-    const char* const end = p + n;
-    const std::uint64_t dot =
-        at + 16 <= n ? detail::bytes_equal(detail::load_word(begin), '.') : std::uint64_t{0};
-    const unsigned whole_digits = dot != 0 ? detail::lowest_set_bit(dot) / 8 : 0;
-    if (whole_digits == 0) {
-      good = false;
-      return;
-    }
-    const char* const fraction = begin + whole_digits + 1;
-    const std::uint64_t ends = at_most_space(detail::load_word(fraction));
-    unsigned count = ends != 0 ? detail::lowest_set_bit(ends) / 8 : 8;
-    std::uint32_t whole = 0;
-    std::uint32_t part = 0;
-    bool ok =
-        count != 0 && digits_from(begin, whole_digits, whole) & digits_from(fraction, count, part);
-    // A ninth digit, which the word did not hold.
-    if (count == 8 && fraction + 8 < end && !is_space(fraction[8])) {
-      const unsigned ninth = static_cast<unsigned char>(fraction[8]) - unsigned{'0'};
-      ok &= ninth <= 9;
-      part = part * 10 + ninth;
-      count = 9;
-    }
-    const char* const after = fraction + count;
-    if (!ok || (after < end && !is_space(*after))) {
-      good = false;
-      return;
-    }
-    const auto shown = static_cast<int>(count);
-    value = whole * powers[scale] +
-            (shown <= scale ? part * powers[scale - shown] : part / powers[shown - scale]);
-    digits = shown;
-    at = static_cast<std::size_t>(after - p);
-  }
+  void decimal_field(int scale, std::int64_t& value, int& digits) noexcept;
   // "Rx" or "Tx" as "R" or "T".
   std::string_view direction() noexcept {
     if (at + 2 > n || p[at + 1] != 'x' || (p[at] != 'R' && p[at] != 'T')) {
