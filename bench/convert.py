@@ -15,9 +15,10 @@ capture comes back from ASC and TRC as it was (error frames aside: ASC gives the
 TRC writes them received).
 
     bench/convert.py [--lines 1000000] [--python-lines N] [--runs 3] [--build build-bench]
+                     [--cantext PROGRAM] [--against PROGRAM] [--no-python-can]
 
 Builds the command in Release in the build folder (as bench/run.sh does) unless --cantext
-names a built one.  Processor time is user + system of the child, the steadier measure on a
+names a built one; --against times another build of it too, alternately with the first.  Processor time is user + system of the child, the steadier measure on a
 shared machine; wall-clock time is printed beside it.
 """
 import argparse
@@ -100,6 +101,7 @@ def main():
     parser.add_argument("--build", default=os.environ.get("CANTEXT_BENCH_BUILD", "build-bench"))
     parser.add_argument("--cantext", help="a built cantext command (no build)")
     parser.add_argument("--no-python-can", action="store_true", help="time cantext alone")
+    parser.add_argument("--against", help="another cantext command to time, alternately")
     args = parser.parse_args()
     python_lines = min(args.python_lines or args.lines, args.lines)
 
@@ -133,10 +135,20 @@ def main():
                       ("classic trc", "log")]
         print(f"{'direction':<18} {'cantext wall':>13} {'cantext cpu':>12} {'lines/s (cpu)':>14}"
               f" {'python-can cpu':>15} {'lines/s':>10} {'ratio':>7}")
+        against = []
         for source, target in directions:
-            runs = [convert(cantext, target, inputs[source], work / f"out.{target}")
-                    for _ in range(args.runs)]
+            runs, other_runs = [], []
+            for _ in range(args.runs):  # alternately, when there is another build to time
+                runs.append(convert(cantext, target, inputs[source], work / f"out.{target}"))
+                if args.against:
+                    other_runs.append(convert(args.against, target, inputs[source],
+                                              work / f"other.{target}"))
             wall, cpu = min(runs, key=lambda r: r[1])
+            if args.against:
+                other_cpu = min(r[1] for r in other_runs)
+                against.append(f"{source + ' to ' + target:<18} {other_cpu:.3f} s "
+                               f"{rate(args.lines, other_cpu) / 1e6:.2f} M lines/s, this build "
+                               f"{other_cpu / cpu:.2f}x as fast")
             ours = rate(args.lines, cpu)
             theirs_text, ratio_text = "-", "-"
             if not args.no_python_can:
@@ -169,6 +181,9 @@ def main():
             print("python-can's TRC writer leaves out remote requests, error frames and CAN FD"
                   " frames (a warning for each); its TRC reader reads the DT lines alone")
 
+        if against:
+            print(f"against {args.against} (processor time, best of {args.runs}, alternate runs):")
+            print("\n".join(against))
         read_logs(args, inputs)
 
 
