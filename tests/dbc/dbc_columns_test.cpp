@@ -96,7 +96,7 @@ TEST_P(dbc_columns, agree_with_frames_decoded_one_by_one) {
     std::vector<std::uint16_t> tags(frames.size());
     for (std::size_t row = 0; row < frames.size(); ++row) {
       cantext::frame_record& f = frames[row];
-      const message& m = db.messages[rng() % db.messages.size()];
+      const message& m = db.messages[static_cast<std::size_t>(rng() % db.messages.size())];
       const unsigned pick = static_cast<unsigned>(rng() % 20);
       f.can_id = pick == 0 ? 0x7FF : pick == 1 ? m.can_id() | cantext::can_rtr_flag : m.can_id();
       f.len = static_cast<std::uint8_t>(pick == 2 && m.length > 0 ? m.length - 1 : m.length);
