@@ -79,8 +79,8 @@ std::uint64_t id_order(std::uint32_t id) noexcept {
 struct row_cells {
   static constexpr int count = 10;
   static constexpr std::size_t room = 240;
-  std::string_view channel;
-  char text[count - 1][room];
+  std::string_view channel{};
+  char text[count - 1][room] = {};  // initialised, so that a static one needs no guard
   std::string_view cell(int i) const noexcept {
     return i == 0 ? channel : std::string_view(text[i - 1]);
   }

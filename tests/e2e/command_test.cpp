@@ -251,6 +251,8 @@ run_result run_command(const std::string& args, const std::string& input,
   std::vector<std::string> argv;
   for (std::string word; words >> word;) argv.push_back(word);
   options.argv = with_args(command_argv, argv);
+  // Tests that read no file by name may run before, or without, the suite that writes them.
+  mkdir(command_work_dir, 0755);
   options.directory = command_work_dir;
   options.in = setup == streams::input_closed ? stream_mode::closed : stream_mode::pipe;
   options.out = setup == streams::output_full     ? stream_mode::path
