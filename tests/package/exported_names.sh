@@ -7,9 +7,11 @@
 set -eu
 library=$1 headers=$2/cantext readelf=$3
 
-# The names the library defines in its dynamic symbol table, demangled, without versions.
+# The names the library defines in its dynamic symbol table, demangled, without versions; not
+# the sections some targets' linkers list there (.init on PowerPC).
 exported=$("$readelf" --dyn-syms -W "$library" |
-  awk '$1 ~ /^[0-9]+:$/ && $7 != "UND" && NF >= 8 { sub(/@.*/, "", $8); print $8 }' | c++filt)
+  awk '$1 ~ /^[0-9]+:$/ && $7 != "UND" && $4 != "SECTION" && NF >= 8 { sub(/@.*/, "", $8); print $8 }' |
+  c++filt)
 c_names=$(sed -n 's/.*\(cantext_[a-z_]*\)[(;].*/\1/p' "$headers/cantext.h" | sort -u)
 cpp_names=$(sed -n 's/^CANTEXT_API [^(]*[ *]\([a-z_]*\)(.*/\1/p' "$headers"/*.hpp | sort -u)
 [ -n "$c_names" ] && [ -n "$cpp_names" ] || { echo "no names found in $headers"; exit 1; }
