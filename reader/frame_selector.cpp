@@ -2,52 +2,139 @@
 #include "frame_selector.hpp"
 
 namespace cantext::reader {
+namespace {
+
+// What an item matches of a bucket: every identifier in it, none or some.
+enum class share { all, none, some };
+
+// The bucket holds the records `fixed | x` for every x under `free`, of the kind of `fixed`.
+share matched_share(const id_item& item, std::uint32_t fixed, std::uint32_t free) noexcept {
+  if (item.mask != 0) {
+    share s = share::all;
+    if (((fixed ^ item.id) & item.mask & ~free) != 0) {
+      s = share::none;  // a bit every record of the bucket has differs from the item's
+    } else if ((item.mask & free) != 0) {
+      return share::some;
+    }
+    if (!item.inverted) return s;
+    return s == share::all ? share::none : share::all;
+  }
+  // An identifier or a range: the identifier with its kind, of a frame that is not an error.
+  if ((fixed & can_err_flag) != 0) return share::none;
+  const std::uint32_t key_mask =
+      (fixed & can_eff_flag) != 0 ? can_eff_flag | can_eff_mask : can_sff_mask;
+  const std::uint32_t first = fixed & key_mask;
+  const std::uint32_t last = first + (free & key_mask);
+  if (last < item.id || first > item.last) return share::none;
+  return first >= item.id && last <= item.last ? share::all : share::some;
+}
+
+// What the items together match of the bucket: a record is kept when any item matches it.
+share filter_share(const frame_filter& filter, std::uint32_t fixed, std::uint32_t free) noexcept {
+  bool some = false;
+  for (std::size_t i = 0; i < filter.id_count; ++i) {
+    const share s = matched_share(filter.ids[i], fixed, free);
+    if (s == share::all) return share::all;
+    some |= s == share::some;
+  }
+  return some ? share::some : share::none;
+}
+
+// A fixed sequence of odd multipliers for the channel names' hash.
+std::uint64_t multiplier(std::uint64_t i) noexcept {
+  std::uint64_t z = i * 0x9E3779B97F4A7C15ULL;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  return (z ^ (z >> 27)) | 1;
+}
+
+}  // namespace
 
 frame_selector::frame_selector(const frame_filter& filter) noexcept
-    : channels_(filter),
+    : filter_(filter),
       by_frame_(filter.id_count != 0 || filter.errors_only || filter.no_errors),
-      few_items_(filter.id_count <= most_even_items),
-      kinds_kept_((filter.errors_only ? 0U : 1U) | (filter.no_errors ? 0U : 2U)),
-      items_(),
       by_channel_(filter.channel_count != 0),
-      errors_only_(filter.errors_only),
-      no_errors_(filter.no_errors),
-      words_(),
-      all_(),
-      all_count_(filter.id_count),
-      other_(),
-      standard_() {
-  channels_.id_count = 0;
-  channels_.errors_only = channels_.no_errors = false;
-  for (std::size_t i = 0; i < filter.channel_count; ++i) {
-    const std::size_t size = filter.channel_sizes[i];
-    if (size <= word_name) words_[word_count_++] = word_of(filter.channels[i], size);
-  }
-  // An item that matches every frame stands for no --id.
-  if (filter.id_count == 0) items_[item_count_++] = even_item{0, 0, 0, 0, false};
-  for (std::size_t i = 0; i < filter.id_count && few_items_; ++i) {
-    const id_item& item = filter.ids[i];
-    constexpr std::uint32_t all = ~std::uint32_t{0};
-    items_[item_count_++] = item.mask != 0
-                                ? even_item{0, item.mask, item.id & item.mask, 0, item.inverted}
-                                : even_item{all, all, item.id, item.last - item.id, false};
-  }
+      kinds_(),
+      verdicts_(),
+      name_masks_(),
+      size_tags_(),
+      slots_() {
+  // Unless an item's mask holds the remote request flag, a remote request has the verdict of
+  // the frame without it.
+  bool remote_told = false;
   for (std::size_t i = 0; i < filter.id_count; ++i) {
-    const id_item& item = all_[i] = filter.ids[i];
-    // An identifier or a range of standard ones matches standard identifiers only.
-    if (item.mask != 0 || (item.id & can_eff_flag) != 0) other_[other_count_++] = item;
+    remote_told |= (filter.ids[i].mask & can_rtr_flag) != 0;
   }
-  // The verdicts for standard identifiers, error frames left aside.
-  for (std::size_t i = 0; i < filter.id_count; ++i) {
-    if ((filter.ids[i].mask & can_rtr_flag) != 0) standard_bits_ = can_sff_mask;
-  }
-  for (std::uint32_t id = 0; id <= can_sff_mask; ++id) {
-    bool kept = !filter.errors_only && filter.id_count == 0;
-    for (std::size_t i = 0; i < filter.id_count && !kept; ++i) {
-      kept = !filter.errors_only && id_matches(filter.ids[i], id);
+  std::uint32_t next = 0;
+  for (unsigned k = 0; k < kinds; ++k) {
+    const std::uint32_t flags = std::uint32_t{k} << 29;
+    kind_buckets& kind = kinds_[k];
+    if ((flags & can_rtr_flag) != 0 && !remote_told) {
+      kind = kinds_[k ^ (can_rtr_flag >> 29)];
+      continue;
     }
-    standard_[id] = kept;
+    const bool error = (flags & can_err_flag) != 0;
+    kind.shift = (flags & can_eff_flag) != 0 ? extended_shift : 0;
+    const std::uint32_t free = can_eff_mask & ~(can_sff_mask << kind.shift);
+    const bool allowed = error ? !filter.no_errors : !filter.errors_only;
+    std::uint8_t* const verdicts = verdicts_ + next;
+    for (std::uint32_t b = 0; b < buckets; ++b) {
+      share s = allowed && filter.id_count == 0 ? share::all : share::none;
+      if (allowed && filter.id_count != 0) s = filter_share(filter, flags | b << kind.shift, free);
+      verdicts[b] = s == share::all ? kept : s == share::none ? dropped : ask;
+    }
+    // Kinds the items do not tell apart share their entries, so fewer are read.
+    kind.first = next;
+    for (unsigned j = 0; j < k; ++j) {
+      if (std::memcmp(verdicts_ + kinds_[j].first, verdicts, buckets) == 0) {
+        kind.first = kinds_[j].first;
+        break;
+      }
+    }
+    if (kind.first == next) next += buckets;
   }
+
+  for (std::size_t size = 0; size <= word_name; ++size) {
+    unsigned char bytes[sizeof(std::uint64_t)] = {};
+    std::memset(bytes, 0xFF, size);
+    std::memcpy(&name_masks_[size], bytes, sizeof bytes);
+    std::memset(bytes, 0, sizeof bytes);
+    bytes[sizeof bytes - 1] = static_cast<unsigned char>(size);
+    std::memcpy(&size_tags_[size], bytes, sizeof bytes);
+  }
+  // Multipliers are tried until the names all have slots of their own; with at most 16 names in
+  // 64 slots, about one in six does.
+  bool hashed = false;
+  for (std::uint64_t attempt = 0; attempt < 1000 && !hashed; ++attempt) {
+    multiplier_ = multiplier(attempt + 1);
+    std::memset(slots_, 0, sizeof slots_);
+    hashed = true;
+    for (std::size_t i = 0; i < filter.channel_count && hashed; ++i) {
+      const std::size_t size = filter.channel_sizes[i];
+      if (size > word_name) continue;
+      std::uint64_t word;
+      std::memcpy(&word, filter.channels[i], sizeof word);
+      word = (word & name_masks_[size]) | size_tags_[size];
+      std::uint64_t& slot = slots_[slot_of(word)];
+      hashed = slot == 0 || slot == word;
+      slot = word;
+    }
+  }
+  // Without slots, every name is compared with the filter's names.
+  word_limit_ = hashed ? word_name : 0;
+}
+
+bool frame_selector::keeps_by_items(std::uint32_t can_id) const noexcept {
+  for (std::size_t i = 0; i < filter_.id_count; ++i) {
+    if (id_matches(filter_.ids[i], can_id)) return true;
+  }
+  return false;
+}
+
+bool frame_selector::keeps_by_names(std::string_view channel) const noexcept {
+  for (std::size_t i = 0; i < filter_.channel_count; ++i) {
+    if (channel == std::string_view(filter_.channels[i], filter_.channel_sizes[i])) return true;
+  }
+  return false;
 }
 
 }  // namespace cantext::reader
