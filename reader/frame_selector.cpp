@@ -53,7 +53,8 @@ frame_selector::frame_selector(const frame_filter& filter) noexcept
     : filter_(filter),
       by_frame_(filter.id_count != 0 || filter.errors_only || filter.no_errors),
       by_channel_(filter.channel_count != 0),
-      kinds_(),
+      tables_(),
+      shifts_(),
       verdicts_(),
       name_masks_(),
       size_tags_(),
@@ -64,33 +65,33 @@ frame_selector::frame_selector(const frame_filter& filter) noexcept
   for (std::size_t i = 0; i < filter.id_count; ++i) {
     remote_told |= (filter.ids[i].mask & can_rtr_flag) != 0;
   }
-  std::uint32_t next = 0;
+  std::uint8_t* next = verdicts_;
   for (unsigned k = 0; k < kinds; ++k) {
     const std::uint32_t flags = std::uint32_t{k} << 29;
-    kind_buckets& kind = kinds_[k];
     if ((flags & can_rtr_flag) != 0 && !remote_told) {
-      kind = kinds_[k ^ (can_rtr_flag >> 29)];
+      tables_[k] = tables_[k ^ (can_rtr_flag >> 29)];
+      shifts_[k] = shifts_[k ^ (can_rtr_flag >> 29)];
       continue;
     }
     const bool error = (flags & can_err_flag) != 0;
-    kind.shift = (flags & can_eff_flag) != 0 ? extended_shift : 0;
-    const std::uint32_t free = can_eff_mask & ~(can_sff_mask << kind.shift);
+    const unsigned shift = (flags & can_eff_flag) != 0 ? extended_shift : 0;
+    shifts_[k] = static_cast<std::uint8_t>(shift);
+    const std::uint32_t free = can_eff_mask & ~(can_sff_mask << shift);
     const bool allowed = error ? !filter.no_errors : !filter.errors_only;
-    std::uint8_t* const verdicts = verdicts_ + next;
     for (std::uint32_t b = 0; b < buckets; ++b) {
       share s = allowed && filter.id_count == 0 ? share::all : share::none;
-      if (allowed && filter.id_count != 0) s = filter_share(filter, flags | b << kind.shift, free);
-      verdicts[b] = s == share::all ? kept : s == share::none ? dropped : ask;
+      if (allowed && filter.id_count != 0) s = filter_share(filter, flags | b << shift, free);
+      next[b] = s == share::all ? kept : s == share::none ? dropped : ask;
     }
     // Kinds the items do not tell apart share their entries, so fewer are read.
-    kind.first = next;
+    tables_[k] = next;
     for (unsigned j = 0; j < k; ++j) {
-      if (std::memcmp(verdicts_ + kinds_[j].first, verdicts, buckets) == 0) {
-        kind.first = kinds_[j].first;
+      if (std::memcmp(tables_[j], next, buckets) == 0) {
+        tables_[k] = tables_[j];
         break;
       }
     }
-    if (kind.first == next) next += buckets;
+    if (tables_[k] == next) next += buckets;
   }
 
   for (std::size_t size = 0; size <= word_name; ++size) {

@@ -29,6 +29,9 @@ namespace cantext::reader {
 class frame_selector {
  public:
   explicit frame_selector(const frame_filter& filter) noexcept;
+  // It points into itself.
+  frame_selector(const frame_selector&) = delete;
+  frame_selector& operator=(const frame_selector&) = delete;
 
   bool keeps(const frame_record& record, std::string_view channel) const noexcept {
     return (!by_frame_ || keeps_frame(record.can_id)) && (!by_channel_ || keeps_channel(channel));
@@ -47,10 +50,10 @@ class frame_selector {
   static constexpr std::uint8_t ask = 2;
 
   bool keeps_frame(std::uint32_t can_id) const noexcept {
-    const kind_buckets& kind = kinds_[can_id >> 29];
-    const std::uint8_t verdict = verdicts_[kind.first + (can_id >> kind.shift & can_sff_mask)];
+    const unsigned kind = can_id >> 29;
+    const std::uint8_t verdict = tables_[kind][can_id >> shifts_[kind] & can_sff_mask];
     // One branch, always taken the same way while nothing is dropped.
-    if (verdict != kept) return verdict == ask && keeps_by_items(can_id);
+    if (__builtin_expect(verdict != kept, 0)) return verdict == ask && keeps_by_items(can_id);
     return true;
   }
   bool keeps_by_items(std::uint32_t can_id) const noexcept;
@@ -74,17 +77,14 @@ class frame_selector {
     return static_cast<std::size_t>((word * multiplier_) >> (64 - slot_bits));
   }
 
-  struct kind_buckets {
-    std::uint32_t shift;  // the identifier's bits right of its bucket's
-    std::uint32_t first;  // the kind's first entry in verdicts_
-  };
-
   frame_filter filter_;  // the filter itself, for what the tables leave to it
   bool by_frame_;        // by identifier or error frame
   bool by_channel_;
   // word_name when every name of up to word_name bytes has a slot of its own, else 0.
   std::size_t word_limit_ = 0;
-  kind_buckets kinds_[kinds];
+  // Each kind's verdicts, in verdicts_, and the shift of its bucket's bits.
+  const std::uint8_t* tables_[kinds];
+  std::uint8_t shifts_[kinds];
   std::uint8_t verdicts_[kinds * buckets];
   std::uint64_t multiplier_ = 0;
   // Bytes 0 to size - 1 of a word, and the size in byte 7, whatever the host's byte order.
