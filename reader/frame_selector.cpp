@@ -4,40 +4,40 @@
 namespace cantext::reader {
 namespace {
 
-// What an item matches of a bucket: every identifier in it, none or some.
-enum class share { all, none, some };
+// What the items match of a bucket as they are added up: every record of it, or some.
+constexpr std::uint8_t all_matched = 1;
+constexpr std::uint8_t some_matched = 2;
 
-// The bucket holds the records `fixed | x` for every x under `free`, of the kind of `fixed`.
-share matched_share(const id_item& item, std::uint32_t fixed, std::uint32_t free) noexcept {
+// Adds to `marks` what `item` matches of each bucket of a kind: bucket b holds the records
+// `flags | b << shift | x`, for every x under `free`.
+void mark_item(std::uint8_t* marks, std::uint32_t buckets, const id_item& item, std::uint32_t flags,
+               unsigned shift, std::uint32_t free) noexcept {
   if (item.mask != 0) {
-    share s = share::all;
-    if (((fixed ^ item.id) & item.mask & ~free) != 0) {
-      s = share::none;  // a bit every record of the bucket has differs from the item's
-    } else if ((item.mask & free) != 0) {
-      return share::some;
+    // The bits under the mask that a bucket's records share decide for all of them, unless the
+    // mask also looks at bits that tell them apart.
+    const std::uint32_t shared = item.mask & ~free;
+    const bool apart = (item.mask & free) != 0;
+    const std::uint32_t own = shared & can_sff_mask << shift;  // those that differ by bucket
+    const std::uint8_t differ = item.inverted ? all_matched : 0;
+    if (((flags ^ item.id) & shared & ~own) != 0) {
+      for (std::uint32_t b = 0; b < buckets; ++b) marks[b] |= differ;
+      return;
     }
-    if (!item.inverted) return s;
-    return s == share::all ? share::none : share::all;
+    const std::uint8_t same = apart ? some_matched : item.inverted ? 0 : all_matched;
+    for (std::uint32_t b = 0; b < buckets; ++b) {
+      marks[b] |= ((b << shift ^ item.id) & own) != 0 ? differ : same;
+    }
+    return;
   }
-  // An identifier or a range: the identifier with its kind, of a frame that is not an error.
-  if ((fixed & can_err_flag) != 0) return share::none;
-  const std::uint32_t key_mask =
-      (fixed & can_eff_flag) != 0 ? can_eff_flag | can_eff_mask : can_sff_mask;
-  const std::uint32_t first = fixed & key_mask;
-  const std::uint32_t last = first + (free & key_mask);
-  if (last < item.id || first > item.last) return share::none;
-  return first >= item.id && last <= item.last ? share::all : share::some;
-}
-
-// What the items together match of the bucket: a record is kept when any item matches it.
-share filter_share(const frame_filter& filter, std::uint32_t fixed, std::uint32_t free) noexcept {
-  bool some = false;
-  for (std::size_t i = 0; i < filter.id_count; ++i) {
-    const share s = matched_share(filter.ids[i], fixed, free);
-    if (s == share::all) return share::all;
-    some |= s == share::some;
+  // An identifier or a range: frames of its kind that are not errors, by their identifier.
+  if ((flags & can_err_flag) != 0 || (flags & can_eff_flag) != (item.id & can_eff_flag)) return;
+  const std::uint32_t first = item.id & can_eff_mask;
+  const std::uint32_t last = item.last & can_eff_mask;
+  const std::uint32_t span = (std::uint32_t{1} << shift) - 1;  // a bucket's identifiers
+  for (std::uint32_t b = first >> shift; b <= last >> shift; ++b) {
+    const std::uint32_t low = b << shift;
+    marks[b] |= first <= low && low + span <= last ? all_matched : some_matched;
   }
-  return some ? share::some : share::none;
 }
 
 // A fixed sequence of odd multipliers for the channel names' hash.
@@ -55,45 +55,10 @@ frame_selector::frame_selector(const frame_filter& filter) noexcept
       by_channel_(filter.channel_count != 0),
       tables_(),
       shifts_(),
-      verdicts_(),
       name_masks_(),
       size_tags_(),
       slots_() {
-  // Unless an item's mask holds the remote request flag, a remote request has the verdict of
-  // the frame without it.
-  bool remote_told = false;
-  for (std::size_t i = 0; i < filter.id_count; ++i) {
-    remote_told |= (filter.ids[i].mask & can_rtr_flag) != 0;
-  }
-  std::uint8_t* next = verdicts_;
-  for (unsigned k = 0; k < kinds; ++k) {
-    const std::uint32_t flags = std::uint32_t{k} << 29;
-    if ((flags & can_rtr_flag) != 0 && !remote_told) {
-      tables_[k] = tables_[k ^ (can_rtr_flag >> 29)];
-      shifts_[k] = shifts_[k ^ (can_rtr_flag >> 29)];
-      continue;
-    }
-    const bool error = (flags & can_err_flag) != 0;
-    const unsigned shift = (flags & can_eff_flag) != 0 ? extended_shift : 0;
-    shifts_[k] = static_cast<std::uint8_t>(shift);
-    const std::uint32_t free = can_eff_mask & ~(can_sff_mask << shift);
-    const bool allowed = error ? !filter.no_errors : !filter.errors_only;
-    for (std::uint32_t b = 0; b < buckets; ++b) {
-      share s = allowed && filter.id_count == 0 ? share::all : share::none;
-      if (allowed && filter.id_count != 0) s = filter_share(filter, flags | b << shift, free);
-      next[b] = s == share::all ? kept : s == share::none ? dropped : ask;
-    }
-    // Kinds the items do not tell apart share their entries, so fewer are read.
-    tables_[k] = next;
-    for (unsigned j = 0; j < k; ++j) {
-      if (std::memcmp(tables_[j], next, buckets) == 0) {
-        tables_[k] = tables_[j];
-        break;
-      }
-    }
-    if (tables_[k] == next) next += buckets;
-  }
-
+  if (by_frame_) make_tables(filter);
   for (std::size_t size = 0; size <= word_name; ++size) {
     unsigned char bytes[sizeof(std::uint64_t)] = {};
     std::memset(bytes, 0xFF, size);
@@ -122,6 +87,44 @@ frame_selector::frame_selector(const frame_filter& filter) noexcept
   }
   // Without slots, every name is compared with the filter's names.
   word_limit_ = hashed ? word_name : 0;
+}
+
+void frame_selector::make_tables(const frame_filter& filter) noexcept {
+  // Unless an item's mask holds the remote request flag, a remote request has the verdict of
+  // the frame without it.
+  bool remote_told = false;
+  for (std::size_t i = 0; i < filter.id_count; ++i) {
+    remote_told |= (filter.ids[i].mask & can_rtr_flag) != 0;
+  }
+  std::uint8_t* next = verdicts_;
+  for (unsigned k = 0; k < kinds; ++k) {
+    const std::uint32_t flags = std::uint32_t{k} << 29;
+    if ((flags & can_rtr_flag) != 0 && !remote_told) {
+      tables_[k] = tables_[k ^ (can_rtr_flag >> 29)];
+      shifts_[k] = shifts_[k ^ (can_rtr_flag >> 29)];
+      continue;
+    }
+    const unsigned shift = (flags & can_eff_flag) != 0 ? extended_shift : 0;
+    shifts_[k] = static_cast<std::uint8_t>(shift);
+    const bool allowed = (flags & can_err_flag) != 0 ? !filter.no_errors : !filter.errors_only;
+    std::memset(next, allowed && filter.id_count == 0 ? all_matched : 0, buckets);
+    for (std::size_t i = 0; i < filter.id_count && allowed; ++i) {
+      mark_item(next, buckets, filter.ids[i], flags, shift,
+                can_eff_mask & ~(can_sff_mask << shift));
+    }
+    for (std::uint32_t b = 0; b < buckets; ++b) {
+      next[b] = (next[b] & all_matched) != 0 ? kept : next[b] != 0 ? ask : dropped;
+    }
+    // Kinds the items do not tell apart share their entries, so fewer are read.
+    tables_[k] = next;
+    for (unsigned j = 0; j < k; ++j) {
+      if (std::memcmp(tables_[j], next, buckets) == 0) {
+        tables_[k] = tables_[j];
+        break;
+      }
+    }
+    if (tables_[k] == next) next += buckets;
+  }
 }
 
 bool frame_selector::keeps_by_items(std::uint32_t can_id) const noexcept {

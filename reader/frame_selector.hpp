@@ -57,6 +57,7 @@ class frame_selector {
     return true;
   }
   bool keeps_by_items(std::uint32_t can_id) const noexcept;
+  void make_tables(const frame_filter& filter) noexcept;
 
   // A name of up to this many bytes is one word: its bytes, zeros, and its size in the last.
   static constexpr std::size_t word_name = 7;
@@ -85,7 +86,7 @@ class frame_selector {
   // Each kind's verdicts, in verdicts_, and the shift of its bucket's bits.
   const std::uint8_t* tables_[kinds];
   std::uint8_t shifts_[kinds];
-  std::uint8_t verdicts_[kinds * buckets];
+  std::uint8_t verdicts_[kinds * buckets];  // made only when by_frame_
   std::uint64_t multiplier_ = 0;
   // Bytes 0 to size - 1 of a word, and the size in byte 7, whatever the host's byte order.
   std::uint64_t name_masks_[word_name + 1];
