@@ -56,7 +56,7 @@ TEST(frame_selector, gives_the_filters_verdict) {
     filter.errors_only = row.errors > 0;
     filter.no_errors = row.errors < 0;
     const frame_selector selector(filter);
-    for (int i = 0; i < 20000; ++i) {
+    for (std::size_t i = 0; i < 20000; ++i) {
       cantext::frame_record record{};
       const std::uint32_t bits = static_cast<std::uint32_t>(random());
       // Of each kind: standard, extended near the rows' identifiers (among them on either side
