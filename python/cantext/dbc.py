@@ -16,7 +16,7 @@ def load_file(path):
     raises ValueError "PATH:LINE:COLUMN: what is wrong"."""
     with open(path, "rb") as f:
         text = f.read()
-    return Database(_load_dbc(text, os.fsdecode(path)))
+    return _database(text, os.fsdecode(path))
 
 
 def load_string(text):
@@ -24,7 +24,13 @@ def load_string(text):
     text "<string>"."""
     if isinstance(text, str):
         text = text.encode("utf-8")
-    return Database(_load_dbc(bytes(text), "<string>"))
+    return _database(bytes(text), "<string>")
+
+
+def _database(text, name):
+    db = Database(_load_dbc(text, name))
+    db._source = (text, name)
+    return db
 
 
 class Signal:
@@ -91,8 +97,16 @@ class Database:
 
     def __init__(self, native):
         self._native = native
+        self._source = None
         self.messages = [Message(d, self) for d in native.definitions()]
         self._by_name = {m.name: m for m in self.messages}
+
+    def __reduce__(self):
+        # Pickled as the file's text, loaded again where it is unpickled (another process of a
+        # multiprocessing pool or a Dask cluster): the parsed database is native memory.
+        if self._source is None:
+            raise TypeError("a Database made other than by load_file or load_string cannot be pickled")
+        return _database, self._source
 
     def __repr__(self):
         return f"<cantext.dbc.Database: {len(self.messages)} messages>"

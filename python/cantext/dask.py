@@ -1,0 +1,262 @@
+# SPDX-License-Identifier: MIT
+"""Many capture logs, read and decoded, as Dask DataFrames: a partition per file, large log-format
+files split at line breaks, so that the same code runs on the cores of one machine or on a
+cluster.  Nothing is read until the graph is computed."""
+
+import inspect
+import glob
+import mmap
+import os
+import re
+import weakref
+
+try:
+    import dask
+    import dask.dataframe as dd
+    from dask.dataframe.utils import clear_known_categories
+except ImportError as error:
+    raise ImportError("cantext.dask needs Dask: apt-get install python3-dask") from error
+
+import numpy as np
+import pandas as pd
+
+from . import dbc as _dbc
+from ._cantext import dlc_to_len, len_to_dlc
+from .log import Log, read_log
+
+__all__ = ["BLOCKSIZE", "Messages", "read_logs"]
+
+# About a million lines of 60 bytes: a partition of some hundreds of megabytes once read.
+BLOCKSIZE = 64 * 2**20
+
+# The first bytes of gzip, xz and zstd data: such a file is read whole, whatever its name says.
+_COMPRESSED = (b"\x1f\x8b", b"\xfd7zXZ\x00", b"\x28\xb5\x2f\xfd")
+# read_log's message for a bad line, whose number is made the file's own in a part of it.
+_BAD_LINE = re.compile(r"line (\d+): (.*)", re.S)
+# Pieces in which the line breaks before a part are counted.
+_COUNT_PIECE = 1 << 24
+# One column of data bytes per row, where to_pandas can give them so: its other form, a
+# column per byte up to the longest frame, has as many columns as the data has bytes.
+_TO_PANDAS = {"data": "bytes"} if "data" in inspect.signature(Log.to_pandas).parameters else {}
+
+
+class Messages(dict):
+    """read_logs' result with dbc=: a dict of message name to Dask DataFrame, and bad_lines."""
+
+    bad_lines = None
+
+
+def read_logs(paths, format=None, dbc=None, ids=None, channels=None, blocksize=BLOCKSIZE,
+              keep_going=False):
+    """Capture logs read with read_log as one Dask DataFrame of frames, or, with dbc=, decoded
+    with Database.decode_log into a Dask DataFrame per message.
+
+    paths is a directory (its files, by name), a glob pattern ("captures/*.log"), one path, or
+    a list of paths.  format, ids, channels and keep_going are passed to read_log for every file.
+    dbc is a DBC file's path or a Database (cantext.dbc.load_file); it is read now, for the
+    tables' columns.
+
+    Returns a dask.dataframe.DataFrame with the columns of Log.to_pandas(), time_text always
+    among them (a categorical: NaN where the first field is a time), and file (a categorical
+    of the path the row comes from); or, with dbc, a Messages dict of message name to a Dask
+    DataFrame with the columns of MessageColumns.to_pandas() and file, for every message
+    decode_log can give (those without frames are empty).  Categoricals have unknown categories
+    (each file has its own channels); the rows keep the files' order and each file's order.
+
+    A partition is a file; a file of the log format (format="log", or a name ending in .log)
+    larger than blocksize bytes is read in parts of about blocksize, split at line breaks
+    (blocksize=None: never).  Other files (ASC, TRC, compressed ones) are read whole.  Only the
+    sizes of the files are looked at now; they are read when the graph is computed.
+
+    A bad line raises ValueError "PATH: line N: ...", N the line's number in its file; with
+    keep_going=True bad lines are skipped and the result's bad_lines, a Dask DataFrame of file
+    and line, lists them (computed with the result, it shares its reading).
+    """
+    options = _read_options(format, ids, channels, keep_going)
+    files = _files(paths)
+    db = _dbc.load_file(dbc) if isinstance(dbc, (str, bytes, os.PathLike)) else dbc
+    db_task = None if db is None else dask.delayed(db, name="cantext-dbc-" + dask.base.tokenize(
+        files, os.urandom(8)))
+    parts = [dask.delayed(_read_part, pure=False)(path, part, count, blocksize, options, db_task)
+             for path in files for count in [_part_count(path, format, blocksize)]
+             for part in range(count)]
+    bad_lines = dd.from_delayed([part[1] for part in parts], meta=_meta(_bad_table([], "")),
+                                verify_meta=False)
+    if db is None:
+        frames = dd.from_delayed([part[0] for part in parts], meta=_frames_meta(),
+                                 verify_meta=False)
+        frames.bad_lines = bad_lines
+        return frames
+    messages = Messages()
+    for name, template in _templates(db).items():
+        messages[name] = dd.from_delayed([dask.delayed(_pick, pure=True)(part, name)
+                                          for part in parts], meta=_meta(template),
+                                         verify_meta=False)
+    messages.bad_lines = bad_lines
+    return messages
+
+
+def _read_options(format, ids, channels, keep_going):
+    options = {name: value for name, value in (("format", format), ("ids", ids),
+                                               ("channels", channels)) if value is not None}
+    known = inspect.signature(read_log).parameters
+    missing = [name for name in options if name not in known]
+    if missing:
+        raise TypeError(f"this cantext's read_log takes no {', '.join(missing)}")
+    options["keep_going"] = keep_going
+    return options
+
+
+def _files(paths):
+    if isinstance(paths, (str, os.PathLike)):
+        path = os.fspath(paths)
+        if os.path.isdir(path):
+            found = [os.path.join(path, name) for name in sorted(os.listdir(path))]
+            found = [name for name in found if os.path.isfile(name)]
+        elif not os.path.exists(path) and glob.has_magic(path):
+            found = sorted(glob.glob(path))
+        else:
+            # A path that is not there yet may be by the time the graph is computed.
+            found = [path]
+    else:
+        found = [os.fspath(path) for path in paths]
+    if not found:
+        raise FileNotFoundError(f"no files in {paths!r}")
+    return found
+
+
+def _part_count(path, format, blocksize):
+    if not blocksize or not (format == "log" or format is None and path.lower().endswith(".log")):
+        return 1
+    try:
+        size = os.path.getsize(path)
+    except OSError:
+        return 1
+    return max(1, -(-size // blocksize))
+
+
+def _read_part(path, part, count, blocksize, options, db):
+    """Part `part` of `count` of a file: its table (a dict of them with db) and its bad lines."""
+    log = _read_range(path, part, count, blocksize, options)
+    bad = _bad_table(log.bad_lines, path)
+    if db is None:
+        return _frames_table(log, path), bad
+    decoded = db.decode_log(log)
+    # Every message, those without frames here empty, for the Dask DataFrame of each.
+    tables = {name: _with_file(decoded[name].to_pandas(), path) if name in decoded else
+              template.copy() for name, template in _templates(db).items()}
+    return tables, bad
+
+
+def _pick(part, name):
+    return part[0][name]
+
+
+def _read_range(path, part, count, blocksize, options):
+    if count == 1:
+        return _read(path, path, options, lambda: 0)
+    with open(path, "rb") as f:
+        size = os.fstat(f.fileno()).st_size
+        if size == 0 or f.read(6).startswith(_COMPRESSED):
+            return _read(path if part == 0 else b"", path, options, lambda: 0)
+        with mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ) as m:
+            start = _line_start(m, part * blocksize)
+            end = len(m) if part == count - 1 else _line_start(m, (part + 1) * blocksize)
+            view = memoryview(m)[start:max(start, end)]
+            try:
+                return _read(view, path, options, lambda: _lines_before(m, start))
+            finally:
+                view.release()
+
+
+def _line_start(m, offset):
+    """Where the first line that starts at or after offset starts."""
+    if offset <= 0:
+        return 0
+    newline = m.find(b"\n", offset - 1)
+    return len(m) if newline < 0 else newline + 1
+
+
+def _lines_before(m, end):
+    # Counted only for a part that has bad lines: the common case reads nothing before its part.
+    return sum(m[at:min(at + _COUNT_PIECE, end)].count(b"\n") for at in range(0, end, _COUNT_PIECE))
+
+
+def _read(source, path, options, lines_before):
+    try:
+        log = read_log(source, **options)
+    except ValueError as error:
+        bad = _BAD_LINE.fullmatch(str(error))
+        if bad is None:
+            raise ValueError(f"{path}: {error}") from None
+        raise ValueError(f"{path}: line {int(bad[1]) + lines_before()}: {bad[2]}") from None
+    if len(log.bad_lines):
+        log.bad_lines = log.bad_lines + lines_before()
+    return log
+
+
+def _file_column(path, rows):
+    # The templates' tables have no file: no category.
+    return pd.Categorical.from_codes(np.full(rows, 0 if path else -1, np.int8),
+                                     [path] if path else [])
+
+
+def _with_file(table, path):
+    table["file"] = _file_column(path, len(table))
+    return table
+
+
+def _frames_table(log, path):
+    table = log.to_pandas(**_TO_PANDAS)
+    # Present in every partition, whether or not a file has first fields that are not times.
+    text = table.pop("time_text") if "time_text" in table else pd.Categorical.from_codes(
+        np.full(len(table), -1, np.int8), [])
+    table.insert(1, "time_text", pd.Categorical(text))
+    return _with_file(table, path)
+
+
+def _bad_table(lines, path):
+    return pd.DataFrame({"file": _file_column(path, len(lines)),
+                         "line": np.asarray(lines, dtype=np.int64)})
+
+
+def _frames_meta():
+    # The dtypes of a row read (pandas makes an empty column of bytes objects float64), the
+    # categories of none.
+    table = _frames_table(read_log(b"(0.0) can0 000#\n"), "").iloc[:0].copy()
+    empty = _frames_table(read_log(b""), "")
+    for name, column in table.items():
+        if isinstance(column.dtype, pd.CategoricalDtype):
+            table[name] = column.cat.set_categories(empty[name].cat.categories)
+    return _meta(table)
+
+
+def _meta(table):
+    # Categories that depend on the data (none in an empty read) are unknown to Dask.
+    unknown = [name for name, column in table.items()
+               if isinstance(column.dtype, pd.CategoricalDtype) and len(column.cat.categories) == 0]
+    return clear_known_categories(table.iloc[:0], cols=unknown)
+
+
+_TEMPLATES = weakref.WeakKeyDictionary()
+
+
+def _templates(db):
+    """Empty tables, with decode_log's columns and dtypes, of every message it can give: made by
+    decoding a frame of zeros of each message, so that they follow decode_log and to_pandas."""
+    if db in _TEMPLATES:
+        return _TEMPLATES[db]
+    lines = []
+    for m in db.messages:
+        ident = f"{m.frame_id:08X}" if m.is_extended_frame else f"{m.frame_id:03X}"
+        size = dlc_to_len(len_to_dlc(min(m.length, 64)))
+        lines.append(f"(0.0) can0 {ident}{'##0' if m.is_fd or size > 8 else '#'}{'00' * size}\n")
+    templates = {}
+    for name, columns in db.decode_log(read_log("".join(lines).encode())).items():
+        table = columns.to_pandas().iloc[:0].copy()
+        for column, values in table.items():
+            if isinstance(values.dtype, pd.CategoricalDtype):
+                table[column] = values.cat.set_categories([])
+        templates[name] = _with_file(table, "")
+    _TEMPLATES[db] = templates
+    return templates
