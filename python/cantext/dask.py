@@ -3,17 +3,21 @@
 files split at line breaks, so that the same code runs on the cores of one machine or on a
 cluster.  Nothing is read until the graph is computed."""
 
-import inspect
+import functools
 import glob
+import inspect
 import mmap
 import os
 import re
+import uuid
 import weakref
 
 try:
-    import dask
-    import dask.dataframe as dd
-    from dask.dataframe.utils import clear_known_categories
+    from dask.dataframe.core import new_dd_object
+    from dask.blockwise import BlockwiseDepDict
+    from dask.highlevelgraph import HighLevelGraph
+    from dask.layers import DataFrameIOLayer
+    from dask.sizeof import sizeof
 except ImportError as error:
     raise ImportError("cantext.dask needs Dask: apt-get install python3-dask") from error
 
@@ -72,28 +76,49 @@ def read_logs(paths, format=None, dbc=None, ids=None, channels=None, blocksize=B
     keep_going=True bad lines are skipped and the result's bad_lines, a Dask DataFrame of file
     and line, lists them (computed with the result, it shares its reading).
     """
-    options = _read_options(format, ids, channels, keep_going)
+    options = tuple(_read_options(format, ids, channels, keep_going).items())
     files = _files(paths)
     db = _dbc.load_file(dbc) if isinstance(dbc, (str, bytes, os.PathLike)) else dbc
-    db_task = None if db is None else dask.delayed(db, name="cantext-dbc-" + dask.base.tokenize(
-        files, os.urandom(8)))
-    parts = [dask.delayed(_read_part, pure=False)(path, part, count, blocksize, options, db_task)
-             for path in files for count in [_part_count(path, format, blocksize)]
-             for part in range(count)]
-    bad_lines = dd.from_delayed([part[1] for part in parts], meta=_meta(_bad_table([], "")),
-                                verify_meta=False)
+    token = uuid.uuid4().hex
+    # A task per part, the tables of every message Dask DataFrame taken from its result: the
+    # messages computed together read each part once.
+    read = f"cantext-read-{token}"
+    layer = {(read, i): (_read_part, path, part, count, blocksize, options, None if db is None
+                         else read)
+             for i, (path, part, count) in enumerate(_parts(files, format, blocksize))}
+    parts = len(layer)
+    if db is not None:
+        layer[read] = db
+    bad_lines = _dataframe(f"cantext-bad-lines-{token}", (1,), read, layer, parts,
+                           _meta(_bad_table([], "")))
     if db is None:
-        frames = dd.from_delayed([part[0] for part in parts], meta=_frames_meta(),
-                                 verify_meta=False)
+        frames = _dataframe(f"cantext-frames-{token}", (0,), read, layer, parts,
+                            _frames_meta())
         frames.bad_lines = bad_lines
         return frames
     messages = Messages()
     for name, template in _templates(db).items():
-        messages[name] = dd.from_delayed([dask.delayed(_pick, pure=True)(part, name)
-                                          for part in parts], meta=_meta(template),
-                                         verify_meta=False)
+        messages[name] = _dataframe(f"cantext-{name}-{token}", (0, name), read, layer,
+                                    parts, _meta(template))
     messages.bad_lines = bad_lines
     return messages
+
+
+def _parts(files, format, blocksize):
+    for path in files:
+        count = _part_count(path, format, blocksize)
+        for part in range(count):
+            yield path, part, count
+
+
+def _dataframe(name, keys, read, layer, parts, meta):
+    """A Dask DataFrame of the table at keys in the result of each task of the read layer."""
+    # A layer of Dask's input kind: what is done to each partition next runs in the same task.
+    picks = DataFrameIOLayer(name, None, BlockwiseDepDict({(i,): (read, i) for i in range(parts)},
+                                                          produces_keys=True),
+                             functools.partial(_pick, keys=keys))
+    graph = HighLevelGraph({read: layer, name: picks}, {read: set(), name: {read}})
+    return new_dd_object(graph, name, meta, (None,) * (parts + 1))
 
 
 def _read_options(format, ids, channels, keep_going):
@@ -137,19 +162,40 @@ def _part_count(path, format, blocksize):
 
 def _read_part(path, part, count, blocksize, options, db):
     """Part `part` of `count` of a file: its table (a dict of them with db) and its bad lines."""
-    log = _read_range(path, part, count, blocksize, options)
+    log = _read_range(path, part, count, blocksize, dict(options))
     bad = _bad_table(log.bad_lines, path)
     if db is None:
         return _frames_table(log, path), bad
-    decoded = db.decode_log(log)
-    # Every message, those without frames here empty, for the Dask DataFrame of each.
-    tables = {name: _with_file(decoded[name].to_pandas(), path) if name in decoded else
-              template.copy() for name, template in _templates(db).items()}
-    return tables, bad
+    return _Decoded(db.decode_log(log), path, db), bad
 
 
-def _pick(part, name):
-    return part[0][name]
+class _Decoded:
+    """A part's columns of each message.  Each message's table is made by the task that takes it
+    (a table costs more than the decoding): computing some messages makes only theirs."""
+
+    __slots__ = ("columns", "path", "db")
+
+    def __init__(self, columns, path, db):
+        self.columns, self.path, self.db = columns, path, db
+
+    def __getitem__(self, name):
+        if name in self.columns:
+            return _with_file(self.columns[name].to_pandas(), self.path)
+        return _templates(self.db)[name].copy()
+
+    def nbytes(self):
+        return sum(c.time.nbytes + c.channel.nbytes + sum(v.nbytes for v in c.signals.values())
+                   for c in self.columns.values())
+
+
+# The scheduler keeps the tasks that take from a part where the part is, by its size.
+sizeof.register(_Decoded)(_Decoded.nbytes)
+
+
+def _pick(part, keys):
+    for key in keys:
+        part = part[key]
+    return part
 
 
 def _read_range(path, part, count, blocksize, options):
@@ -198,7 +244,18 @@ def _read(source, path, options, lines_before):
 def _file_column(path, rows):
     # The templates' tables have no file: no category.
     return pd.Categorical.from_codes(np.full(rows, 0 if path else -1, np.int8),
-                                     [path] if path else [])
+                                     dtype=_categories_of(path))
+
+
+def _categories_of(path):
+    # A part makes a table per message: pandas checks the categories once.
+    if _categories_of.path != path:
+        _categories_of.dtype = pd.CategoricalDtype([path] if path else [])
+        _categories_of.path = path
+    return _categories_of.dtype
+
+
+_categories_of.path = None
 
 
 def _with_file(table, path):
@@ -231,11 +288,25 @@ def _frames_meta():
     return _meta(table)
 
 
+# Dask's mark of categories known only once the data is read.
+_UNKNOWN = pd.CategoricalDtype(["__UNKNOWN_CATEGORIES__"])
+
+
 def _meta(table):
     # Categories that depend on the data (none in an empty read) are unknown to Dask.
-    unknown = [name for name, column in table.items()
-               if isinstance(column.dtype, pd.CategoricalDtype) and len(column.cat.categories) == 0]
-    return clear_known_categories(table.iloc[:0], cols=unknown)
+    return _empty_table((name, _UNKNOWN if _no_categories(dtype) else dtype)
+                        for name, dtype in table.dtypes.items())
+
+
+def _no_categories(dtype):
+    return isinstance(dtype, pd.CategoricalDtype) and len(dtype.categories) == 0
+
+
+def _empty_table(dtypes):
+    # Made of empty columns: pandas' astype of a table costs milliseconds, once per message.
+    return pd.DataFrame({name: pd.Categorical.from_codes(np.empty(0, np.int8), dtype=dtype)
+                         if isinstance(dtype, pd.CategoricalDtype) else np.empty(0, dtype)
+                         for name, dtype in dtypes})
 
 
 _TEMPLATES = weakref.WeakKeyDictionary()
@@ -252,11 +323,11 @@ def _templates(db):
         size = dlc_to_len(len_to_dlc(min(m.length, 64)))
         lines.append(f"(0.0) can0 {ident}{'##0' if m.is_fd or size > 8 else '#'}{'00' * size}\n")
     templates = {}
+    empty = pd.CategoricalDtype([])
     for name, columns in db.decode_log(read_log("".join(lines).encode())).items():
-        table = columns.to_pandas().iloc[:0].copy()
-        for column, values in table.items():
-            if isinstance(values.dtype, pd.CategoricalDtype):
-                table[column] = values.cat.set_categories([])
-        templates[name] = _with_file(table, "")
+        dtypes = columns.to_pandas().dtypes.items()
+        templates[name] = _with_file(_empty_table(
+            (column, empty if isinstance(dtype, pd.CategoricalDtype) else dtype)
+            for column, dtype in dtypes), "")
     _TEMPLATES[db] = templates
     return templates
