@@ -3,6 +3,7 @@
 files split at line breaks, so that the same code runs on the cores of one machine or on a
 cluster.  Nothing is read until the graph is computed."""
 
+import collections.abc
 import functools
 import glob
 import inspect
@@ -44,10 +45,31 @@ _COUNT_PIECE = 1 << 24
 _TO_PANDAS = {"data": "bytes"} if "data" in inspect.signature(Log.to_pandas).parameters else {}
 
 
-class Messages(dict):
-    """read_logs' result with dbc=: a dict of message name to Dask DataFrame, and bad_lines."""
+class Messages(collections.abc.Mapping):
+    """read_logs' result with dbc=: a mapping of message name to Dask DataFrame, each made when
+    it is first taken (its metadata costs a pandas table), and bad_lines."""
 
-    bad_lines = None
+    def __init__(self, names, make, bad_lines):
+        self._names = dict.fromkeys(names)
+        self._made = {}
+        self._make = make
+        self.bad_lines = bad_lines
+
+    def __getitem__(self, name):
+        if name not in self._made:
+            if name not in self._names:
+                raise KeyError(name)
+            self._made[name] = self._make(name)
+        return self._made[name]
+
+    def __iter__(self):
+        return iter(self._names)
+
+    def __len__(self):
+        return len(self._names)
+
+    def __repr__(self):
+        return f"<cantext.dask.Messages: {len(self)} messages>"
 
 
 def read_logs(paths, format=None, dbc=None, ids=None, channels=None, blocksize=BLOCKSIZE,
@@ -62,7 +84,7 @@ def read_logs(paths, format=None, dbc=None, ids=None, channels=None, blocksize=B
 
     Returns a dask.dataframe.DataFrame with the columns of Log.to_pandas(), time_text always
     among them (a categorical: NaN where the first field is a time), and file (a categorical
-    of the path the row comes from); or, with dbc, a Messages dict of message name to a Dask
+    of the path the row comes from); or, with dbc, a Messages mapping of message name to a Dask
     DataFrame with the columns of MessageColumns.to_pandas() and file, for every message
     decode_log can give (those without frames are empty).  Categoricals have unknown categories
     (each file has its own channels); the rows keep the files' order and each file's order.
@@ -96,12 +118,9 @@ def read_logs(paths, format=None, dbc=None, ids=None, channels=None, blocksize=B
                             _frames_meta())
         frames.bad_lines = bad_lines
         return frames
-    messages = Messages()
-    for name, template in _templates(db).items():
-        messages[name] = _dataframe(f"cantext-{name}-{token}", (0, name), read, layer,
-                                    parts, _meta(template))
-    messages.bad_lines = bad_lines
-    return messages
+    return Messages(_message_names(db), lambda name: _dataframe(
+        f"cantext-{name}-{token}", (0, name), read, layer, parts, _meta(_template(db, name))),
+        bad_lines)
 
 
 def _parts(files, format, blocksize):
@@ -181,7 +200,7 @@ class _Decoded:
     def __getitem__(self, name):
         if name in self.columns:
             return _with_file(self.columns[name].to_pandas(), self.path)
-        return _templates(self.db)[name].copy()
+        return _template(self.db, name).copy()
 
     def nbytes(self):
         return sum(c.time.nbytes + c.channel.nbytes + sum(v.nbytes for v in c.signals.values())
@@ -309,25 +328,35 @@ def _empty_table(dtypes):
                          for name, dtype in dtypes})
 
 
-_TEMPLATES = weakref.WeakKeyDictionary()
+# Per database: its messages decoded from a frame of zeros each, and the empty tables made.
+_SAMPLES = weakref.WeakKeyDictionary()
 
 
-def _templates(db):
-    """Empty tables, with decode_log's columns and dtypes, of every message it can give: made by
-    decoding a frame of zeros of each message, so that they follow decode_log and to_pandas."""
-    if db in _TEMPLATES:
-        return _TEMPLATES[db]
-    lines = []
-    for m in db.messages:
-        ident = f"{m.frame_id:08X}" if m.is_extended_frame else f"{m.frame_id:03X}"
-        size = dlc_to_len(len_to_dlc(min(m.length, 64)))
-        lines.append(f"(0.0) can0 {ident}{'##0' if m.is_fd or size > 8 else '#'}{'00' * size}\n")
-    templates = {}
-    empty = pd.CategoricalDtype([])
-    for name, columns in db.decode_log(read_log("".join(lines).encode())).items():
-        dtypes = columns.to_pandas().dtypes.items()
-        templates[name] = _with_file(_empty_table(
+def _sample(db):
+    """The columns of every message decode_log can give, decoded from a frame of zeros each: the
+    tables' columns and dtypes then follow decode_log and to_pandas, whatever they become."""
+    if db not in _SAMPLES:
+        lines = []
+        for m in db.messages:
+            ident = f"{m.frame_id:08X}" if m.is_extended_frame else f"{m.frame_id:03X}"
+            size = dlc_to_len(len_to_dlc(min(m.length, 64)))
+            body = ("##0" if m.is_fd or size > 8 else "#") + "00" * size
+            lines.append(f"(0.0) can0 {ident}{body}\n")
+        _SAMPLES[db] = (db.decode_log(read_log("".join(lines).encode())), {})
+    return _SAMPLES[db]
+
+
+def _message_names(db):
+    columns, _ = _sample(db)
+    return [m.name for m in db.messages if m.name in columns]
+
+
+def _template(db, name):
+    """An empty table of the message, categories empty."""
+    columns, tables = _sample(db)
+    if name not in tables:
+        empty = pd.CategoricalDtype([])
+        tables[name] = _with_file(_empty_table(
             (column, empty if isinstance(dtype, pd.CategoricalDtype) else dtype)
-            for column, dtype in dtypes), "")
-    _TEMPLATES[db] = templates
-    return templates
+            for column, dtype in columns[name].to_pandas().dtypes.items()), "")
+    return tables[name]

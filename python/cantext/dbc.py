@@ -2,6 +2,7 @@
 """Signals of CAN frames, decoded with a DBC database: one frame at a time (decode_message,
 encode_message) or a whole capture log at once into NumPy columns (decode_log)."""
 
+import functools
 import os
 
 import numpy as np
@@ -31,6 +32,12 @@ def _database(text, name):
     db = Database(_load_dbc(text, name))
     db._source = (text, name)
     return db
+
+
+@functools.lru_cache(maxsize=4)
+def _unpickled(text, name):
+    # A worker of a cluster receives the same database with every graph: parsed once.
+    return _database(text, name)
 
 
 class Signal:
@@ -106,7 +113,7 @@ class Database:
         # multiprocessing pool or a Dask cluster): the parsed database is native memory.
         if self._source is None:
             raise TypeError("a Database made other than by load_file or load_string cannot be pickled")
-        return _database, self._source
+        return _unpickled, self._source
 
     def __repr__(self):
         return f"<cantext.dbc.Database: {len(self.messages)} messages>"
