@@ -31,7 +31,7 @@ from .log import Log, read_log
 
 __all__ = ["BLOCKSIZE", "Messages", "read_logs"]
 
-# About a million lines of 60 bytes: a partition of some hundreds of megabytes once read.
+# About 1.4 million lines of 48 bytes: a partition of 100 to 300 MB once read (docs/scale.md).
 BLOCKSIZE = 64 * 2**20
 
 # The first bytes of gzip, xz and zstd data: such a file is read whole, whatever its name says.
@@ -244,7 +244,8 @@ def _line_start(m, offset):
 
 def _lines_before(m, end):
     # Counted only for a part that has bad lines: the common case reads nothing before its part.
-    return sum(m[at:min(at + _COUNT_PIECE, end)].count(b"\n") for at in range(0, end, _COUNT_PIECE))
+    return sum(m[at:min(at + _COUNT_PIECE, end)].count(b"\n")
+               for at in range(0, end, _COUNT_PIECE))
 
 
 def _read(source, path, options, lines_before):
@@ -266,15 +267,10 @@ def _file_column(path, rows):
                                      dtype=_categories_of(path))
 
 
+@functools.lru_cache(maxsize=256)
 def _categories_of(path):
     # A part makes a table per message: pandas checks the categories once.
-    if _categories_of.path != path:
-        _categories_of.dtype = pd.CategoricalDtype([path] if path else [])
-        _categories_of.path = path
-    return _categories_of.dtype
-
-
-_categories_of.path = None
+    return pd.CategoricalDtype([path] if path else [])
 
 
 def _with_file(table, path):

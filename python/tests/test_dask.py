@@ -127,7 +127,8 @@ def with_bad_lines(folder, numbers, into):
 def test_bad_lines_name_their_file_and_line(captures, blocksize, tmp_path):
     folder, _ = captures
     path = with_bad_lines(folder, [2901], tmp_path)
-    with pytest.raises(ValueError, match=rf"^{re.escape(path)}: line 2901: not a CAN frame: '\(1.0\) can0 12#ZZ'$"):
+    message = rf"^{re.escape(path)}: line 2901: not a CAN frame: '\(1.0\) can0 12#ZZ'$"
+    with pytest.raises(ValueError, match=message):
         cantext_dask.read_logs([path], blocksize=blocksize).compute()
     path = with_bad_lines(folder, [1, 1000, 2000, 2001, 2999], tmp_path)
     result = cantext_dask.read_logs([files_of(folder)[1], path], blocksize=blocksize, keep_going=True)
