@@ -40,9 +40,8 @@ _COMPRESSED = (b"\x1f\x8b", b"\xfd7zXZ\x00", b"\x28\xb5\x2f\xfd")
 _BAD_LINE = re.compile(r"line (\d+): (.*)", re.S)
 # Pieces in which the line breaks before a part are counted.
 _COUNT_PIECE = 1 << 24
-# One column of data bytes per row, where to_pandas can give them so: its other form, a
-# column per byte up to the longest frame, has as many columns as the data has bytes.
-_TO_PANDAS = {"data": "bytes"} if "data" in inspect.signature(Log.to_pandas).parameters else {}
+# Whether to_pandas takes data= ("columns", "bytes" or None); one that does not gives bytes.
+_DATA_FORMS = "data" in inspect.signature(Log.to_pandas).parameters
 
 
 class Messages(collections.abc.Mapping):
@@ -73,7 +72,7 @@ class Messages(collections.abc.Mapping):
 
 
 def read_logs(paths, format=None, dbc=None, ids=None, channels=None, blocksize=BLOCKSIZE,
-              keep_going=False):
+              keep_going=False, data="bytes"):
     """Capture logs read with read_log as one Dask DataFrame of frames, or, with dbc=, decoded
     with Database.decode_log into a Dask DataFrame per message.
 
@@ -82,9 +81,10 @@ def read_logs(paths, format=None, dbc=None, ids=None, channels=None, blocksize=B
     dbc is a DBC file's path or a Database (cantext.dbc.load_file); it is read now, for the
     tables' columns.
 
-    Returns a dask.dataframe.DataFrame with the columns of Log.to_pandas(), time_text always
-    among them (a categorical: NaN where the first field is a time), and file (a categorical
-    of the path the row comes from); or, with dbc, a Messages mapping of message name to a Dask
+    Returns a dask.dataframe.DataFrame with the columns of Log.to_pandas(data=data), time_text
+    always among them (a categorical: NaN where the first field is a time), and file (a
+    categorical of the path the row comes from); data="columns" gives all of data0 to data63
+    (each partition has the same columns), "bytes" one column of bytes objects, None none; or, with dbc, a Messages mapping of message name to a Dask
     DataFrame with the columns of MessageColumns.to_pandas() and file, for every message
     decode_log can give (those without frames are empty).  Categoricals have unknown categories
     (each file has its own channels); the rows keep the files' order and each file's order.
@@ -99,14 +99,17 @@ def read_logs(paths, format=None, dbc=None, ids=None, channels=None, blocksize=B
     and line, lists them (computed with the result, it shares its reading).
     """
     options = tuple(_read_options(format, ids, channels, keep_going).items())
+    if data not in ("bytes", "columns", None) or data != "bytes" and not _DATA_FORMS:
+        raise ValueError(f"data must be \"bytes\", \"columns\" or None, not {data!r}"
+                         if _DATA_FORMS else "this cantext's Log.to_pandas gives data as bytes only")
     files = _files(paths)
     db = _dbc.load_file(dbc) if isinstance(dbc, (str, bytes, os.PathLike)) else dbc
     token = uuid.uuid4().hex
     # A task per part, the tables of every message Dask DataFrame taken from its result: the
     # messages computed together read each part once.
     read = f"cantext-read-{token}"
-    layer = {(read, i): (_read_part, path, part, count, blocksize, options, None if db is None
-                         else read)
+    layer = {(read, i): (_read_part, path, part, count, blocksize, options, data,
+                         None if db is None else read)
              for i, (path, part, count) in enumerate(_parts(files, format, blocksize))}
     parts = len(layer)
     if db is not None:
@@ -115,7 +118,7 @@ def read_logs(paths, format=None, dbc=None, ids=None, channels=None, blocksize=B
                            _meta(_bad_table([], "")))
     if db is None:
         frames = _dataframe(f"cantext-frames-{token}", (0,), read, layer, parts,
-                            _frames_meta())
+                            _frames_meta(data))
         frames.bad_lines = bad_lines
         return frames
     return Messages(_message_names(db), lambda name: _dataframe(
@@ -179,12 +182,12 @@ def _part_count(path, format, blocksize):
     return max(1, -(-size // blocksize))
 
 
-def _read_part(path, part, count, blocksize, options, db):
+def _read_part(path, part, count, blocksize, options, data, db):
     """Part `part` of `count` of a file: its table (a dict of them with db) and its bad lines."""
     log = _read_range(path, part, count, blocksize, dict(options))
     bad = _bad_table(log.bad_lines, path)
     if db is None:
-        return _frames_table(log, path), bad
+        return _frames_table(log, path, data), bad
     return _Decoded(db.decode_log(log), path, db), bad
 
 
@@ -278,8 +281,13 @@ def _with_file(table, path):
     return table
 
 
-def _frames_table(log, path):
-    table = log.to_pandas(**_TO_PANDAS)
+def _frames_table(log, path, data):
+    table = log.to_pandas(data=data) if _DATA_FORMS else log.to_pandas()
+    if data == "columns":
+        # Every byte's column, whatever the longest frame of the partition.
+        width = sum(name.startswith("data") for name in table.columns)
+        rest = pd.DataFrame(log.data[:, width:], columns=[f"data{k}" for k in range(width, 64)])
+        table = pd.concat([table, rest], axis=1)
     # Present in every partition, whether or not a file has first fields that are not times.
     text = table.pop("time_text") if "time_text" in table else pd.Categorical.from_codes(
         np.full(len(table), -1, np.int8), [])
@@ -292,11 +300,11 @@ def _bad_table(lines, path):
                          "line": np.asarray(lines, dtype=np.int64)})
 
 
-def _frames_meta():
+def _frames_meta(data):
     # The dtypes of a row read (pandas makes an empty column of bytes objects float64), the
     # categories of none.
-    table = _frames_table(read_log(b"(0.0) can0 000#\n"), "").iloc[:0].copy()
-    empty = _frames_table(read_log(b""), "")
+    table = _frames_table(read_log(b"(0.0) can0 000#\n"), "", data).iloc[:0].copy()
+    empty = _frames_table(read_log(b""), "", data)
     for name, column in table.items():
         if isinstance(column.dtype, pd.CategoricalDtype):
             table[name] = column.cat.set_categories(empty[name].cat.categories)

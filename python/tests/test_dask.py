@@ -2,7 +2,9 @@
 """cantext.dask against read_log and decode_log of each file in turn: whole files and files split
 into parts, with Dask's local schedulers and with a two-worker cluster of processes; bad lines
 named by file and line; nothing read before compute; the module without Dask."""
+import gzip
 import importlib.util
+import os
 import random
 import re
 import subprocess
@@ -56,22 +58,25 @@ def plain(table):
     return table
 
 
-def each_file(files, db=None):
+def each_file(files, db=None, data="bytes", **options):
     """What read_logs gives, made by reading (and decoding) the files one after the other."""
     tables = {}
     for path in files:
-        log = cantext.read_log(path)
+        log = cantext.read_log(path, **options)
         decoded = db.decode_log(log) if db else {None: log}
         for name, columns in decoded.items():
-            table = columns.to_pandas()
+            table = columns.to_pandas() if db else log.to_pandas(data=data if data != "columns"
+                                                                 else None)
             if db is None and "time_text" not in table:
                 table.insert(1, "time_text", None)
+            if data == "columns" and db is None:
+                table = table.assign(**{f"data{k}": log.data[:, k] for k in range(64)})
             tables.setdefault(name, []).append(table.assign(file=path))
     return {name: plain(pd.concat(parts)) for name, parts in tables.items()}
 
 
-def same_as_each_file(result, files, db, compute):
-    expected = each_file(files, db)
+def same_as_each_file(result, files, db, compute, **options):
+    expected = each_file(files, db, **options)
     tables = {None: result} if db is None else result
     got = dict(zip(tables, compute(*tables.values())))
     assert {n for n, t in got.items() if len(t)} == set(expected)
@@ -97,6 +102,32 @@ def test_equals_reading_each_file(captures, scheduler, blocksize, decode):
                       lambda *tables: dask.compute(*tables, scheduler=scheduler))
 
 
+# read_log's options, and the forms of the data, passed through.
+OPTIONS = [{"data": "columns"}, {"data": None}, {"ids": "7E0-7EF,18000000:1F000000"},
+           {"channels": "can1", "keep_going": True, "format": "log"}]
+
+
+@pytest.mark.parametrize("options", OPTIONS, ids=lambda o: ",".join(f"{k}={v}" for k, v in o.items()))
+def test_options_reach_read_log(captures, options):
+    folder, _ = captures
+    result = cantext_dask.read_logs(folder, blocksize=SMALL, **options)
+    same_as_each_file(result, files_of(folder), None, dask.compute, **options)
+
+
+def test_asc_and_compressed_files_are_read_whole(captures, tmp_path):
+    folder, _ = captures
+    cantext.read_log(folder / "a.log").write(tmp_path / "a.asc")
+    packed = gzip.compress((folder / "a.log").read_bytes())
+    (tmp_path / "packed.log").write_bytes(packed)
+    if "gzip" not in os.environ.get("CANTEXT_COMPRESSIONS", "gzip").split(","):
+        pytest.skip("this build reads no gzip")
+    files = [str(tmp_path / "a.asc"), str(tmp_path / "packed.log")]
+    result = cantext_dask.read_logs(files, blocksize=1000)
+    # The ASC file is not split; the compressed one is, by its name, and read whole by its part 0.
+    assert result.npartitions == 1 + -(-len(packed) // 1000)
+    same_as_each_file(result, files, None, dask.compute)
+
+
 def test_parts_start_at_line_breaks_only(tmp_path):
     # CR LF, blank lines, a line read in pieces, no line break at the end; parts of every size
     # from a byte to more than the text, so that parts start at every place and some are empty.
@@ -105,7 +136,7 @@ def test_parts_start_at_line_breaks_only(tmp_path):
     path = tmp_path / "odd.log"
     path.write_bytes(text)
     log = cantext.read_log(path, keep_going=True)
-    expected = plain(log.to_pandas().assign(file=str(path)))
+    expected = plain(log.to_pandas(data="bytes").assign(file=str(path)))
     for blocksize in range(1, len(text) + 2, 23):
         result = cantext_dask.read_logs(path, blocksize=blocksize, keep_going=True)
         frames, bad = dask.compute(result, result.bad_lines, scheduler="sync")
