@@ -104,11 +104,12 @@ renders them in the library's long and compact forms, and reads capture logs
 into NumPy columns or a pandas DataFrame, or as python-can messages, many
 times as fast as python-can's own reader.")
 # The module is built for one Python version, whose interpreter it needs; it carries the
-# library in it.  pandas and python-can serve Log.to_pandas and iter_messages alone.
+# library in it.  pandas and python-can serve Log.to_pandas and iter_messages alone, Dask
+# cantext.dask.
 if(CANTEXT_PYTHON)
   math(EXPR cantext_python_next "${Python_VERSION_MINOR} + 1")
   set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (>= ${Python_VERSION_MAJOR}.${Python_VERSION_MINOR}), python3 (<< ${Python_VERSION_MAJOR}.${cantext_python_next}), python3-numpy")
-  set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-pandas, python3-can")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-pandas, python3-can, python3-dask")
 endif()
 if(BUILD_SHARED_LIBS)
   # The programs build on the library's internals, which the shared library hides: they carry

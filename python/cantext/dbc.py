@@ -2,6 +2,7 @@
 """Signals of CAN frames, decoded with a DBC database: one frame at a time (decode_message,
 encode_message) or a whole capture log at once into NumPy columns (decode_log)."""
 
+import functools
 import os
 
 import numpy as np
@@ -16,7 +17,7 @@ def load_file(path):
     raises ValueError "PATH:LINE:COLUMN: what is wrong"."""
     with open(path, "rb") as f:
         text = f.read()
-    return Database(_load_dbc(text, os.fsdecode(path)))
+    return _database(text, os.fsdecode(path))
 
 
 def load_string(text):
@@ -24,7 +25,19 @@ def load_string(text):
     text "<string>"."""
     if isinstance(text, str):
         text = text.encode("utf-8")
-    return Database(_load_dbc(bytes(text), "<string>"))
+    return _database(bytes(text), "<string>")
+
+
+def _database(text, name):
+    db = Database(_load_dbc(text, name))
+    db._source = (text, name)
+    return db
+
+
+@functools.lru_cache(maxsize=4)
+def _unpickled(text, name):
+    # A worker of a cluster receives the same database with every graph: parsed once.
+    return _database(text, name)
 
 
 class Signal:
@@ -91,8 +104,16 @@ class Database:
 
     def __init__(self, native):
         self._native = native
+        self._source = None
         self.messages = [Message(d, self) for d in native.definitions()]
         self._by_name = {m.name: m for m in self.messages}
+
+    def __reduce__(self):
+        # Pickled as the file's text, loaded again where it is unpickled (another process of a
+        # multiprocessing pool or a Dask cluster): the parsed database is native memory.
+        if self._source is None:
+            raise TypeError("a Database made other than by load_file or load_string cannot be pickled")
+        return _unpickled, self._source
 
     def __repr__(self):
         return f"<cantext.dbc.Database: {len(self.messages)} messages>"

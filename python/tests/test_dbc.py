@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: MIT
 import math
+import pickle
 import random
 from pathlib import Path
 
@@ -169,3 +170,11 @@ def test_to_pandas_makes_choices_categories(features):
     assert frame["Always"].astype(str).tolist() == ["-128"] * 3
     assert frame["channel"].astype(str).tolist() == ["can0", "can1", "can1"]
     assert str(frame["time"].dtype) == "datetime64[ns]"
+
+
+def test_a_database_pickles_as_its_text(features):
+    # As a process of a pool or a Dask cluster receives it.
+    again = pickle.loads(pickle.dumps(features))
+    data = bytes.fromhex("1027320FE30180FF")
+    assert again.decode_message("EngineData", data) == features.decode_message("EngineData", data)
+    assert [m.name for m in again.messages] == [m.name for m in features.messages]
