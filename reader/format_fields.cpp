@@ -40,8 +40,11 @@ void usual_cursor::decimal_field(int scale, std::int64_t& value, int& digits) no
   unsigned count = ends != 0 ? detail::lowest_set_bit(ends) / 8 : 8;
   std::uint32_t whole = 0;
   std::uint32_t part = 0;
-  bool ok =
-      count != 0 && digits_from(begin, whole_digits, whole) & digits_from(fraction, count, part);
+  // Both read whatever the first gives (no branch between them): as locals, which clang does
+  // not take for a logical and written as a bitwise one.
+  const bool whole_ok = digits_from(begin, whole_digits, whole);
+  const bool part_ok = digits_from(fraction, count, part);
+  bool ok = count != 0 && (whole_ok & part_ok);
   // A ninth digit, which the word did not hold.
   if (count == 8 && fraction + 8 < end && !is_space(fraction[8])) {
     const unsigned ninth = static_cast<unsigned char>(fraction[8]) - unsigned{'0'};

@@ -58,8 +58,9 @@ bool parse_usual_time(std::string_view text, std::int64_t& ns, int& digits) noex
   if (whole_digits <= 8) {
     good = fields::digits_from(p + 1, whole_digits, low);
   } else {
-    good =
-        fields::digits_from(p + 1, whole_digits - 8, high) & fields::digits_before(p + dot, 8, low);
+    const bool high_ok = fields::digits_from(p + 1, whole_digits - 8, high);
+    const bool low_ok = fields::digits_before(p + dot, 8, low);
+    good = high_ok & low_ok;
   }
   // The fraction: the digits before the ")", the first of nine apart.
   std::uint32_t fraction = 0;
