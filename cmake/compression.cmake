@@ -44,12 +44,12 @@ macro(cantext_find_zstd)
 endmacro()
 
 set(cantext_compressions "")
-foreach(spec IN ITEMS "ZLIB;zlib;gzip;zlib1g-dev" "LZMA;lzma;xz;liblzma-dev"
+foreach(entry IN ITEMS "ZLIB;zlib;gzip;zlib1g-dev" "LZMA;lzma;xz;liblzma-dev"
                       "ZSTD;zstd;zstd;libzstd-dev")
-  list(GET spec 0 name)
-  list(GET spec 1 library)
-  list(GET spec 2 format)
-  list(GET spec 3 package)
+  list(GET entry 0 name)
+  list(GET entry 1 library)
+  list(GET entry 2 format)
+  list(GET entry 3 package)
   set(CANTEXT_${name} AUTO CACHE STRING
     "Read and write ${format}-compressed captures with ${library}: ON, OFF or AUTO (native builds that find it)")
   set_property(CACHE CANTEXT_${name} PROPERTY STRINGS AUTO ON OFF)
