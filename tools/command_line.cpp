@@ -122,6 +122,20 @@ constexpr option top_options[] = {
     {"version", no_argument, nullptr, opt_version},
     {nullptr, 0, nullptr, 0},
 };
+// The options of every command that reads captures, and the table's end: getopt_long takes one
+// array per command.
+// clang-format off
+#define READING_OPTIONS                                       \
+  {"keep-going", no_argument, nullptr, opt_keep_going},       \
+  {"from", required_argument, nullptr, opt_from},             \
+  {"id", required_argument, nullptr, opt_id},                 \
+  {"channel", required_argument, nullptr, opt_channel},       \
+  {"errors-only", no_argument, nullptr, opt_errors_only},     \
+  {"no-errors", no_argument, nullptr, opt_no_errors},         \
+  {"help", no_argument, nullptr, opt_help},                   \
+  {nullptr, 0, nullptr, 0}
+// clang-format on
+
 constexpr option long_options[] = {
     {"binary", no_argument, nullptr, opt_binary},
     {"swap", no_argument, nullptr, opt_swap},
@@ -130,63 +144,28 @@ constexpr option long_options[] = {
     {"explain", no_argument, nullptr, opt_explain},
     {"time", required_argument, nullptr, opt_time},
     {"delta-per-id", no_argument, nullptr, opt_delta_per_id},
-    {"keep-going", no_argument, nullptr, opt_keep_going},
-    {"from", required_argument, nullptr, opt_from},
-    {"id", required_argument, nullptr, opt_id},
-    {"channel", required_argument, nullptr, opt_channel},
-    {"errors-only", no_argument, nullptr, opt_errors_only},
-    {"no-errors", no_argument, nullptr, opt_no_errors},
-    {"help", no_argument, nullptr, opt_help},
-    {nullptr, 0, nullptr, 0},
+    READING_OPTIONS,
 };
 constexpr option compact_options[] = {
     {"dots", no_argument, nullptr, opt_dots},
-    {"keep-going", no_argument, nullptr, opt_keep_going},
-    {"from", required_argument, nullptr, opt_from},
-    {"id", required_argument, nullptr, opt_id},
-    {"channel", required_argument, nullptr, opt_channel},
-    {"errors-only", no_argument, nullptr, opt_errors_only},
-    {"no-errors", no_argument, nullptr, opt_no_errors},
-    {"help", no_argument, nullptr, opt_help},
-    {nullptr, 0, nullptr, 0},
+    READING_OPTIONS,
 };
 constexpr option convert_options[] = {
     {"to", required_argument, nullptr, opt_to},
-    {"from", required_argument, nullptr, opt_from},
     {"output", required_argument, nullptr, opt_output},
     {"timezone", required_argument, nullptr, opt_timezone},
     {"channel-map", required_argument, nullptr, opt_channel_map},
-    {"keep-going", no_argument, nullptr, opt_keep_going},
-    {"id", required_argument, nullptr, opt_id},
-    {"channel", required_argument, nullptr, opt_channel},
-    {"errors-only", no_argument, nullptr, opt_errors_only},
-    {"no-errors", no_argument, nullptr, opt_no_errors},
-    {"help", no_argument, nullptr, opt_help},
-    {nullptr, 0, nullptr, 0},
+    READING_OPTIONS,
 };
 constexpr option decode_options[] = {
     {"dbc", required_argument, nullptr, opt_dbc},
     {"no-choices", no_argument, nullptr, opt_no_choices},
     {"multi-line", no_argument, nullptr, opt_multi_line},
-    {"keep-going", no_argument, nullptr, opt_keep_going},
-    {"from", required_argument, nullptr, opt_from},
-    {"id", required_argument, nullptr, opt_id},
-    {"channel", required_argument, nullptr, opt_channel},
-    {"errors-only", no_argument, nullptr, opt_errors_only},
-    {"no-errors", no_argument, nullptr, opt_no_errors},
-    {"help", no_argument, nullptr, opt_help},
-    {nullptr, 0, nullptr, 0},
+    READING_OPTIONS,
 };
 constexpr option stats_options[] = {
     {"csv", no_argument, nullptr, opt_csv},
-    {"keep-going", no_argument, nullptr, opt_keep_going},
-    {"from", required_argument, nullptr, opt_from},
-    {"id", required_argument, nullptr, opt_id},
-    {"channel", required_argument, nullptr, opt_channel},
-    {"errors-only", no_argument, nullptr, opt_errors_only},
-    {"no-errors", no_argument, nullptr, opt_no_errors},
-    {"help", no_argument, nullptr, opt_help},
-    {nullptr, 0, nullptr, 0},
+    READING_OPTIONS,
 };
 constexpr option explain_options[] = {
     {"help", no_argument, nullptr, opt_help},
