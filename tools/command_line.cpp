@@ -204,10 +204,11 @@ int usage_error() noexcept {
 
 // Reports the option getopt_long has just declined: a short one by its letter (optind may still
 // be on its word, as on "-dx"; a letter past ASCII is negative where char is signed), a long one
-// by its word, which optind has passed.  -o and --output share their value: either, missing its
-// own value, is named by its word.
-int bad_option(char** argv) noexcept {
-  if (optopt != 0 && optopt < opt_help && optopt != opt_output) {
+// by its word, which optind has passed.  -o and --output share their value: where -o is an
+// option, either, missing its own value, is named by its word.
+int bad_option(char** argv, const char* short_options) noexcept {
+  const bool value_missing = optopt == opt_output && std::strchr(short_options, 'o') != nullptr;
+  if (optopt != 0 && optopt < opt_help && !value_missing) {
     say("invalid option '-%c'", optopt);
   } else {
     say("invalid option '%s'", argv[optind - 1]);
@@ -354,7 +355,7 @@ int parse_command(const command_entry& entry, int argc, char** argv, command_lin
         line.filter.no_errors = true;
         break;
       default:
-        return bad_option(argv);
+        return bad_option(argv, entry.short_options);
     }
   }
 }
@@ -371,7 +372,7 @@ int parse_command_line(int argc, char** argv, command_line& line) noexcept {
                          explain_help});
     }
     if (value == opt_version) return print_help({"cantext " CANTEXT_VERSION "\n"});
-    return bad_option(argv);
+    return bad_option(argv, "+");
   }
   if (optind == argc) return usage_error();
   const char* const name = argv[optind];

@@ -187,6 +187,8 @@ const command_case error_paths[] = {
      true},
     {"short_option_in_a_word", "compact --dots -dx", "", "", "cantext: invalid option '-d'\n", 2,
      true},
+    {"output_of_another_command", "compact -oname", "", "", "cantext: invalid option '-o'\n", 2,
+     true},
     {"output_without_value", "convert --to log --output", "", "",
      "cantext: invalid option '--output'\n", 2, true},
     {"short_option_past_ascii", "long -\xC3\xA9", "", "", "cantext: invalid option '-\xC3'\n", 2,
