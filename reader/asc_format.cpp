@@ -12,6 +12,7 @@
 #include "civil_time.hpp"
 #include "format_fields.hpp"
 #include "log_time.hpp"
+#include "time_zone.hpp"
 
 namespace cantext::reader {
 namespace {
@@ -86,8 +87,8 @@ bool read_date(const format_state& state, splitter& words, std::int64_t& ns, int
   if (!read_int(word, 9999, year) || !words.next().empty()) return false;
   const int second = static_cast<int>(second_ns / ns_per_second);
   const std::int64_t seconds =
-      state.options.local_time != nullptr
-          ? state.options.local_time(year, month, day, hour, minute, second)
+      state.options.zone != nullptr
+          ? state.options.zone->to_epoch(year, month, day, hour, minute, second)
           : utc_seconds(year, month, day, hour, minute, second);
   ns = seconds * ns_per_second + second_ns % ns_per_second;
   return true;

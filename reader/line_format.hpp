@@ -29,12 +29,12 @@ enum class line_fault {
 // What a format makes of one line.
 enum class line_verdict : std::uint8_t { frame, skipped, bad };
 
+class time_zone;  // time_zone.hpp
+
 // The options of a reading that a format may need.
 struct format_options {
-  // The epoch time of a wall-clock time that a header gives without a zone: the seconds since
-  // the epoch of the given date and time, read as UTC when null.
-  std::int64_t (*local_time)(int year, int month, int day, int hour, int minute,
-                             int second) noexcept = nullptr;
+  // The zone of the wall-clock times that headers give without one; UTC when null.
+  const time_zone* zone = nullptr;
 };
 
 // What a format keeps from line to line of one input (what its header said), and room for the

@@ -14,6 +14,7 @@
 #include "civil_time.hpp"
 #include "format_fields.hpp"
 #include "log_time.hpp"
+#include "time_zone.hpp"
 
 namespace cantext::reader {
 namespace {
@@ -50,8 +51,8 @@ bool read_start_time(const format_state& state, std::string_view text, std::int6
   t.minute = static_cast<int>(in_day_seconds / 60 % 60);
   t.second = static_cast<int>(in_day_seconds % 60);
   const std::int64_t seconds =
-      state.options.local_time != nullptr
-          ? state.options.local_time(t.year, t.month, t.day, t.hour, t.minute, t.second)
+      state.options.zone != nullptr
+          ? state.options.zone->to_epoch(t.year, t.month, t.day, t.hour, t.minute, t.second)
           : utc_seconds(t.year, t.month, t.day, t.hour, t.minute, t.second);
   ns = seconds * ns_per_second + in_day % ns_per_second;
   return true;

@@ -47,6 +47,7 @@ int rewrite_lines(const command_line& line, Render render, output_block& block) 
 }
 
 channel_map channels;
+cantext::reader::time_zone zone;  // --timezone's
 
 int convert(const command_line& line) noexcept {
   if (line.channel_map != nullptr && !channels.parse(line.channel_map)) {
@@ -56,12 +57,12 @@ int convert(const command_line& line) noexcept {
   cantext::reader::format_options read_options;
   cantext::writers::writer_options write_options;
   if (line.timezone != nullptr) {
-    if (!use_time_zone(line.timezone)) {
+    if (!zone.load(line.timezone)) {
       say("unknown time zone '%s'", line.timezone);
       return 2;
     }
-    read_options.local_time = local_to_epoch;
-    write_options.wall_clock = epoch_to_local;
+    read_options.zone = &zone;
+    write_options.zone = &zone;
   }
   static int out_fd = STDOUT_FILENO;
   // An output named FILE.gz, .xz or .zst is written compressed.

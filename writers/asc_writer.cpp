@@ -25,8 +25,8 @@ constexpr std::uint32_t esi_flag = 0x4000;
 // "Thu Nov 23 02:13:20.123 pm 2023", the 12-hour clock that every ASC reader knows.
 void put_date(text_out& text, const writer_state& state, std::int64_t ns) noexcept {
   const std::int64_t seconds = reader::floor_div(ns, ns_per_second);
-  const civil_time t = state.options.wall_clock != nullptr ? state.options.wall_clock(seconds)
-                                                           : reader::utc_civil(seconds);
+  const civil_time t = state.options.zone != nullptr ? state.options.zone->to_local(seconds)
+                                                     : reader::utc_civil(seconds);
   const int weekday = reader::weekday_from_days(reader::days_from_civil(t.year, t.month, t.day));
   text.put(weekdays[weekday]);
   text.put(' ');

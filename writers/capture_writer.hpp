@@ -13,6 +13,7 @@
 
 #include "cantext/frame.hpp"
 #include "civil_time.hpp"
+#include "time_zone.hpp"
 
 namespace cantext::writers {
 
@@ -27,9 +28,9 @@ struct frame_line {
 };
 
 struct writer_options {
-  // The wall-clock date and time of a count of seconds since the epoch, for the headers that
-  // give their start time without a zone; UTC when null.
-  reader::civil_time (*wall_clock)(std::int64_t seconds) noexcept = nullptr;
+  // The zone of the wall-clock start time of the headers that give it without one; UTC when
+  // null.
+  const reader::time_zone* zone = nullptr;
 };
 
 struct writer_state {

@@ -23,8 +23,8 @@ std::size_t trc_header(writer_state& state, const frame_line* first, char* out) 
   int digits = 0;
   if (first != nullptr && !reader::parse_log_time(first->time, ns, digits)) ns = 0;
   const std::int64_t seconds = reader::floor_div(ns, ns_per_second);
-  const civil_time t = state.options.wall_clock != nullptr ? state.options.wall_clock(seconds)
-                                                           : reader::utc_civil(seconds);
+  const civil_time t = state.options.zone != nullptr ? state.options.zone->to_local(seconds)
+                                                     : reader::utc_civil(seconds);
   const std::int64_t in_day =
       (t.hour * 3600 + t.minute * 60 + t.second) * ns_per_second + (ns - seconds * ns_per_second);
   const std::int64_t steps = in_day / start_step_ns;

@@ -5,6 +5,7 @@
 
 #include "civil_time.hpp"
 #include "format_test_support.hpp"
+#include "time_zone.hpp"
 
 namespace {
 
@@ -164,13 +165,11 @@ INSTANTIATE_TEST_SUITE_P(rows, format_line, testing::ValuesIn(line_cases),
                          });
 
 // A wall-clock time read in a zone an hour east of UTC is an hour earlier in epoch time.
-std::int64_t an_hour_east(int year, int month, int day, int hour, int minute, int second) noexcept {
-  return utc_seconds(year, month, day, hour, minute, second) - 3600;
-}
-
 TEST(format_zone, header_times_are_read_in_the_given_zone) {
+  static time_zone zone;
+  ASSERT_TRUE(zone.load("<+01>-1"));
   format_options east;
-  east.local_time = an_hour_east;
+  east.zone = &zone;
   EXPECT_EQ(format_tests::read_all(asc(), ASC_HEAD "   0.1 1 1 Rx d 0\n", east).summary,
             "(1699996400.223) can0 001# R\n");
   EXPECT_EQ(format_tests::read_all(

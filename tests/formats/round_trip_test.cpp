@@ -12,6 +12,7 @@
 #include "capture_writer.hpp"
 #include "format_test_support.hpp"
 #include "log_time.hpp"
+#include "time_zone.hpp"
 
 namespace {
 
@@ -88,13 +89,11 @@ std::int64_t nanoseconds(const std::string& time) {
   return ns;
 }
 
-// Wall clocks of a zone an hour west of UTC, for the writers and the readers.
-reader::civil_time an_hour_west(std::int64_t seconds) noexcept {
-  return reader::utc_civil(seconds - 3600);
-}
-std::int64_t from_an_hour_west(int year, int month, int day, int hour, int minute,
-                               int second) noexcept {
-  return reader::utc_seconds(year, month, day, hour, minute, second) + 3600;
+// A zone an hour west of UTC, for the writers and the readers.
+reader::time_zone an_hour_west() {
+  reader::time_zone zone;
+  EXPECT_TRUE(zone.load("<-01>1"));
+  return zone;
 }
 
 struct trip_case {
@@ -110,9 +109,10 @@ TEST_P(round_trip, keeps_every_field) {
   const std::vector<generated> frames = every_kind(static_cast<unsigned>(c.digits), c.digits);
   writers::writer_options out_options;
   reader::format_options in_options;
+  static const reader::time_zone west = an_hour_west();
   if (c.zone) {
-    out_options.wall_clock = an_hour_west;
-    in_options.local_time = from_an_hour_west;
+    out_options.zone = &west;
+    in_options.zone = &west;
   }
   const std::string text = write_all(*writers::find_writer(c.format), frames, out_options);
   const reader::line_format& format = reader::recognise_format(text);
