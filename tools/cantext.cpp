@@ -83,7 +83,7 @@ int convert(const command_line& line) noexcept {
       return 1;
     }
   }
-  compressed_output packed(fd_sink(&out_fd), packing);
+  cantext::compress::compressed_output packed(fd_sink(&out_fd), packing);
   if (!packed.start()) {
     report_file_error(line.output, errno);
     return 1;

@@ -19,19 +19,6 @@ byte_sink fd_sink(int* fd) noexcept {
   return {fd, write_fd};
 }
 
-bool try_write_all(byte_sink sink, const char* p, std::size_t n) noexcept {
-  while (n > 0) {
-    const long w = sink.write(sink.context, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += w;
-    n -= static_cast<std::size_t>(w);
-  }
-  return true;
-}
-
 void report_error(byte_sink err, const char* what, int errnum) noexcept {
   char message[256];
   const std::size_t w = std::strlen(what);

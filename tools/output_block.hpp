@@ -9,22 +9,17 @@
 #include <cstring>
 #include <string_view>
 
+#include "byte_sink.hpp"
 #include "cantext/long_form.hpp"
 #include "line_reader.hpp"
 
 namespace cantext::tool {
 
-// Writes up to n bytes: returns the count written (at least 1), or -1 with errno set.
-struct byte_sink {
-  void* context;
-  long (*write)(void* context, const char* buf, std::size_t n);
-};
+using compress::byte_sink;
+using compress::try_write_all;
 
 // A sink writing the file descriptor *fd (the pointer must outlive the sink).
 byte_sink fd_sink(int* fd) noexcept;
-
-// Writes all n bytes unless the sink fails; false with errno set on failure.
-bool try_write_all(byte_sink sink, const char* p, std::size_t n) noexcept;
 
 // Writes "<what>: <system error text>\n".
 void report_error(byte_sink err, const char* what, int errnum) noexcept;

@@ -84,7 +84,7 @@ class _LogReader:
     def __init__(
         self, source: Union[str, "os.PathLike[Any]", BinaryIO, bytes, bytearray, memoryview],
         keep_going: bool = False, format: Optional[str] = None,
-        filter: Optional[_FrameFilter] = None,
+        filter: Optional[_FrameFilter] = None, timezone: Optional[str] = None,
     ) -> None: ...
     @property
     def format(self) -> Optional[str]: ...

@@ -72,12 +72,13 @@ class Messages(collections.abc.Mapping):
 
 
 def read_logs(paths, format=None, dbc=None, ids=None, channels=None, blocksize=BLOCKSIZE,
-              keep_going=False, data="bytes"):
+              keep_going=False, data="bytes", errors_only=False, no_errors=False, timezone=None):
     """Capture logs read with read_log as one Dask DataFrame of frames, or, with dbc=, decoded
     with Database.decode_log into a Dask DataFrame per message.
 
     paths is a directory (its files, by name), a glob pattern ("captures/*.log"), one path, or
-    a list of paths.  format, ids, channels and keep_going are passed to read_log for every file.
+    a list of paths.  format, ids, channels, errors_only, no_errors, timezone and keep_going are
+    passed to read_log for every file (an unknown timezone raises ValueError at once).
     dbc is a DBC file's path or a Database (cantext.dbc.load_file); it is read now, for the
     tables' columns.
 
@@ -98,7 +99,8 @@ def read_logs(paths, format=None, dbc=None, ids=None, channels=None, blocksize=B
     keep_going=True bad lines are skipped and the result's bad_lines, a Dask DataFrame of file
     and line, lists them (computed with the result, it shares its reading).
     """
-    options = tuple(_read_options(format, ids, channels, keep_going).items())
+    options = tuple(_read_options(format, ids, channels, keep_going, errors_only, no_errors,
+                                  timezone).items())
     if data not in ("bytes", "columns", None) or data != "bytes" and not _DATA_FORMS:
         raise ValueError(f"data must be \"bytes\", \"columns\" or None, not {data!r}"
                          if _DATA_FORMS else "this cantext's Log.to_pandas gives data as bytes only")
@@ -143,13 +145,18 @@ def _dataframe(name, keys, read, layer, parts, meta):
     return new_dd_object(graph, name, meta, (None,) * (parts + 1))
 
 
-def _read_options(format, ids, channels, keep_going):
+def _read_options(format, ids, channels, keep_going, errors_only, no_errors, timezone):
     options = {name: value for name, value in (("format", format), ("ids", ids),
-                                               ("channels", channels)) if value is not None}
+                                               ("channels", channels), ("timezone", timezone),
+                                               ("errors_only", errors_only or None),
+                                               ("no_errors", no_errors or None))
+               if value is not None}
     known = inspect.signature(read_log).parameters
     missing = [name for name in options if name not in known]
     if missing:
         raise TypeError(f"this cantext's read_log takes no {', '.join(missing)}")
+    if timezone is not None:
+        read_log(b"", timezone=timezone)  # an unknown zone fails here, not in every task
     options["keep_going"] = keep_going
     return options
 

@@ -34,6 +34,9 @@ class LogFrame(Frame):
                 f"direction={self.direction!r})")
 
 
+# The suffixes that Log.write compresses by (the command's -o takes the same).
+_COMPRESSED_SUFFIXES = (".gz", ".xz", ".zst")
+
 # Log.to_pandas's direction: the codes of b"", b"R" and b"T", by the byte.
 _DIRECTIONS = ["", "R", "T"]
 _DIRECTION_CODES = np.zeros(256, dtype=np.int8)
@@ -106,12 +109,18 @@ class Log:
     def write(self, path, format=None):
         """Write the rows to the file at path as a capture of format "log", "asc" or "trc"
         (by default the one its suffix names: .log, .asc or .trc), in C++ without the GIL.
+        A path ending in .gz, .xz or .zst is written compressed with gzip, xz or zstd, as
+        cantext convert -o does, the format then named by the suffix before (capture.asc.gz);
+        where this build lacks that compression's library, ValueError says so.
         Times are written with 6 digits of fraction, 9 where a time has nanoseconds; the
         channel names as they are in the log format, as 1-based numbers in ASC and TRC ("can0"
         is 1, as python-can maps them).  A row whose time is NO_TIME is written with its
         time_text in the log format, and raises ValueError in the others (no file is left)."""
         if format is None:
-            format = os.path.splitext(os.fspath(path))[1].lstrip(".").lower()
+            name, suffix = os.path.splitext(os.fspath(path))
+            if suffix in _COMPRESSED_SUFFIXES:
+                suffix = os.path.splitext(name)[1]
+            format = suffix.lstrip(".").lower()
             if format not in ("log", "asc", "trc"):
                 raise ValueError(f"no format given, and the suffix of {os.fspath(path)!r} names "
                                  "none of log, asc and trc")
@@ -172,7 +181,7 @@ class Log:
 
 
 def read_log(source, format=None, *, keep_going=False, ids=None, channels=None,
-             errors_only=False, no_errors=False):
+             errors_only=False, no_errors=False, timezone=None):
     """Read a whole capture log: the log's "(seconds.fraction) channel frame" lines (the frame
     in compact notation, "123#DEADBEEF", "123##1AABB", "123#R"; see cantext.parse), Vector ASC
     or PEAK TRC (versions 1.0 to 2.1).
@@ -195,9 +204,14 @@ def read_log(source, format=None, *, keep_going=False, ids=None, channels=None,
     one.  channels is a name or a list of names.  A frame is kept when it matches any of the
     ids, is on one of the channels, and is (errors_only) or is not (no_errors) an error frame.
 
+    timezone is the zone of the wall-clock start time that ASC and TRC headers give without
+    one, as the command's --timezone takes it: None for UTC, a name of the time zone database
+    ("Europe/Berlin") or a POSIX rule ("CET-1CEST,M3.5.0,M10.5.0/3"); a name that is neither
+    raises ValueError.  Each reading has its own zone (the process's TZ is left alone).
+
     Returns a Log, whose attributes are NumPy arrays of one row per frame, the same for every
     format (ASC and TRC channel N is "can{N-1}", their times made epoch times with the start
-    their headers give, read as UTC):
+    their headers give, read in timezone):
 
     - time: int64, the first field "(seconds.fraction)" as exact nanoseconds.  Where the first
       field has another shape (no parentheses, no fraction, more than 9 fraction digits, a
@@ -234,11 +248,11 @@ def read_log(source, format=None, *, keep_going=False, ids=None, channels=None,
     if isinstance(format, bool):  # read_log(source, keep_going) before format came second
         format, keep_going = None, format
     kept = frame_filter(ids, channels, errors_only, no_errors)
-    return Log(_LogReader(source, keep_going, format, kept).read())
+    return Log(_LogReader(source, keep_going, format, kept, timezone).read())
 
 
 def iter_messages(source, format=None, *, keep_going=False, ids=None, channels=None,
-                  errors_only=False, no_errors=False):
+                  errors_only=False, no_errors=False, timezone=None):
     """Yield the frames of a capture log as python-can messages (can.Message; python-can is
     imported only now), as python-can's own reader of these logs gives them, for every line it
     reads correctly: timestamp (float seconds), channel (an int where the name is digits),
@@ -260,7 +274,7 @@ def iter_messages(source, format=None, *, keep_going=False, ids=None, channels=N
     if isinstance(format, bool):  # iter_messages(source, keep_going) before format came second
         format, keep_going = None, format
     reader = _LogReader(source, keep_going, format,
-                        frame_filter(ids, channels, errors_only, no_errors))
+                        frame_filter(ids, channels, errors_only, no_errors), timezone)
     channels = []
     while True:
         batch = reader.read(_MESSAGE_BATCH)

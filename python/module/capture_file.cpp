@@ -15,6 +15,7 @@
 
 #include "bindings.hpp"
 #include "capture_writer.hpp"
+#include "compressed_output.hpp"
 #include "log_columns.hpp"
 #include "log_fields.hpp"
 #include "log_time.hpp"
@@ -24,6 +25,7 @@ namespace py = pybind11;
 namespace cantext_python {
 namespace {
 
+namespace compress = cantext::compress;
 namespace reader = cantext::reader;
 namespace writers = cantext::writers;
 
@@ -38,6 +40,11 @@ std::string encoded(const py::handle& text) {
 struct closing {
   void operator()(std::FILE* f) const noexcept { std::fclose(f); }
 };
+
+long write_stream(void* context, const char* buf, std::size_t n) {
+  const std::size_t written = std::fwrite(buf, 1, n, static_cast<std::FILE*>(context));
+  return written > 0 ? static_cast<long>(written) : -1;
+}
 
 // What went wrong while writing, told once the GIL is back.
 struct write_outcome {
@@ -63,7 +70,7 @@ class capture_file {
   }
 
   // Writes every row to `out`; without the GIL.
-  write_outcome write(std::FILE* out) noexcept {
+  write_outcome write(compress::byte_sink out) noexcept {
     write_outcome outcome;
     writers::writer_state state;
     char text[writers::max_written_line];
@@ -106,9 +113,9 @@ class capture_file {
   }
 
  private:
-  static bool put(std::FILE* out, const char* text, std::size_t size,
+  static bool put(compress::byte_sink out, const char* text, std::size_t size,
                   write_outcome& outcome) noexcept {
-    if (std::fwrite(text, 1, size, out) == size) return true;
+    if (compress::try_write_all(out, text, size)) return true;
     outcome.error = errno;
     return false;
   }
@@ -130,6 +137,13 @@ void write_log(const py::handle& log, const py::object& path, const std::string&
   if (PyUnicode_FSConverter(path.ptr(), &encoded_path) == 0) throw py::error_already_set();
   const auto held_path = py::reinterpret_steal<py::bytes>(encoded_path);
   const std::string name = held_path;
+  // A name ending in .gz, .xz or .zst is written compressed, as `cantext convert -o` does.
+  const compress::compression packing = compress::for_name(name.c_str());
+  if (!compress::built_in(packing)) {
+    throw py::value_error(py::repr(path).cast<std::string>() + ": compressed with " +
+                          compress::name_of(packing) +
+                          ", which this build of cantext cannot write");
+  }
   std::unique_ptr<std::FILE, closing> out(std::fopen(name.c_str(), "wb"));
   if (!out) {
     PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, path.ptr());
@@ -140,7 +154,13 @@ void write_log(const py::handle& log, const py::object& path, const std::string&
     const py::gil_scoped_release unlocked;
     static constexpr std::size_t buffer_size = 1 << 20;
     (void)std::setvbuf(out.get(), nullptr, _IOFBF, buffer_size);
-    outcome = file.write(out.get());
+    compress::compressed_output packed({out.get(), write_stream}, packing);
+    if (!packed.start()) {
+      outcome.error = errno;
+    } else {
+      outcome = file.write(packed.sink());
+      if (outcome.error == 0 && outcome.bad_row < 0 && !packed.finish()) outcome.error = errno;
+    }
     if (std::fflush(out.get()) != 0 && outcome.error == 0) outcome.error = errno;
     if (std::fclose(out.release()) != 0 && outcome.error == 0) outcome.error = errno;
   }

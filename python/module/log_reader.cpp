@@ -18,6 +18,7 @@
 #include "column_sink.hpp"
 #include "log_parts.hpp"
 #include "log_sources.hpp"
+#include "time_zone.hpp"
 
 namespace py = pybind11;
 
@@ -96,14 +97,16 @@ class log_reader {
   // `format` null: the format that the log's first block shows.  `filter` (may be null) keeps
   // a reference to the Python object that holds it.
   log_reader(std::unique_ptr<log_source> source, bool keep_going, const reader::line_format* format,
-             py::object filter)
+             py::object filter, std::unique_ptr<reader::time_zone> zone)
       : source_(std::move(source)),
         buffers_(std::make_unique<reader::reader_buffers>()),
         reader_(source_->bytes(), *buffers_),
         sink_(keep_going),
         keep_going_(keep_going),
-        filter_object_(std::move(filter)) {
-    reader_.set_format(format);
+        filter_object_(std::move(filter)),
+        zone_(std::move(zone)) {
+    options_.zone = zone_.get();
+    reader_.set_format(format, options_);
     if (!filter_object_.is_none()) filter_ = filter_object_.cast<const reader::frame_filter*>();
     sink_.set_filter(filter_);
   }
@@ -191,7 +194,7 @@ class log_reader {
       }
       // A failed read is met again, and reported, by the reading in one.
       if (got == 0) return false;
-      reader_.set_format(&reader::recognise_format({head.data(), got}));
+      reader_.set_format(&reader::recognise_format({head.data(), got}), options_);
     }
     return reader_.format() == &reader::log_format;
   }
@@ -271,6 +274,8 @@ class log_reader {
   bool keep_going_;
   py::object filter_object_;
   const reader::frame_filter* filter_ = nullptr;
+  std::unique_ptr<reader::time_zone> zone_;  // null: UTC
+  reader::format_options options_;
   py::list channel_names_;
   bool started_ = false;
   bool busy_ = false;
@@ -280,9 +285,10 @@ class log_reader {
 const char* const reader_doc = R"(Reads a capture log into columns, batch by batch; cantext.read_log
 and cantext.iter_messages are built on it.
 
-_LogReader(source, keep_going=False, format=None, filter=None): source is a path (str or
-path-like), a binary file object, or a bytes-like object holding the log; format "log", "asc" or
-"trc", or None for the one its first block shows; filter a _FrameFilter, the frames it keeps.  read(max_lines=-1) returns the next batch of
+_LogReader(source, keep_going=False, format=None, filter=None, timezone=None): source is a path
+(str or path-like), a binary file object, or a bytes-like object holding the log; format "log",
+"asc" or "trc", or None for the one its first block shows; filter a _FrameFilter, the frames it
+keeps; timezone the zone of headers' wall-clock start times (None: UTC).  read(max_lines=-1) returns the next batch of
 at most max_lines rows (all that is left when negative) as the tuple (time, channel, can_id,
 flags, len, fd, direction, data, odd_rows, odd_lines, odd_texts, bad_lines, channel_names);
 an empty batch at the end.)";
@@ -297,6 +303,20 @@ const reader::line_format* format_named(const py::object& name) {
                           py::repr(name).cast<std::string>());
   }
   return format;
+}
+
+// The zone of that name (as `cantext convert --timezone` takes it); null for None, UTC.
+std::unique_ptr<reader::time_zone> zone_named(const py::object& name) {
+  if (name.is_none()) return nullptr;
+  if (!py::isinstance<py::str>(name)) {
+    throw py::type_error("timezone must be a str or None, not " +
+                         py::repr(name).cast<std::string>());
+  }
+  auto zone = std::make_unique<reader::time_zone>();
+  if (!zone->load(name.cast<std::string>().c_str())) {
+    throw py::value_error("unknown time zone " + py::repr(name).cast<std::string>());
+  }
+  return zone;
 }
 
 // A str or path-like object is a path: bytes are the log itself.
@@ -318,12 +338,14 @@ void add_log_reader(py::module_& m) {
   m.attr("NO_TIME") = no_time;
   py::class_<log_reader>(m, "_LogReader", reader_doc)
       .def(py::init([](const py::object& source, bool keep_going, const py::object& format,
-                       const py::object& filter) {
-             return std::make_unique<log_reader>(open_source(source), keep_going,
-                                                 format_named(format), filter);
+                       const py::object& filter, const py::object& timezone) {
+             const reader::line_format* named = format_named(format);
+             std::unique_ptr<reader::time_zone> zone = zone_named(timezone);
+             return std::make_unique<log_reader>(open_source(source), keep_going, named, filter,
+                                                 std::move(zone));
            }),
            py::arg("source"), py::arg("keep_going") = false, py::arg("format") = py::none(),
-           py::arg("filter") = py::none())
+           py::arg("filter") = py::none(), py::arg("timezone") = py::none())
       .def("read", &log_reader::read, py::arg("max_lines") = -1, py::arg("parts") = 0)
       .def_property_readonly("format", &log_reader::format_name,
                              "The format being read (\"log\", \"asc\", \"trc\"); None while "

@@ -1,21 +1,21 @@
 // SPDX-License-Identifier: MIT
-// `cantext convert -o FILE.gz|.xz|.zst`: a byte sink that compresses what is written to it and
-// writes the compressed bytes to another sink, ended by finish().
-#ifndef CANTEXT_TOOLS_COMPRESSED_OUTPUT_HPP
-#define CANTEXT_TOOLS_COMPRESSED_OUTPUT_HPP
+// `cantext convert -o FILE.gz|.xz|.zst` and Log.write: a byte sink that compresses what is written
+// to it and writes the compressed bytes to another sink, ended by finish().
+#ifndef CANTEXT_COMPRESS_COMPRESSED_OUTPUT_HPP
+#define CANTEXT_COMPRESS_COMPRESSED_OUTPUT_HPP
 
 #include <cstddef>
 
+#include "byte_sink.hpp"
 #include "codec.hpp"
-#include "output_block.hpp"
 
-namespace cantext::tool {
+namespace cantext::compress {
 
 class compressed_output {
  public:
   // Compresses as `kind` into `out`, which must outlive this sink.  With compression::none,
   // sink() is `out` itself.
-  compressed_output(byte_sink out, compress::compression kind) noexcept : out_(out), kind_(kind) {}
+  compressed_output(byte_sink out, compression kind) noexcept : out_(out), kind_(kind) {}
   ~compressed_output();
   compressed_output(const compressed_output&) = delete;
   compressed_output& operator=(const compressed_output&) = delete;
@@ -33,15 +33,15 @@ class compressed_output {
  private:
   static long write(void* context, const char* buf, std::size_t n) noexcept;
   // Runs the compressor on `in` (to its end, with `last`), writing out each full block.
-  bool run(compress::stream_io& io, bool last) noexcept;
+  bool run(stream_io& io, bool last) noexcept;
 
   byte_sink out_;
-  compress::compression kind_;
-  const compress::codec* codec_ = nullptr;
+  compression kind_;
+  const codec* codec_ = nullptr;
   void* encoder_ = nullptr;
   unsigned char* block_ = nullptr;
 };
 
-}  // namespace cantext::tool
+}  // namespace cantext::compress
 
 #endif

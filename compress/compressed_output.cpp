@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-namespace cantext::tool {
+namespace cantext::compress {
 namespace {
 
 constexpr std::size_t block_size = 128 * 1024;
@@ -17,8 +17,8 @@ compressed_output::~compressed_output() {
 }
 
 bool compressed_output::start() noexcept {
-  if (kind_ == compress::compression::none) return true;
-  codec_ = compress::find_codec(kind_);
+  if (kind_ == compression::none) return true;
+  codec_ = find_codec(kind_);
   if (codec_ == nullptr) {
     errno = ENOTSUP;
     return false;
@@ -31,31 +31,31 @@ bool compressed_output::start() noexcept {
 
 long compressed_output::write(void* context, const char* buf, std::size_t n) noexcept {
   auto& self = *static_cast<compressed_output*>(context);
-  compress::stream_io io{reinterpret_cast<const unsigned char*>(buf), n, nullptr, 0};
+  stream_io io{reinterpret_cast<const unsigned char*>(buf), n, nullptr, 0};
   return self.run(io, false) ? static_cast<long>(n) : -1;
 }
 
 bool compressed_output::finish() noexcept {
   if (encoder_ == nullptr) return true;
-  compress::stream_io io{nullptr, 0, nullptr, 0};
+  stream_io io{nullptr, 0, nullptr, 0};
   return run(io, true);
 }
 
-bool compressed_output::run(compress::stream_io& io, bool last) noexcept {
+bool compressed_output::run(stream_io& io, bool last) noexcept {
   for (;;) {
     io.out = block_;
     io.out_size = block_size;
     const char* problem = nullptr;
-    const compress::step s = codec_->encode(encoder_, io, last, problem);
+    const step s = codec_->encode(encoder_, io, last, problem);
     // Only memory can fail a compressor that is handed valid arguments.
-    if (s != compress::step::go_on && s != compress::step::ended) {
+    if (s != step::go_on && s != step::ended) {
       errno = ENOMEM;
       return false;
     }
     const std::size_t made = block_size - io.out_size;
     if (!try_write_all(out_, reinterpret_cast<const char*>(block_), made)) return false;
-    if (last ? s == compress::step::ended : io.in_size == 0 && io.out_size > 0) return true;
+    if (last ? s == step::ended : io.in_size == 0 && io.out_size > 0) return true;
   }
 }
 
-}  // namespace cantext::tool
+}  // namespace cantext::compress
