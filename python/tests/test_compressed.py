@@ -73,3 +73,30 @@ def test_read_log_decompresses(plain, tmp_path, source, name, kind, pieces, chan
     shown = f"{packed}: " if source == "path" else ""
     with pytest.raises(ValueError, match=f"^{re.escape(shown + fault)}$"):
         cantext.read_log(SOURCES[source](packed))
+
+
+# (file name, format given, compression, its magic number, the format written)
+WRITES = [
+    ("out.log.gz", None, "gzip", b"\x1f\x8b", "log"),
+    ("out.asc.xz", None, "xz", b"\xfd7zXZ\x00", "asc"),
+    ("out.trc.zst", None, "zstd", b"\x28\xb5\x2f\xfd", "trc"),
+    ("out.gz", "asc", "gzip", b"\x1f\x8b", "asc"),
+]
+
+
+@pytest.mark.parametrize("name, given, kind, magic, format", WRITES, ids=[w[0] for w in WRITES])
+def test_log_write_compresses_by_the_suffix(plain, tmp_path, name, given, kind, magic, format):
+    log = cantext.read_log(plain[0])
+    packed = tmp_path / name
+    if kind not in BUILT:
+        with pytest.raises(ValueError, match=f"compressed with {kind}, which this build of "
+                                             "cantext cannot write$"):
+            log.write(packed, given)
+        return
+    log.write(packed, given)
+    log.write(tmp_path / f"plain.{format}")
+    assert packed.read_bytes().startswith(magic)
+    reader = cantext._cantext._LogReader(packed)
+    back = cantext.Log(reader.read())
+    assert reader.format == format
+    assert rows_of(back) == rows_of(cantext.read_log(tmp_path / f"plain.{format}"))

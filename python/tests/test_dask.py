@@ -104,7 +104,8 @@ def test_equals_reading_each_file(captures, scheduler, blocksize, decode):
 
 # read_log's options, and the forms of the data, passed through.
 OPTIONS = [{"data": "columns"}, {"data": None}, {"ids": "7E0-7EF,18000000:1F000000"},
-           {"channels": "can1", "keep_going": True, "format": "log"}]
+           {"channels": "can1", "keep_going": True, "format": "log"}, {"errors_only": True},
+           {"no_errors": True, "channels": ["can0", "can2"]}]
 
 
 @pytest.mark.parametrize("options", OPTIONS, ids=lambda o: ",".join(f"{k}={v}" for k, v in o.items()))

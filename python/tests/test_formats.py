@@ -3,13 +3,15 @@
 the writers, and cross-checks with python-can's writers and readers (the frames and the losses of
 python-can's that tests/formats/test_python_can.py shows for the converter)."""
 import importlib.util
+import subprocess
 import sys
+from decimal import Decimal
 
 import numpy as np
 import pytest
 
 import cantext
-from test_library_output import SOURCE
+from test_library_output import SOURCE, program
 
 sys.path.insert(0, str(SOURCE / "tests" / "formats"))
 needs_can = pytest.mark.skipif(importlib.util.find_spec("can") is None, reason="python-can is not installed")
@@ -73,6 +75,50 @@ def test_the_format_is_told_by_the_content_and_can_be_forced(tmp_path):
     body = text[text.index(b"   0."):text.index(b"End")]
     big.write_bytes(text[:text.index(b"   0.")] + body * (5 * 2**20 // len(body)))
     assert len(cantext.read_log(big)) == len(log) * (5 * 2**20 // len(body))
+
+
+# Headers' wall-clock start times read in a zone: every reader gives the epoch times of the
+# command's --timezone (None: no option, UTC), in winter and in summer; an unknown zone is refused.
+ZONES = [None, "UTC", "Europe/Berlin", "America/New_York", "CET-1CEST,M3.5.0,M10.5.0/3",
+         "Nowhere/Atlantis"]
+
+
+def dask_times(path, zone):
+    cantext_dask = pytest.importorskip("cantext.dask")
+    return cantext_dask.read_logs([str(path)], timezone=zone).compute()["time"].astype("int64") // 1000
+
+
+READERS = {
+    "read_log": lambda path, zone: cantext.read_log(path, timezone=zone).time // 1000,
+    "read_log_bytes": lambda path, zone: cantext.read_log(path.read_bytes(), timezone=zone).time // 1000,
+    "iter_messages": lambda path, zone: [round(m.timestamp * 10**6) for m in
+                                         cantext.iter_messages(path, timezone=zone)],
+    "dask": dask_times,
+}
+
+
+@pytest.mark.parametrize("reader", READERS)
+@pytest.mark.parametrize("zone", ZONES)
+def test_header_times_are_read_in_the_zone_the_command_reads_them(tmp_path, zone, reader):
+    if reader == "iter_messages" and importlib.util.find_spec("can") is None:
+        pytest.skip("python-can is not installed")
+    command = [program("CANTEXT_COMMAND"), "convert", "--to", "log"]
+    command += ["--timezone", zone] if zone else []
+    for season, first in (("winter", 1673345600), ("summer", 1689156000)):
+        for format in ("asc", "trc"):
+            path = tmp_path / f"{season}.{format}"
+            cantext.read_log(f"({first}.001000) can0 123#1400\n({first + 1}.5) can1 7FF#R".encode()
+                             ).write(path)
+            done = subprocess.run(command + [str(path)], capture_output=True, text=True)
+            if zone == "Nowhere/Atlantis":
+                assert done.returncode == 2 and "unknown time zone 'Nowhere/Atlantis'" in done.stderr
+                with pytest.raises(ValueError, match="^unknown time zone 'Nowhere/Atlantis'$"):
+                    READERS[reader](path, zone)
+                continue
+            expected = [int(Decimal(line.split()[0][1:-1]) * 10**6)
+                        for line in done.stdout.splitlines()]
+            assert len(expected) == 2
+            assert list(READERS[reader](path, zone)) == expected, (season, format)
 
 
 # (b) python-can writes, cantext reads; (c) cantext writes, python-can reads.  python-can writes
