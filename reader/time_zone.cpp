@@ -50,12 +50,17 @@ struct tzif_counts {
   }
 };
 
-tzif_counts read_counts(const unsigned char* header) noexcept {
+// False for counts that no file of max_file bytes holds (which keeps data_size from overflowing
+// a 32-bit size_t).
+bool read_counts(const unsigned char* header, tzif_counts& counts) noexcept {
   std::size_t c[6];
   for (std::size_t i = 0; i < 6; ++i) {
-    c[i] = static_cast<std::size_t>(static_cast<std::uint32_t>(big_endian(header + 20 + 4 * i, 4)));
+    const auto n = static_cast<std::uint32_t>(big_endian(header + 20 + 4 * i, 4));
+    if (n > max_file) return false;
+    c[i] = n;
   }
-  return {c[0], c[1], c[2], c[3], c[4], c[5]};
+  counts = {c[0], c[1], c[2], c[3], c[4], c[5]};
+  return true;
 }
 
 constexpr std::size_t header_size = 44;
@@ -89,7 +94,8 @@ bool time_zone::load_file(const char* path) noexcept {
   unsigned char file[max_file];
   const std::size_t size = read_whole(path, file, sizeof file);
   if (size < header_size || std::memcmp(file, "TZif", 4) != 0 || size == sizeof file) return false;
-  tzif_counts counts = read_counts(file);
+  tzif_counts counts{};
+  if (!read_counts(file, counts)) return false;
   const unsigned char* data = file + header_size;
   std::size_t time_size = 4;
   const unsigned char* end = file + size;
@@ -99,7 +105,7 @@ bool time_zone::load_file(const char* path) noexcept {
     if (size < 2 * header_size || skip > size - 2 * header_size) return false;
     const unsigned char* second = data + skip;
     if (std::memcmp(second, "TZif", 4) != 0) return false;
-    counts = read_counts(second);
+    if (!read_counts(second, counts)) return false;
     data = second + header_size;
     time_size = 8;
   }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Time zones read from the database's files and from POSIX rules give the wall-clock times and
 // the epoch times that the C library gives with TZ set to the same zone (the test process may
-// set its own TZ): every six hours over seventy years, and the local noon of each day.
+// set its own TZ): every six hours over sixty-six years, and the local noon of each day.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -48,7 +48,7 @@ class zone_against_c_library : public testing::TestWithParam<const char*> {
 
 // From 1971: before 1970 the C library does not apply a POSIX rule's dates.
 constexpr std::int64_t from = 31536000;
-constexpr std::int64_t to = 2208988800;  // 2040
+constexpr std::int64_t to = 2114380800;  // 2037: a 32-bit time_t holds it
 
 TEST_P(zone_against_c_library, gives_the_same_wall_clock_times) {
   for (std::int64_t t = from; t < to; t += 6 * 3600 + 61) {
