@@ -312,8 +312,9 @@ std::unique_ptr<reader::time_zone> zone_named(const py::object& name) {
     throw py::type_error("timezone must be a str or None, not " +
                          py::repr(name).cast<std::string>());
   }
+  const std::string text = name.cast<std::string>();
   auto zone = std::make_unique<reader::time_zone>();
-  if (!zone->load(name.cast<std::string>().c_str())) {
+  if (text.find('\0') != std::string::npos || !zone->load(text.c_str())) {
     throw py::value_error("unknown time zone " + py::repr(name).cast<std::string>());
   }
   return zone;
