@@ -51,14 +51,13 @@ std::uint64_t multiplier(std::uint64_t i) noexcept {
 
 frame_selector::frame_selector(const frame_filter& filter) noexcept
     : filter_(filter),
-      by_frame_(filter.id_count != 0 || filter.errors_only || filter.no_errors),
-      by_channel_(filter.channel_count != 0),
+      tests_(tests_of(filter)),
       tables_(),
-      shifts_(),
+      raises_(),
       name_masks_(),
       size_tags_(),
       slots_() {
-  if (by_frame_) make_tables(filter);
+  if ((tests_ & by_frame) != 0) make_tables(filter);
   for (std::size_t size = 0; size <= word_name; ++size) {
     unsigned char bytes[sizeof(std::uint64_t)] = {};
     std::memset(bytes, 0xFF, size);
@@ -101,11 +100,11 @@ void frame_selector::make_tables(const frame_filter& filter) noexcept {
     const std::uint32_t flags = std::uint32_t{k} << 29;
     if ((flags & can_rtr_flag) != 0 && !remote_told) {
       tables_[k] = tables_[k ^ (can_rtr_flag >> 29)];
-      shifts_[k] = shifts_[k ^ (can_rtr_flag >> 29)];
+      raises_[k] = raises_[k ^ (can_rtr_flag >> 29)];
       continue;
     }
     const unsigned shift = (flags & can_eff_flag) != 0 ? extended_shift : 0;
-    shifts_[k] = static_cast<std::uint8_t>(shift);
+    raises_[k] = std::uint32_t{1} << (32 - bucket_bits - shift);
     const bool allowed = (flags & can_err_flag) != 0 ? !filter.no_errors : !filter.errors_only;
     std::memset(next, allowed && filter.id_count == 0 ? all_matched : 0, buckets);
     for (std::size_t i = 0; i < filter.id_count && allowed; ++i) {

@@ -33,8 +33,32 @@ class frame_selector {
   frame_selector(const frame_selector&) = delete;
   frame_selector& operator=(const frame_selector&) = delete;
 
+  // What a filter tests: its selector's keeps<tests>() tests that and nothing else, so that a
+  // reading made for one filter has no branch on what the filter holds.
+  static constexpr unsigned by_frame = 1;    // identifiers, error frames
+  static constexpr unsigned by_channel = 2;  // channel names
+  static unsigned tests_of(const frame_filter& filter) noexcept {
+    return (filter.id_count != 0 || filter.errors_only || filter.no_errors ? by_frame : 0) |
+           (filter.channel_count != 0 ? by_channel : 0);
+  }
+  unsigned tests() const noexcept { return tests_; }
+
+  // Whether the frame is kept, testing exactly what `Tests` names, which must be tests(); with
+  // `any`, what tests() names, at the cost of a branch on each.
+  static constexpr unsigned any = 4;
+  template <unsigned Tests = any>
   bool keeps(const frame_record& record, std::string_view channel) const noexcept {
-    return (!by_frame_ || keeps_frame(record.can_id)) && (!by_channel_ || keeps_channel(channel));
+    if constexpr (Tests == any) {
+      return (!(tests_ & by_frame) || keeps_frame(record.can_id)) &&
+             (!(tests_ & by_channel) || keeps_channel(channel));
+    } else {
+      if constexpr ((Tests & by_frame) != 0) {
+        if (!keeps_frame(record.can_id)) return false;
+      }
+      if constexpr ((Tests & by_channel) != 0) return keeps_channel(channel);
+      (void)record, (void)channel;
+      return true;
+    }
   }
 
  private:
@@ -42,7 +66,9 @@ class frame_selector {
   static constexpr unsigned kinds = 8;
   // A kind's buckets: 11 bits of the identifier, its lowest for a standard one (or an error
   // frame's class), its highest for an extended one.
-  static constexpr std::uint32_t buckets = can_sff_mask + 1;
+  static constexpr unsigned bucket_bits = 11;
+  static constexpr std::uint32_t buckets = std::uint32_t{1} << bucket_bits;
+  static_assert(buckets == can_sff_mask + 1);
   static constexpr unsigned extended_shift = 18;
   // A table entry: the bucket's frames are dropped, kept, or the items must be asked.
   static constexpr std::uint8_t dropped = 0;
@@ -51,7 +77,11 @@ class frame_selector {
 
   bool keeps_frame(std::uint32_t can_id) const noexcept {
     const unsigned kind = can_id >> 29;
-    const std::uint8_t verdict = tables_[kind][can_id >> shifts_[kind] & can_sff_mask];
+    // The bucket's 11 bits brought to the top by a multiplication, which also drops the flags
+    // above them: fewer instructions than a shift by a variable count and a mask.
+    const std::uint32_t bucket =
+        static_cast<std::uint32_t>(can_id * raises_[kind]) >> (32 - bucket_bits);
+    const std::uint8_t verdict = tables_[kind][bucket];
     // One branch, always taken the same way while nothing is dropped.
     if (__builtin_expect(verdict != kept, 0)) return verdict == ask && keeps_by_items(can_id);
     return true;
@@ -79,14 +109,13 @@ class frame_selector {
   }
 
   frame_filter filter_;  // the filter itself, for what the tables leave to it
-  bool by_frame_;        // by identifier or error frame
-  bool by_channel_;
   // word_name when every name of up to word_name bytes has a slot of its own, else 0.
   std::size_t word_limit_ = 0;
-  // Each kind's verdicts, in verdicts_, and the shift of its bucket's bits.
+  unsigned tests_;
+  // Each kind's verdicts, in verdicts_, and 2^(32 - bucket_bits - the lowest of its bucket's bits).
   const std::uint8_t* tables_[kinds];
-  std::uint8_t shifts_[kinds];
-  std::uint8_t verdicts_[kinds * buckets];  // made only when by_frame_
+  std::uint32_t raises_[kinds];
+  std::uint8_t verdicts_[kinds * buckets];  // made only when the filter tests frames
   std::uint64_t multiplier_ = 0;
   // Bytes 0 to size - 1 of a word, and the size in byte 7, whatever the host's byte order.
   std::uint64_t name_masks_[word_name + 1];

@@ -41,7 +41,7 @@ int read_with(const command_line& line, Writer& writer,
 
 template <class Render>
 int rewrite_lines(const command_line& line, Render render, output_block& block) noexcept {
-  return with_writer<line_writer<Render>>(
+  return with_writer<line_writer<Render>, true>(
       line.filter, [&](auto& writer) { return read_with(line, writer); }, render, block,
       fd_sink(&err_fd), bad_line_style::command, line.keep_going);
 }

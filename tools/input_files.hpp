@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The cantext command's input files and its messages: the named files are read in turn
 // ("-", or none at all, is standard input), each by a line reader of its own, so that line
-// numbers count from 1 in every file, and each decompressed where it is compressed; a file that
-// cannot be opened or read is reported and, with --keep-going, passed over.
+// numbers count from 1 in every file, and each decompressed where it is compressed (in a second
+// thread, pipelined_source.hpp); a file that cannot be opened or read is reported and, with
+// --keep-going, passed over.
 #ifndef CANTEXT_TOOLS_INPUT_FILES_HPP
 #define CANTEXT_TOOLS_INPUT_FILES_HPP
 
@@ -11,6 +12,7 @@
 
 #include "compressed_source.hpp"
 #include "line_reader.hpp"
+#include "pipelined_source.hpp"
 
 namespace cantext::tool {
 
@@ -57,10 +59,12 @@ int read_files(char* const* names, int count, Writer& writer, reader::reader_buf
     compress::compressed_source input(reader::fd_source(&fd));
     if (fd >= 0) {
       writer.set_file(names[i]);
-      reader::line_reader lines(input.bytes(), buffers);
+      pipelined_source bytes(input, fd);
+      reader::line_reader lines(bytes.bytes(), buffers);
       lines.set_format(format, options);
       how = lines.read(writer);
       error = lines.error();
+      bytes.finish();
       close_input(fd);
     }
     if (how == reader::ending::stopped) break;

@@ -61,7 +61,9 @@ inline constexpr std::uint64_t upper_case = 0xDF;
 // "##1AABB" from character 3 on; its second character is "#", so the frame is CAN FD with flags
 // digit "1"; the data digits number 10 - 9 + 5 - 2 = 4 ("AABB"), the last four of the sixteen
 // characters before the end.
-inline int parse_usual_words(const usual_words& w, std::size_t n, frame_record& record) noexcept {
+// Always inline, as parse_usual_frame: the reader's loop depends on it.
+[[gnu::always_inline]] inline int parse_usual_words(const usual_words& w, std::size_t n,
+                                                    frame_record& record) noexcept {
   const std::uint64_t standard = 0 - std::uint64_t{char_at(w.head, standard_id_digits) == '#'};
   // The characters from the end of the identifier on.
   const std::uint64_t body =
@@ -107,7 +109,11 @@ inline int parse_usual_words(const usual_words& w, std::size_t n, frame_record& 
 inline constexpr std::size_t usual_frame_reach = 16;
 
 // parse_usual_words for a text inside a buffer that can be read usual_frame_reach bytes around it.
-inline int parse_usual_frame(const char* text, std::size_t n, frame_record& record) noexcept {
+// Always inline: the reader's loop is fast for it, and whether the compiler inlines it otherwise
+// depends on how many of the loop's copies a program has (GCC stopped in the cantext command
+// once filtered readings had copies of their own).
+[[gnu::always_inline]] inline int parse_usual_frame(const char* text, std::size_t n,
+                                                    frame_record& record) noexcept {
   const usual_words w{load_word(text), load_word(text + 8), load_word(text + n - 16),
                       load_word(text + n - 8)};
   return parse_usual_words(w, n, record);

@@ -2,11 +2,14 @@
 // Compressed captures and the cantext command as a real process: each compression, as a named
 // file and on standard input, reads as the plain capture does, or, in a build without its
 // library, is refused with a message that says so; faults in the compressed data are read
-// errors; convert -o FILE.gz|.xz|.zst writes what reads back as the original.
+// errors, reported in order after what came before them, whether the file is decompressed in a
+// second thread or not; convert -o FILE.gz|.xz|.zst writes what reads back as the original.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -150,6 +153,63 @@ TEST_P(compressed_input, reads_as_the_plain_log) {
 }
 
 INSTANTIATE_TEST_SUITE_P(inputs, compressed_input, testing::ValuesIn(inputs),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// A compressed file is decompressed in a second thread, standard input in the reader's own: both
+// give the same output and the same messages in the same order, whatever the fault, and with
+// --keep-going the bad lines of damaged data are reported before the damage itself.
+struct damaged_case {
+  const char* name;
+  const packer& how;
+  std::size_t cut;    // bytes cut off the end
+  std::size_t spoil;  // bytes from the middle on set to `with`
+  char with;
+  const char* last;  // the last message's text past "FILE: "; null: none
+};
+
+// clang-format off
+const damaged_case damaged[] = {
+    {"zstd_whole", zstd, 0, 0, 0, nullptr},
+    {"zstd_cut", zstd, 4, 0, 0, "the zstd data is cut short"},
+    {"zstd_spoiled", zstd, 0, 64, '\xFF', "corrupt zstd data: Restored data doesn't match checksum"},
+    {"zstd_zeros_to_the_end", zstd, 0, SIZE_MAX, '\0', "corrupt zstd data: Src size is incorrect"},
+    {"gzip_cut", gzip, 4, 0, 0, "the gzip data is cut short"},
+};
+// clang-format on
+
+class threaded_input : public testing::TestWithParam<damaged_case> {
+ protected:
+  static void SetUpTestSuite() { mkdir(work_dir.c_str(), 0755); }
+};
+
+TEST_P(threaded_input, reads_as_standard_input_does) {
+  const damaged_case& c = GetParam();
+  std::string bytes = packed(c.how, generated_log());
+  bytes.resize(bytes.size() - c.cut);
+  const std::size_t middle = bytes.size() / 2;
+  bytes.replace(middle, std::min(c.spoil, bytes.size() - middle),
+                std::min(c.spoil, bytes.size() - middle), c.with);
+  const std::string file = write_file(std::string(c.name) + c.how.suffix, bytes);
+  const run_result named = run_command({"long", "--keep-going", file});
+  const run_result piped = run_command({"long", "--keep-going", "-"}, bytes);
+  ASSERT_FALSE(named.timed_out || piped.timed_out);
+  EXPECT_GT(named.out.size(), std::size_t{100000});  // more than a piece came before the fault
+  EXPECT_EQ(named.out.size(), piped.out.size());
+  EXPECT_TRUE(named.out == piped.out);  // not printed: megabytes
+  std::string err = piped.err;
+  for (std::size_t at = 0; (at = err.find("-:", at)) != std::string::npos; at += file.size()) {
+    err.replace(at, 1, file);  // "-:LINE:" and "cantext: -: ..." name the file
+  }
+  EXPECT_EQ(named.err, err);
+  EXPECT_EQ(named.status, piped.status);
+  if (c.how.built_in) {
+    const std::string last = c.last != nullptr ? "cantext: " + file + ": " + c.last + "\n" : "";
+    EXPECT_EQ(named.err.substr(named.err.size() - std::min(last.size(), named.err.size())), last);
+    EXPECT_EQ(named.status, c.last != nullptr ? 1 : 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(inputs, threaded_input, testing::ValuesIn(damaged),
                          [](const auto& row) { return std::string(row.param.name); });
 
 // convert -o FILE with a compression's suffix writes a capture that reads back as the original.
