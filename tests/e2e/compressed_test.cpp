@@ -193,7 +193,6 @@ TEST_P(threaded_input, reads_as_standard_input_does) {
   const run_result named = run_command({"long", "--keep-going", file});
   const run_result piped = run_command({"long", "--keep-going", "-"}, bytes);
   ASSERT_FALSE(named.timed_out || piped.timed_out);
-  EXPECT_GT(named.out.size(), std::size_t{100000});  // more than a piece came before the fault
   EXPECT_EQ(named.out.size(), piped.out.size());
   EXPECT_TRUE(named.out == piped.out);  // not printed: megabytes
   std::string err = piped.err;
@@ -203,6 +202,7 @@ TEST_P(threaded_input, reads_as_standard_input_does) {
   EXPECT_EQ(named.err, err);
   EXPECT_EQ(named.status, piped.status);
   if (c.how.built_in) {
+    EXPECT_GT(named.out.size(), std::size_t{100000});  // more than a piece came before the fault
     const std::string last = c.last != nullptr ? "cantext: " + file + ": " + c.last + "\n" : "";
     EXPECT_EQ(named.err.substr(named.err.size() - std::min(last.size(), named.err.size())), last);
     EXPECT_EQ(named.status, c.last != nullptr ? 1 : 0);
