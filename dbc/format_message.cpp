@@ -1,12 +1,114 @@
 // SPDX-License-Identifier: MIT
-// A decoded frame as text, into the caller's buffer.
+// A decoded frame as text, into the caller's buffer: by the message's plan when the buffer has
+// room for its longest text, else piece by piece as snprintf.  The two are written apart, the
+// second from the signals' own records, and the tests hold them to the same text.
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
 #include "short_decimal.hpp"
 #include "signal_bits.hpp"
+#include "text_plan.hpp"
 
 namespace cantext::dbc {
+
+namespace detail {
+
+namespace {
+
+// Copies n bytes without a call for a short text and without touching a byte past either end:
+// up to 16 as two loads and two stores that may overlap.
+inline char* put_text(char* out, const char* from, std::size_t n) noexcept {
+  if (n >= 8) {
+    if (n > 16) {
+      std::memcpy(out, from, n);
+    } else {
+      std::memcpy(out, from, 8);
+      std::memcpy(out + n - 8, from + n - 8, 8);
+    }
+  } else if (n >= 4) {
+    std::memcpy(out, from, 4);
+    std::memcpy(out + n - 4, from + n - 4, 4);
+  } else if (n > 0) {
+    out[0] = from[0];
+    out[n / 2] = from[n / 2];
+    out[n - 1] = from[n - 1];
+  }
+  return out + n;
+}
+
+// The choice's name for raw, or nullptr.
+const text_choice* choice_of(const text_plan& p, const text_step& step,
+                             std::uint64_t raw) noexcept {
+  const text_choice* first = p.choices.data() + step.choices_at;
+  const text_choice* last = first + step.choice_count;
+  const auto value = static_cast<std::int64_t>(raw);
+  const text_choice* found = std::lower_bound(
+      first, last, value, [](const text_choice& c, std::int64_t v) { return c.raw < v; });
+  return found != last && found->raw == value ? found : nullptr;
+}
+
+char* put_number(char* out, const text_step& step, const signal_value& v) noexcept {
+  // Integers wrap as the raw value's 64 bits do.
+  const std::uint64_t scaled =
+      v.raw * static_cast<std::uint64_t>(step.factor) + static_cast<std::uint64_t>(step.offset);
+  const auto raw = static_cast<std::int64_t>(v.raw);
+  switch (step.how) {
+    case text_unsigned:
+      return put_unsigned(out, scaled);
+    case text_signed:
+      return put_signed(out, static_cast<std::int64_t>(scaled));
+    case text_decimal_unsigned:
+      if (v.raw > step.max_raw) break;
+      return scaled_decimal(out, v.physical, static_cast<std::int64_t>(scaled), step.decimals);
+    case text_decimal_signed:
+      if (raw < -static_cast<std::int64_t>(step.max_raw) ||
+          raw > static_cast<std::int64_t>(step.max_raw))
+        break;
+      return scaled_decimal(out, v.physical, static_cast<std::int64_t>(scaled), step.decimals);
+    default:
+      break;
+  }
+  return short_decimal(out, v.physical);
+}
+
+}  // namespace
+
+char* put_message(char* out, const message& m, const signal_value* values,
+                  unsigned options) noexcept {
+  const text_plan& p = m.text;
+  const char* text = p.text.data();
+  const bool multi_line = (options & format_multi_line) != 0;
+  const bool choices = (options & format_choices) != 0;
+  out = put_text(out, text, p.head_size);
+  bool first = true;
+  for (std::size_t i = 0; i < p.steps.size(); ++i) {
+    const signal_value& v = values[i];
+    if (!v.present) continue;
+    if (!first) *out++ = ',';
+    if (multi_line) {
+      std::memcpy(out, "\n    ", 5);
+      out += 5;
+    } else if (!first) {
+      *out++ = ' ';
+    }
+    first = false;
+    const text_step& step = p.steps[i];
+    out = put_text(out, text + step.name_at, step.name_size);
+    if (step.choice_count != 0 && choices) {
+      if (const text_choice* c = choice_of(p, step, v.raw)) {
+        out = put_text(out, text + c->at, c->size);
+        continue;
+      }
+    }
+    out = put_number(out, step, v);
+    out = put_text(out, text + step.unit_at, step.unit_size);
+  }
+  if (multi_line && !first) *out++ = '\n';
+  *out++ = ')';
+  *out = '\0';
+  return out;
+}
 
 namespace {
 
@@ -75,8 +177,8 @@ void put_value(text_out& out, const signal& s, const signal_value& v, unsigned o
 
 }  // namespace
 
-std::size_t format_message(char* buf, std::size_t size, const message& m,
-                           const signal_value* values, unsigned options) noexcept {
+std::size_t format_pieces(char* buf, std::size_t size, const message& m, const signal_value* values,
+                          unsigned options) noexcept {
   text_out out(buf, size);
   const bool multi_line = (options & format_multi_line) != 0;
   out.put(m.name);
@@ -92,6 +194,16 @@ std::size_t format_message(char* buf, std::size_t size, const message& m,
   }
   out.put(multi_line && !first ? "\n)" : ")");
   return out.finish();
+}
+
+}  // namespace detail
+
+std::size_t format_message(char* buf, std::size_t size, const message& m,
+                           const signal_value* values, unsigned options) noexcept {
+  // A message not made by loading has no plan (room 0).
+  if (m.text.room != 0 && size >= m.text.room)
+    return static_cast<std::size_t>(detail::put_message(buf, m, values, options) - buf);
+  return detail::format_pieces(buf, size, m, values, options);
 }
 
 }  // namespace cantext::dbc

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // After the statements: each multiplexed signal tied to its multiplexer, the order in which
-// multiplexers are decoded, the frame formats, and the lookup tables.
+// multiplexers are decoded, the frame formats, the plans of decoding and text, and the lookup
+// tables.
 #include "loader.hpp"
 #include "lookup.hpp"
 #include "signal_bits.hpp"
+#include "text_plan.hpp"
 
 namespace cantext::dbc::detail {
 
@@ -93,6 +95,7 @@ bool link_message(loader& l, message& m, message_source& source) {
     m.steps.push_back(step_of(s));
     m.multiplexers = static_cast<std::uint16_t>(m.multiplexers + s.is_multiplexer);
   }
+  m.text = plan_text(m);
   return true;
 }
 

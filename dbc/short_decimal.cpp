@@ -1,41 +1,60 @@
 // SPDX-License-Identifier: MIT
-// Shortest decimal text of a double.  A value of at most 15 significant digits with at most
-// max_fraction digits after the point is found by trying 0, 1, 2... decimals: m = x * 10^k
-// rounded, kept when m / 10^k is x again.  That division of two exact doubles is rounded once,
-// as reading the text "m e-k" is, so the test is the round trip itself.  Fifteen digits or
-// fewer name at most one double at a given number of decimals, so the first k that works gives
-// the shortest digits.  Anything else goes to std::to_chars.
+// Decimal text of integers, two digits a step, and the shortest decimal text of a double.
+//
+// No two numbers of at most 15 significant digits read back as the same double, so when one of
+// them reads back as x it is the shortest text of x.  short_decimal looks for it by trying 0, 1,
+// 2... up to max_fraction decimals: m = x * 10^k rounded, kept when m / 10^k is x again.  That
+// division of two exact doubles is rounded once, as reading the text "m e-k" is, so the test is
+// the round trip itself, and the first k that works gives the shortest digits.  scaled_decimal
+// is handed m and k by a signal whose factor and offset are decimals, and makes the one test.
+// Anything else goes to std::to_chars.
 #include "short_decimal.hpp"
 
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 namespace cantext::dbc::detail {
 
 namespace {
 
 constexpr int max_fraction = 6;
-constexpr double powers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
-constexpr std::uint64_t max_digits = 999999999999999;  // 15 digits
+constexpr double powers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+static_assert(std::size(powers) == max_decimals + 1);
 
-// The decimal digits of v, at most 20, from the left; returns how many.
-int digits_of(std::uint64_t v, char* out) noexcept {
-  char reversed[20];
-  int n = 0;
-  do {
-    reversed[n++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  for (int i = 0; i < n; ++i) out[i] = reversed[n - 1 - i];
-  return n;
-}
+constexpr std::uint64_t tens[] = {1,
+                                  10,
+                                  100,
+                                  1000,
+                                  10000,
+                                  100000,
+                                  1000000,
+                                  10000000,
+                                  100000000,
+                                  1000000000,
+                                  10000000000,
+                                  100000000000,
+                                  1000000000000,
+                                  10000000000000,
+                                  100000000000000,
+                                  1000000000000000,
+                                  10000000000000000,
+                                  100000000000000000,
+                                  1000000000000000000,
+                                  10000000000000000000U};
+
+// "00" to "99": the digits are written two at a time, from the right.
+constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 // x = m / 10^k as std::to_chars writes it: fixed when no longer than scientific.
 char* write(char* out, bool negative, std::uint64_t m, int k) noexcept {
   char digits[20];
-  const int count = digits_of(m, digits);
+  const int count = static_cast<int>(put_unsigned(digits, m) - digits);
   int significant = count;  // without the trailing zeros
   while (significant > 1 && digits[significant - 1] == '0') --significant;
   const int exponent = count - 1 - k;
@@ -79,13 +98,53 @@ char* write(char* out, bool negative, std::uint64_t m, int k) noexcept {
 
 }  // namespace
 
+char* put_unsigned(char* out, std::uint64_t v) noexcept {
+  int count = 1;
+  while (count < 20 && v >= tens[count]) ++count;
+  char* p = out + count;
+  // 64-bit division is a library call on 32-bit processors: only while the value needs it.
+  for (; v > 0xFFFFFFFFU; v /= 100) {
+    p -= 2;
+    std::memcpy(p, digit_pairs + 2 * (v % 100), 2);
+  }
+  auto w = static_cast<std::uint32_t>(v);
+  for (; w >= 100; w /= 100) {
+    p -= 2;
+    std::memcpy(p, digit_pairs + 2 * (w % 100), 2);
+  }
+  if (w >= 10) {
+    std::memcpy(p - 2, digit_pairs + 2 * w, 2);
+  } else {
+    p[-1] = static_cast<char>('0' + w);
+  }
+  return out + count;
+}
+
+char* put_signed(char* out, std::int64_t v) noexcept {
+  if (v >= 0) return put_unsigned(out, static_cast<std::uint64_t>(v));
+  *out = '-';
+  return put_unsigned(out + 1, 0 - static_cast<std::uint64_t>(v));
+}
+
+char* scaled_decimal(char* out, double x, std::int64_t m, int k) noexcept {
+  if (static_cast<double>(m) / powers[k] != x) {
+    return std::to_chars(out, out + short_decimal_room, x).ptr;
+  }
+  // From the value's own sign: m is 0 for either zero.
+  const bool negative = std::signbit(x);
+  std::uint64_t digits = m < 0 ? 0 - static_cast<std::uint64_t>(m) : static_cast<std::uint64_t>(m);
+  // Fewer decimals name the same number: short_decimal's first fitting k would be that one.
+  for (; k > 0 && digits % 10 == 0; --k) digits /= 10;
+  return write(out, negative, digits, k);
+}
+
 char* short_decimal(char* out, double x) noexcept {
   const double magnitude = std::fabs(x);
   // Zero keeps its sign in to_chars' text; NaN and infinities have words.
   if (magnitude > 0 && magnitude < 1e15) {
     for (int k = 0; k <= max_fraction; ++k) {
       const double scaled = magnitude * powers[k];
-      if (scaled > static_cast<double>(max_digits)) break;
+      if (scaled > static_cast<double>(max_scaled)) break;
       // Rounded to the nearest integer: below 2^52, scaled + 0.5 is exact.  A fitting m is
       // within a quarter of scaled, so this finds it when there is one.
       const auto m = static_cast<std::uint64_t>(scaled + 0.5);

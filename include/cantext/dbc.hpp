@@ -94,6 +94,42 @@ struct column_step {
   std::uint8_t word_shift;
 };
 
+// How format_message writes one signal, worked out at load time (see text_plan).
+struct text_step {
+  std::uint32_t name_at;  // "name: " in text_plan::text
+  std::uint32_t name_size;
+  std::uint32_t unit_at;  // " unit" in text_plan::text, or nothing
+  std::uint32_t unit_size;
+  std::uint32_t choices_at;  // the signal's choices in text_plan::choices
+  std::uint32_t choice_count;
+  // A value written from integers (detail::text_how): raw * factor + offset, which is the value
+  // itself or, for a decimal, the value times 10^decimals; max_raw bounds the raw values for
+  // which that stays within 15 digits.
+  std::int64_t factor;
+  std::int64_t offset;
+  std::uint64_t max_raw;
+  std::uint8_t how;
+  std::uint8_t decimals;
+};
+
+// A value description as format_message writes it: its name in text_plan::text.
+struct text_choice {
+  std::int64_t raw;
+  std::uint32_t at;
+  std::uint32_t size;
+};
+
+// A message's text as format_message writes it, prepared at load time: the constant pieces in
+// one string and one short step per signal, so that writing a frame reads a small block per
+// message rather than every signal's record.
+struct text_plan {
+  std::string text;              // "Name(", then each signal's "name: ", " unit" and choice names
+  std::uint32_t head_size = 0;   // "Name("
+  std::vector<text_step> steps;  // one per signal
+  std::vector<text_choice> choices;  // each signal's, sorted by raw value
+  std::size_t room = 0;              // the most format_message writes for the message, with its NUL
+};
+
 struct message {
   std::string name;
   std::uint32_t id = 0;  // without flag bits
@@ -109,6 +145,7 @@ struct message {
   std::vector<std::uint16_t> mux_order;
   std::vector<column_step> steps;  // one per signal
   std::uint16_t multiplexers = 0;  // how many signals are multiplexers
+  text_plan text;
 
   // The identifier as frame_record::can_id has it (with can_eff_flag for an extended one).
   std::uint32_t can_id() const noexcept { return extended ? id | can_eff_flag : id; }
@@ -182,7 +219,7 @@ enum format_option : unsigned {
   format_multi_line = 2,
 };
 // Writes at most size - 1 characters and a NUL (when size > 0), as snprintf; returns the length
-// of the whole text.
+// of the whole text.  Given at least m.text.room bytes it writes without checking each piece.
 std::size_t format_message(char* buf, std::size_t size, const message& m,
                            const signal_value* values, unsigned options) noexcept;
 

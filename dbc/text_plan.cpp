@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: MIT
+// The plan of a message's text: its constant pieces joined once, and for each signal how its
+// value becomes digits, so that format_message does no more per frame than it must.
+#include "text_plan.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "short_decimal.hpp"
+
+namespace cantext::dbc::detail {
+
+namespace {
+
+// v as an integer count of 10^-k, when that decimal reads back as v and has at most 15 digits.
+bool as_decimal(double v, double ten_to_k, std::int64_t& count) noexcept {
+  const double scaled = v * ten_to_k;
+  if (!(std::fabs(scaled) <= static_cast<double>(max_scaled))) return false;
+  const double rounded = std::round(scaled);
+  if (rounded / ten_to_k != v) return false;
+  count = static_cast<std::int64_t>(rounded);
+  return true;
+}
+
+std::uint64_t magnitude(std::int64_t v) noexcept {
+  return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+}
+
+// Integer signals whose factor and offset are written as integers print integers; those whose
+// factor and offset are short decimals (0.1, -40.5) print the decimal that the raw value makes,
+// when that is the value; the others the shortest text of the double.
+void choose_how(const signal& s, text_step& step) noexcept {
+  step.how = text_double;
+  const bool is_signed = s.kind == value_kind::signed_integer;
+  if (!is_signed && s.kind != value_kind::unsigned_integer) return;
+  if (s.integer_scaling) {
+    step.how = is_signed ? text_signed : text_unsigned;
+    step.factor = static_cast<std::int64_t>(s.factor);
+    step.offset = static_cast<std::int64_t>(s.offset);
+    return;
+  }
+  double ten_to_k = 1;
+  for (int k = 0; k <= max_decimals; ++k, ten_to_k *= 10) {
+    std::int64_t factor = 0;
+    std::int64_t offset = 0;
+    if (!as_decimal(s.factor, ten_to_k, factor) || !as_decimal(s.offset, ten_to_k, offset))
+      continue;
+    if (factor == 0) return;
+    step.how = is_signed ? text_decimal_signed : text_decimal_unsigned;
+    step.factor = factor;
+    step.offset = offset;
+    step.decimals = static_cast<std::uint8_t>(k);
+    // |raw * factor + offset| <= max_scaled for every raw up to this.
+    step.max_raw = (static_cast<std::uint64_t>(max_scaled) - magnitude(offset)) / magnitude(factor);
+    return;
+  }
+}
+
+std::uint32_t offset_of(const std::string& text) noexcept {
+  return static_cast<std::uint32_t>(text.size());
+}
+
+}  // namespace
+
+text_plan plan_text(const message& m) {
+  text_plan p;
+  p.text = m.name + "(";
+  p.head_size = offset_of(p.text);
+  std::size_t room = p.text.size() + 2 + 1;  // "\n)" and the NUL
+  for (const signal& s : m.signals) {
+    text_step step{};
+    step.name_at = offset_of(p.text);
+    p.text += s.name;
+    p.text += ": ";
+    step.name_size = offset_of(p.text) - step.name_at;
+    if (!s.unit.empty()) {
+      step.unit_at = offset_of(p.text);
+      p.text += ' ';
+      p.text += s.unit;
+      step.unit_size = offset_of(p.text) - step.unit_at;
+    }
+    step.choices_at = static_cast<std::uint32_t>(p.choices.size());
+    step.choice_count = static_cast<std::uint32_t>(s.choices.size());
+    std::size_t value_room = short_decimal_room;
+    for (const choice& c : s.choices) {
+      p.choices.push_back({c.raw, offset_of(p.text), static_cast<std::uint32_t>(c.name.size())});
+      p.text += c.name;
+      value_room = std::max(value_room, c.name.size());
+    }
+    choose_how(s, step);
+    p.steps.push_back(step);
+    room += 6 + step.name_size + value_room + step.unit_size;  // ",\n    " before the name
+  }
+  p.room = room;
+  return p;
+}
+
+}  // namespace cantext::dbc::detail
