@@ -37,23 +37,16 @@ bool selects(const signal& s, std::int64_t mux_value) noexcept {
 
 std::size_t decode(const message& m, const std::uint8_t* data, std::size_t size,
                    signal_value* values) noexcept {
-  // The plans read 64 bytes: a shorter payload is read from a copy with zeros after it.
   alignas(8) std::uint8_t padded[64];
-  if (size < sizeof padded) {
-    std::memset(padded, 0, sizeof padded);  // of a known size: a few stores, no call
-    std::size_t i = 0;
-    for (; i + 8 <= size; i += 8) std::memcpy(padded + i, data + i, 8);
-    for (; i < size; ++i) padded[i] = data[i];
-    data = padded;
-  }
+  data = detail::readable(data, size, padded);
   // The steps, one short record a signal side by side, rather than the signals' own records.
   std::size_t present = 0;
   const column_step* const steps = m.steps.data();
   for (std::size_t i = 0; i < m.steps.size(); ++i) {
     const column_step& s = steps[i];
-    const std::uint64_t raw = widen(extract(s.bits, data), s.bits.length, s.kind);
+    const std::uint64_t raw = detail::read_raw(s, data);
     const bool in_payload = s.bits.end <= size;
-    values[i] = {raw, number_of(raw, s.kind) * s.factor + s.offset, in_payload};
+    values[i] = {raw, detail::physical_of(raw, s), in_payload};
     present += in_payload;
   }
   // Multiplexers come before the signals they select, so each sees its multiplexer's presence.

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // A decoded frame as text, into the caller's buffer: by the message's plan when the buffer has
-// room for its longest text, else piece by piece as snprintf.  The two are written apart, the
-// second from the signals' own records, and the tests hold them to the same text.
+// room for its longest text (and, for a frame not yet decoded, decoding as it writes), else
+// piece by piece as snprintf.  The two are written apart, the second from the signals' own
+// records, and the tests hold them to the same text.
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -48,28 +49,78 @@ const text_choice* choice_of(const text_plan& p, const text_step& step,
   return found != last && found->raw == value ? found : nullptr;
 }
 
-char* put_number(char* out, const text_step& step, const signal_value& v) noexcept {
+std::uint64_t magnitude(std::uint64_t v, bool negative) noexcept {
+  return negative ? 0 - v : v;
+}
+
+char* put_number(char* out, const text_step& step, std::uint64_t raw, double physical) noexcept {
   // Integers wrap as the raw value's 64 bits do.
   const std::uint64_t scaled =
-      v.raw * static_cast<std::uint64_t>(step.factor) + static_cast<std::uint64_t>(step.offset);
-  const auto raw = static_cast<std::int64_t>(v.raw);
-  switch (step.how) {
-    case text_unsigned:
-      return put_unsigned(out, scaled);
-    case text_signed:
-      return put_signed(out, static_cast<std::int64_t>(scaled));
-    case text_decimal_unsigned:
-      if (v.raw > step.max_raw) break;
-      return scaled_decimal(out, v.physical, static_cast<std::int64_t>(scaled), step.decimals);
-    case text_decimal_signed:
-      if (raw < -static_cast<std::int64_t>(step.max_raw) ||
-          raw > static_cast<std::int64_t>(step.max_raw))
-        break;
-      return scaled_decimal(out, v.physical, static_cast<std::int64_t>(scaled), step.decimals);
-    default:
-      break;
+      raw * static_cast<std::uint64_t>(step.factor) + static_cast<std::uint64_t>(step.offset);
+  if (step.how == text_integer) {
+    const bool negative = step.is_signed && static_cast<std::int64_t>(scaled) < 0;
+    *out = '-';
+    return put_unsigned(out + negative, magnitude(scaled, negative));
   }
-  return short_decimal(out, v.physical);
+  const bool negative_raw = step.is_signed && static_cast<std::int64_t>(raw) < 0;
+  if (step.how == text_decimal && magnitude(raw, negative_raw) <= step.max_raw)
+    return scaled_decimal(out, physical, static_cast<std::int64_t>(scaled), step.decimals);
+  return short_decimal(out, physical);
+}
+
+// What comes before a signal: nothing or ", " on one line, "\n    " or ",\n    " on many.
+inline char* put_separator(char* out, bool first, bool multi_line) noexcept {
+  if (!first) *out++ = ',';
+  if (multi_line) {
+    std::memcpy(out, "\n    ", 5);
+    return out + 5;
+  }
+  if (!first) *out++ = ' ';
+  return out;
+}
+
+// A present signal after its separator: "name: value unit", or "name: choice".
+inline char* put_signal(char* out, const text_plan& p, const text_step& step, std::uint64_t raw,
+                        double physical, bool choices) noexcept {
+  const char* text = p.text.data();
+  out = put_text(out, text + step.name_at, step.name_size);
+  if (step.choice_count != 0 && choices) {
+    if (const text_choice* c = choice_of(p, step, raw)) return put_text(out, text + c->at, c->size);
+  }
+  out = put_number(out, step, raw, physical);
+  return put_text(out, text + step.unit_at, step.unit_size);
+}
+
+inline char* put_end(char* out, bool first, bool multi_line) noexcept {
+  if (multi_line && !first) *out++ = '\n';
+  *out++ = ')';
+  *out = '\0';
+  return out;
+}
+
+// By the plan, decoding each signal as it is written: for a message without multiplexing, where
+// whether a signal is present depends on the payload's size alone.
+char* put_frame(char* out, const message& m, const std::uint8_t* data, std::size_t size,
+                unsigned options) noexcept {
+  alignas(8) std::uint8_t padded[64];
+  data = readable(data, size, padded);
+  const text_plan& p = m.text;
+  const bool multi_line = (options & format_multi_line) != 0;
+  const bool choices = (options & format_choices) != 0;
+  const column_step* const bits = m.steps.data();
+  const text_step* const steps = p.steps.data();
+  const std::size_t count = p.steps.size();
+  out = put_text(out, p.text.data(), p.head_size);
+  bool first = true;
+  for (std::size_t i = 0; i < count; ++i) {
+    const column_step& b = bits[i];
+    if (b.bits.end > size) continue;
+    const std::uint64_t raw = read_raw(b, data);
+    out = put_separator(out, first, multi_line);
+    first = false;
+    out = put_signal(out, p, steps[i], raw, physical_of(raw, b), choices);
+  }
+  return put_end(out, first, multi_line);
 }
 
 }  // namespace
@@ -77,37 +128,20 @@ char* put_number(char* out, const text_step& step, const signal_value& v) noexce
 char* put_message(char* out, const message& m, const signal_value* values,
                   unsigned options) noexcept {
   const text_plan& p = m.text;
-  const char* text = p.text.data();
   const bool multi_line = (options & format_multi_line) != 0;
   const bool choices = (options & format_choices) != 0;
-  out = put_text(out, text, p.head_size);
+  const text_step* const steps = p.steps.data();
+  const std::size_t count = p.steps.size();
+  out = put_text(out, p.text.data(), p.head_size);
   bool first = true;
-  for (std::size_t i = 0; i < p.steps.size(); ++i) {
+  for (std::size_t i = 0; i < count; ++i) {
     const signal_value& v = values[i];
     if (!v.present) continue;
-    if (!first) *out++ = ',';
-    if (multi_line) {
-      std::memcpy(out, "\n    ", 5);
-      out += 5;
-    } else if (!first) {
-      *out++ = ' ';
-    }
+    out = put_separator(out, first, multi_line);
     first = false;
-    const text_step& step = p.steps[i];
-    out = put_text(out, text + step.name_at, step.name_size);
-    if (step.choice_count != 0 && choices) {
-      if (const text_choice* c = choice_of(p, step, v.raw)) {
-        out = put_text(out, text + c->at, c->size);
-        continue;
-      }
-    }
-    out = put_number(out, step, v);
-    out = put_text(out, text + step.unit_at, step.unit_size);
+    out = put_signal(out, p, steps[i], v.raw, v.physical, choices);
   }
-  if (multi_line && !first) *out++ = '\n';
-  *out++ = ')';
-  *out = '\0';
-  return out;
+  return put_end(out, first, multi_line);
 }
 
 namespace {
@@ -204,6 +238,15 @@ std::size_t format_message(char* buf, std::size_t size, const message& m,
   if (m.text.room != 0 && size >= m.text.room)
     return static_cast<std::size_t>(detail::put_message(buf, m, values, options) - buf);
   return detail::format_pieces(buf, size, m, values, options);
+}
+
+std::size_t format_frame(char* buf, std::size_t buf_size, const message& m,
+                         const std::uint8_t* data, std::size_t size, signal_value* values,
+                         unsigned options) noexcept {
+  if (m.mux_order.empty() && m.text.room != 0 && buf_size >= m.text.room)
+    return static_cast<std::size_t>(detail::put_frame(buf, m, data, size, options) - buf);
+  decode(m, data, size, values);
+  return format_message(buf, buf_size, m, values, options);
 }
 
 }  // namespace cantext::dbc

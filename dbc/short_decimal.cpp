@@ -7,7 +7,7 @@
 // division of two exact doubles is rounded once, as reading the text "m e-k" is, so the test is
 // the round trip itself, and the first k that works gives the shortest digits.  scaled_decimal
 // is handed m and k by a signal whose factor and offset are decimals, and makes the one test.
-// Anything else goes to std::to_chars.
+// Anything else goes to long_decimal (16 or 17 digits), and what that leaves to std::to_chars.
 #include "short_decimal.hpp"
 
 #include <charconv>
@@ -51,8 +51,28 @@ constexpr char digit_pairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// x = m / 10^k as std::to_chars writes it: fixed when no longer than scientific.
-char* write(char* out, bool negative, std::uint64_t m, int k) noexcept {
+constexpr std::array<small_number, 1000> make_small_numbers() noexcept {
+  std::array<small_number, 1000> table{};
+  for (int v = 0; v < 1000; ++v) {
+    small_number& n = table[static_cast<std::size_t>(v)];
+    const int size = v < 10 ? 1 : v < 100 ? 2 : 3;
+    for (int i = 0, rest = v; i < size; ++i, rest /= 10)
+      n.digits[size - 1 - i] = static_cast<char>('0' + rest % 10);
+    n.size = static_cast<std::uint8_t>(size);
+  }
+  return table;
+}
+
+char* long_or_general(char* out, double x) noexcept {
+  if (char* end = long_decimal(out, x)) return end;
+  return std::to_chars(out, out + short_decimal_room, x).ptr;
+}
+
+}  // namespace
+
+const std::array<small_number, 1000> small_numbers = make_small_numbers();
+
+char* put_decimal(char* out, bool negative, std::uint64_t m, int k) noexcept {
   char digits[20];
   const int count = static_cast<int>(put_unsigned(digits, m) - digits);
   int significant = count;  // without the trailing zeros
@@ -96,11 +116,11 @@ char* write(char* out, bool negative, std::uint64_t m, int k) noexcept {
   return out;
 }
 
-}  // namespace
-
-char* put_unsigned(char* out, std::uint64_t v) noexcept {
-  int count = 1;
-  while (count < 20 && v >= tens[count]) ++count;
+char* put_long_unsigned(char* out, std::uint64_t v) noexcept {
+  // From the bit length, log10 to within one: 1233 / 4096 is log10(2) to four places.
+  const int bits = 64 - __builtin_clzll(v);
+  int count = bits * 1233 / 4096;
+  count += v >= tens[count];
   char* p = out + count;
   // 64-bit division is a library call on 32-bit processors: only while the value needs it.
   for (; v > 0xFFFFFFFFU; v /= 100) {
@@ -120,22 +140,31 @@ char* put_unsigned(char* out, std::uint64_t v) noexcept {
   return out + count;
 }
 
-char* put_signed(char* out, std::int64_t v) noexcept {
-  if (v >= 0) return put_unsigned(out, static_cast<std::uint64_t>(v));
-  *out = '-';
-  return put_unsigned(out + 1, 0 - static_cast<std::uint64_t>(v));
-}
-
 char* scaled_decimal(char* out, double x, std::int64_t m, int k) noexcept {
-  if (static_cast<double>(m) / powers[k] != x) {
-    return std::to_chars(out, out + short_decimal_room, x).ptr;
-  }
+  if (static_cast<double>(m) / powers[k] != x) return long_or_general(out, x);
   // From the value's own sign: m is 0 for either zero.
   const bool negative = std::signbit(x);
   std::uint64_t digits = m < 0 ? 0 - static_cast<std::uint64_t>(m) : static_cast<std::uint64_t>(m);
   // Fewer decimals name the same number: short_decimal's first fitting k would be that one.
   for (; k > 0 && digits % 10 == 0; --k) digits /= 10;
-  return write(out, negative, digits, k);
+  if (k == 0 && digits < 100000) {
+    // Five digits or fewer: never shorter in scientific notation.
+    *out = '-';
+    return put_unsigned(out + negative, digits);
+  }
+  if (k > 0 && digits >= tens[k] / 1000) {
+    // At least 0.001, and so fixed notation: the whole part, then the k decimals written as the
+    // digits of 10^k + fraction, whose leading 1 the point replaces.
+    // The whole part without a division: m has at most 15 digits, so x is never rounded up
+    // to the next integer.
+    const auto whole = static_cast<std::uint64_t>(std::fabs(x));
+    *out = '-';
+    out = put_unsigned(out + negative, whole);
+    char* end = put_unsigned(out, tens[k] + digits - whole * tens[k]);
+    *out = '.';
+    return end;
+  }
+  return put_decimal(out, negative, digits, k);
 }
 
 char* short_decimal(char* out, double x) noexcept {
@@ -148,10 +177,10 @@ char* short_decimal(char* out, double x) noexcept {
       // Rounded to the nearest integer: below 2^52, scaled + 0.5 is exact.  A fitting m is
       // within a quarter of scaled, so this finds it when there is one.
       const auto m = static_cast<std::uint64_t>(scaled + 0.5);
-      if (static_cast<double>(m) / powers[k] == magnitude) return write(out, x < 0, m, k);
+      if (static_cast<double>(m) / powers[k] == magnitude) return put_decimal(out, x < 0, m, k);
     }
   }
-  return std::to_chars(out, out + short_decimal_room, x).ptr;
+  return long_or_general(out, x);
 }
 
 }  // namespace cantext::dbc::detail

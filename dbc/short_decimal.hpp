@@ -4,8 +4,10 @@
 #ifndef CANTEXT_DBC_SHORT_DECIMAL_HPP
 #define CANTEXT_DBC_SHORT_DECIMAL_HPP
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace cantext::dbc::detail {
 
@@ -19,9 +21,40 @@ inline constexpr int max_decimals = 9;
 // same decimals never read back as the same double.
 inline constexpr std::int64_t max_scaled = 999999999999999;
 
-// The decimal digits of v, with a '-' when negative; return the end of the text.
-char* put_unsigned(char* out, std::uint64_t v) noexcept;
-char* put_signed(char* out, std::int64_t v) noexcept;
+// The decimal digits of a v of at least 1000; returns the end of the text.
+char* put_long_unsigned(char* out, std::uint64_t v) noexcept;
+
+// The text of 0 to 999: up to three digits and how many, in four bytes.
+struct small_number {
+  char digits[3];
+  std::uint8_t size;
+};
+extern const std::array<small_number, 1000> small_numbers;
+
+// The decimal digits of v, with a '-' when negative; return the end of the text.  Most signal
+// values are small: up to three digits are one copy of four bytes, with no call and no branch on
+// their count, so out must have room for four bytes past the text's start.
+inline char* put_unsigned(char* out, std::uint64_t v) noexcept {
+  if (v < small_numbers.size()) {
+    std::memcpy(out, &small_numbers[v], sizeof(small_number));
+    return out + small_numbers[v].size;
+  }
+  return put_long_unsigned(out, v);
+}
+
+inline char* put_signed(char* out, std::int64_t v) noexcept {
+  *out = '-';
+  return put_unsigned(out + (v < 0),
+                      v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v));
+}
+
+// x = m / 10^k as std::to_chars writes it: fixed notation when no longer than scientific.
+// Returns the end of the text.
+char* put_decimal(char* out, bool negative, std::uint64_t m, int k) noexcept;
+
+// The shortest text of x where that has 16 or 17 significant digits and 2^-10 <= |x| < 2^53, as
+// std::to_chars writes it; nullptr for any other x, and where to_chars' rules for ties decide.
+char* long_decimal(char* out, double x) noexcept;
 
 // Writes x at out as std::to_chars(out, out + short_decimal_room, x) does (the shortest digits
 // that read back as x, fixed or scientific notation as the shorter is, fixed on a tie); returns

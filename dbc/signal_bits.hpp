@@ -74,6 +74,43 @@ inline double number_of(std::uint64_t raw, value_kind kind) noexcept {
   return d;
 }
 
+// The one-frame decoders go from one signal to the next, each of its own byte order, sign and
+// kind: a branch on those is a guess the processor often loses, so these choose by selecting.
+
+// The signal's raw value, as widen(extract(...)) gives it.
+inline std::uint64_t read_raw(const column_step& step, const std::uint8_t* data) noexcept {
+  const bit_plan& p = step.bits;
+  if (p.ninth) return widen(extract(p, data), p.length, step.kind);
+  const std::uint64_t little = load_little(data + p.at);
+  const std::uint64_t word = p.big_endian ? __builtin_bswap64(little) : little;
+  const std::uint64_t bits = (word >> p.shift) & p.mask;
+  const std::uint64_t sign = std::uint64_t{step.kind == value_kind::signed_integer}
+                             << (p.length - 1);
+  return (bits ^ sign) - sign;
+}
+
+// The physical value of a raw value, as number_of(raw, step.kind) * factor + offset gives it.
+inline double physical_of(std::uint64_t raw, const column_step& step) noexcept {
+  // A raw value below 2^63 is the same number read as signed, whatever its kind's sign.
+  const bool plain = step.kind <= value_kind::signed_integer &&
+                     ((raw >> 63) & std::uint64_t{step.kind == value_kind::unsigned_integer}) == 0;
+  const double number =
+      plain ? static_cast<double>(static_cast<std::int64_t>(raw)) : number_of(raw, step.kind);
+  return number * step.factor + step.offset;
+}
+
+// The payload as the plans read it, 64 bytes: data itself, or a copy with zeros after its size
+// bytes in `padded`.
+inline const std::uint8_t* readable(const std::uint8_t* data, std::size_t size,
+                                    std::uint8_t (&padded)[64]) noexcept {
+  if (size >= sizeof padded) return data;
+  std::memset(padded, 0, sizeof padded);  // of a known size: a few stores, no call
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) std::memcpy(padded + i, data + i, 8);
+  for (; i < size; ++i) padded[i] = data[i];
+  return padded;
+}
+
 // What decode_rows does with a signal's bits (column_step::action).
 enum store_action : std::uint8_t {
   store_int_raw,       // int64: the raw value

@@ -31,10 +31,10 @@ std::uint64_t magnitude(std::int64_t v) noexcept {
 // when that is the value; the others the shortest text of the double.
 void choose_how(const signal& s, text_step& step) noexcept {
   step.how = text_double;
-  const bool is_signed = s.kind == value_kind::signed_integer;
-  if (!is_signed && s.kind != value_kind::unsigned_integer) return;
+  step.is_signed = s.kind == value_kind::signed_integer;
+  if (!step.is_signed && s.kind != value_kind::unsigned_integer) return;
   if (s.integer_scaling) {
-    step.how = is_signed ? text_signed : text_unsigned;
+    step.how = text_integer;
     step.factor = static_cast<std::int64_t>(s.factor);
     step.offset = static_cast<std::int64_t>(s.offset);
     return;
@@ -46,7 +46,7 @@ void choose_how(const signal& s, text_step& step) noexcept {
     if (!as_decimal(s.factor, ten_to_k, factor) || !as_decimal(s.offset, ten_to_k, offset))
       continue;
     if (factor == 0) return;
-    step.how = is_signed ? text_decimal_signed : text_decimal_unsigned;
+    step.how = text_decimal;
     step.factor = factor;
     step.offset = offset;
     step.decimals = static_cast<std::uint8_t>(k);

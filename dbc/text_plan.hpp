@@ -14,11 +14,9 @@ namespace cantext::dbc::detail {
 
 // How a signal's value is written (text_step::how).
 enum text_how : std::uint8_t {
-  text_unsigned,          // raw * factor + offset in unsigned 64-bit integers
-  text_signed,            // the same in signed ones
-  text_decimal_unsigned,  // scaled_decimal of raw * factor + offset, at `decimals`
-  text_decimal_signed,
-  text_double,  // short_decimal of the physical value
+  text_integer,  // raw * factor + offset in 64-bit integers
+  text_decimal,  // scaled_decimal of raw * factor + offset, at `decimals`
+  text_double,   // short_decimal of the physical value
 };
 
 // The plan of a message whose signals are all read and linked.

@@ -24,9 +24,9 @@ bool decode_writer::line(const reader::line& l) noexcept {
         static_cast<std::size_t>(l.record.len) < static_cast<std::size_t>(l.max_data_length)
             ? l.record.len
             : static_cast<std::size_t>(l.max_data_length);
-    dbc::decode(*m, l.record.data, shown, values_);
     std::memcpy(out, "  :: ", 5);
-    const std::size_t n = dbc::format_message(out + 5, room_for_signals, *m, values_, options_);
+    const std::size_t n =
+        dbc::format_frame(out + 5, room_for_signals, *m, l.record.data, shown, values_, options_);
     // A text cut at the room's end still ends its line.
     out += 5 + (n < room_for_signals ? n : room_for_signals - 1);
   }

@@ -110,6 +110,7 @@ struct text_step {
   std::uint64_t max_raw;
   std::uint8_t how;
   std::uint8_t decimals;
+  bool is_signed;  // raw values, and so raw * factor + offset, are signed
 };
 
 // A value description as format_message writes it: its name in text_plan::text.
@@ -222,6 +223,13 @@ enum format_option : unsigned {
 // of the whole text.  Given at least m.text.room bytes it writes without checking each piece.
 std::size_t format_message(char* buf, std::size_t size, const message& m,
                            const signal_value* values, unsigned options) noexcept;
+// decode and format_message together, for a program that prints every frame: the text of the
+// `size` bytes at `data`, as those two give it, in one pass over the signals where it can (a
+// message without multiplexing, and buf_size at least m.text.room).  values has room for
+// m.signals.size() values, for the other cases.
+std::size_t format_frame(char* buf, std::size_t buf_size, const message& m,
+                         const std::uint8_t* data, std::size_t size, signal_value* values,
+                         unsigned options) noexcept;
 
 // ---- A whole log into columns ----
 
