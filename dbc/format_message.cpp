@@ -5,6 +5,7 @@
 // records, and the tests hold them to the same text.
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "short_decimal.hpp"
@@ -17,24 +18,15 @@ namespace detail {
 
 namespace {
 
-// Copies n bytes without a call for a short text and without touching a byte past either end:
-// up to 16 as two loads and two stores that may overlap.
+// Copies a piece of the plan's text in blocks of 16 bytes, without a call or a branch on its
+// length for most: the plan's text has 16 bytes after its last piece, and its room 16 bytes
+// after the longest text, so a block may run past either end.
 inline char* put_text(char* out, const char* from, std::size_t n) noexcept {
-  if (n >= 8) {
-    if (n > 16) {
-      std::memcpy(out, from, n);
-    } else {
-      std::memcpy(out, from, 8);
-      std::memcpy(out + n - 8, from + n - 8, 8);
-    }
-  } else if (n >= 4) {
-    std::memcpy(out, from, 4);
-    std::memcpy(out + n - 4, from + n - 4, 4);
-  } else if (n > 0) {
-    out[0] = from[0];
-    out[n / 2] = from[n / 2];
-    out[n - 1] = from[n - 1];
-  }
+  std::size_t i = 0;
+  do {
+    std::memcpy(out + i, from + i, text_block);
+    i += text_block;
+  } while (i < n);
   return out + n;
 }
 
@@ -49,34 +41,63 @@ const text_choice* choice_of(const text_plan& p, const text_step& step,
   return found != last && found->raw == value ? found : nullptr;
 }
 
+// Computed rather than chosen by a branch: the sign differs from one value to the next.
 std::uint64_t magnitude(std::uint64_t v, bool negative) noexcept {
-  return negative ? 0 - v : v;
+  const std::uint64_t mask = 0 - static_cast<std::uint64_t>(negative);
+  return (v ^ mask) - mask;
 }
 
-char* put_number(char* out, const text_step& step, std::uint64_t raw, double physical) noexcept {
+// The value, where it is written: integer and decimal signals alike, from a table, with one
+// branch that a signal's kind or value seldom takes; the others (doubles, a decimal that is not
+// m / 10^k after all, more than max_table_decimals decimals, 100000 or more) on the general path.
+[[gnu::always_inline]] inline char* put_number(char* out, const text_step& step, std::uint64_t raw,
+                                               double physical) noexcept {
   // Integers wrap as the raw value's 64 bits do.
   const std::uint64_t scaled =
       raw * static_cast<std::uint64_t>(step.factor) + static_cast<std::uint64_t>(step.offset);
-  if (step.how == text_integer) {
-    const bool negative = step.is_signed && static_cast<std::int64_t>(scaled) < 0;
-    *out = '-';
-    return put_unsigned(out + negative, magnitude(scaled, negative));
+  const bool integer = step.how == text_integer;
+  const unsigned k = step.decimals;  // 0 for an integer
+  const double size = std::fabs(physical);
+  // Each of these is computed, not branched on: they differ from one signal to the next.
+  const bool raw_negative = step.is_signed & (static_cast<std::int64_t>(raw) < 0);
+  const bool in_range = magnitude(raw, raw_negative) <= step.max_raw;
+  const bool exact = static_cast<double>(static_cast<std::int64_t>(scaled)) /
+                         table_powers[k <= max_table_decimals ? k : 0] ==
+                     physical;
+  const bool short_decimal_text = exact & (size < 100000.0) & (k <= max_table_decimals);
+  if (!((step.how != text_double) & in_range & (integer | short_decimal_text))) {
+    if (step.how == text_decimal && in_range)
+      return scaled_decimal(out, physical, static_cast<std::int64_t>(scaled), step.decimals);
+    return short_decimal(out, physical);
   }
-  const bool negative_raw = step.is_signed && static_cast<std::int64_t>(raw) < 0;
-  if (step.how == text_decimal && magnitude(raw, negative_raw) <= step.max_raw)
-    return scaled_decimal(out, physical, static_cast<std::int64_t>(scaled), step.decimals);
-  return short_decimal(out, physical);
+  // A decimal's sign is the double's own, for -0.
+  const bool negative = (integer & step.is_signed & (static_cast<std::int64_t>(scaled) < 0)) |
+                        (!integer & std::signbit(physical));
+  const std::uint64_t digits = magnitude(scaled, negative);
+  // A decimal's whole part without a division: m has at most 15 digits, so x is never rounded
+  // up to the next integer.  (An integer's physical value may be too large to convert.)
+  const auto decimal_whole =
+      static_cast<std::uint64_t>(static_cast<std::int64_t>(size < 1e15 ? size : 0.0));
+  const std::uint64_t integer_mask = 0 - static_cast<std::uint64_t>(integer);
+  const std::uint64_t whole = (digits & integer_mask) | (decimal_whole & ~integer_mask);
+  const fraction_text& fraction =
+      fraction_texts[fraction_start[k] + digits - whole * table_tens[k]];
+  *out = '-';
+  out = put_unsigned(out + negative, whole);
+  std::memcpy(out, fraction.text, sizeof fraction);
+  return out + fraction.size;
 }
 
 // What comes before a signal: nothing or ", " on one line, "\n    " or ",\n    " on many.
 inline char* put_separator(char* out, bool first, bool multi_line) noexcept {
-  if (!first) *out++ = ',';
+  *out = ',';
+  out += !first;
   if (multi_line) {
     std::memcpy(out, "\n    ", 5);
     return out + 5;
   }
-  if (!first) *out++ = ' ';
-  return out;
+  *out = ' ';
+  return out + !first;
 }
 
 // A present signal after its separator: "name: value unit", or "name: choice".
@@ -84,7 +105,7 @@ inline char* put_signal(char* out, const text_plan& p, const text_step& step, st
                         double physical, bool choices) noexcept {
   const char* text = p.text.data();
   out = put_text(out, text + step.name_at, step.name_size);
-  if (step.choice_count != 0 && choices) {
+  if ((step.choice_count != 0) & choices) {
     if (const text_choice* c = choice_of(p, step, raw)) return put_text(out, text + c->at, c->size);
   }
   out = put_number(out, step, raw, physical);
@@ -103,8 +124,8 @@ inline char* put_end(char* out, bool first, bool multi_line) noexcept {
 char* put_frame(char* out, const message& m, const std::uint8_t* data, std::size_t size,
                 unsigned options) noexcept {
   alignas(8) std::uint8_t padded[64];
-  data = readable(data, size, padded);
   const text_plan& p = m.text;
+  data = readable(data, size, padded, p.reach);
   const bool multi_line = (options & format_multi_line) != 0;
   const bool choices = (options & format_choices) != 0;
   const column_step* const bits = m.steps.data();

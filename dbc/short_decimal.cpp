@@ -63,6 +63,24 @@ constexpr std::array<small_number, 1000> make_small_numbers() noexcept {
   return table;
 }
 
+constexpr std::array<fraction_text, 1111> make_fraction_texts() noexcept {
+  std::array<fraction_text, 1111> table{};
+  for (int k = 1; k <= max_table_decimals; ++k) {
+    int ten_to_k = 1;
+    for (int i = 0; i < k; ++i) ten_to_k *= 10;
+    for (int f = 1; f < ten_to_k; ++f) {
+      fraction_text& t = table[fraction_start[k] + static_cast<std::size_t>(f)];
+      int digits = k;
+      int rest = f;
+      for (; rest % 10 == 0; rest /= 10) --digits;
+      t.text[0] = '.';
+      for (int i = digits; i >= 1; --i, rest /= 10) t.text[i] = static_cast<char>('0' + rest % 10);
+      t.size = static_cast<std::uint8_t>(digits + 1);
+    }
+  }
+  return table;
+}
+
 char* long_or_general(char* out, double x) noexcept {
   if (char* end = long_decimal(out, x)) return end;
   return std::to_chars(out, out + short_decimal_room, x).ptr;
@@ -71,6 +89,7 @@ char* long_or_general(char* out, double x) noexcept {
 }  // namespace
 
 const std::array<small_number, 1000> small_numbers = make_small_numbers();
+const std::array<fraction_text, 1111> fraction_texts = make_fraction_texts();
 
 char* put_decimal(char* out, bool negative, std::uint64_t m, int k) noexcept {
   char digits[20];

@@ -42,6 +42,19 @@ inline char* put_unsigned(char* out, std::uint64_t v) noexcept {
   return put_long_unsigned(out, v);
 }
 
+// The decimals of a fraction f / 10^k for k up to max_table_decimals, as they follow a whole
+// part: nothing when f is 0, else the point and the digits without trailing zeros.  Entry
+// fraction_start[k] + f, eight bytes.
+inline constexpr int max_table_decimals = 3;
+inline constexpr std::size_t fraction_start[] = {0, 1, 11, 111};
+inline constexpr std::uint64_t table_tens[] = {1, 10, 100, 1000};
+inline constexpr double table_powers[] = {1, 10, 100, 1000};
+struct fraction_text {
+  char text[7];
+  std::uint8_t size;
+};
+extern const std::array<fraction_text, 1111> fraction_texts;
+
 inline char* put_signed(char* out, std::int64_t v) noexcept {
   *out = '-';
   return put_unsigned(out + (v < 0),

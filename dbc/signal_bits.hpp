@@ -74,6 +74,11 @@ inline double number_of(std::uint64_t raw, value_kind kind) noexcept {
   return d;
 }
 
+// How many bytes from the payload's start extract reads for the plan.
+inline std::size_t reach_of(const bit_plan& p) noexcept {
+  return p.at + 8U + p.ninth;
+}
+
 // The one-frame decoders go from one signal to the next, each of its own byte order, sign and
 // kind: a branch on those is a guess the processor often loses, so these choose by selecting.
 
@@ -99,11 +104,12 @@ inline double physical_of(std::uint64_t raw, const column_step& step) noexcept {
   return number * step.factor + step.offset;
 }
 
-// The payload as the plans read it, 64 bytes: data itself, or a copy with zeros after its size
-// bytes in `padded`.
+// The payload as the plans read it, `reach` bytes of it (64 for any plan): data itself when it
+// has them, else a copy with zeros after its size bytes in `padded`.
 inline const std::uint8_t* readable(const std::uint8_t* data, std::size_t size,
-                                    std::uint8_t (&padded)[64]) noexcept {
-  if (size >= sizeof padded) return data;
+                                    std::uint8_t (&padded)[64],
+                                    std::size_t reach = sizeof padded) noexcept {
+  if (size >= reach) return data;
   std::memset(padded, 0, sizeof padded);  // of a known size: a few stores, no call
   std::size_t i = 0;
   for (; i + 8 <= size; i += 8) std::memcpy(padded + i, data + i, 8);

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "short_decimal.hpp"
+#include "signal_bits.hpp"
 
 namespace cantext::dbc::detail {
 
@@ -35,6 +36,7 @@ void choose_how(const signal& s, text_step& step) noexcept {
   if (!step.is_signed && s.kind != value_kind::unsigned_integer) return;
   if (s.integer_scaling) {
     step.how = text_integer;
+    step.max_raw = ~std::uint64_t{0};
     step.factor = static_cast<std::int64_t>(s.factor);
     step.offset = static_cast<std::int64_t>(s.offset);
     return;
@@ -91,7 +93,11 @@ text_plan plan_text(const message& m) {
     p.steps.push_back(step);
     room += 6 + step.name_size + value_room + step.unit_size;  // ",\n    " before the name
   }
-  p.room = room;
+  std::size_t reach = 0;
+  for (const signal& s : m.signals) reach = std::max(reach, reach_of(s.plan));
+  p.reach = static_cast<std::uint8_t>(std::min<std::size_t>(reach, 64));
+  p.text.append(text_block, '\0');
+  p.room = room + text_block;
   return p;
 }
 

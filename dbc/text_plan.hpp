@@ -19,6 +19,10 @@ enum text_how : std::uint8_t {
   text_double,   // short_decimal of the physical value
 };
 
+// The plan's text ends with this many bytes to spare, and its room has them past the longest
+// text, for the copies of put_message.
+inline constexpr std::size_t text_block = 16;
+
 // The plan of a message whose signals are all read and linked.
 text_plan plan_text(const message& m);
 

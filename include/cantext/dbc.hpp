@@ -124,11 +124,12 @@ struct text_choice {
 // one string and one short step per signal, so that writing a frame reads a small block per
 // message rather than every signal's record.
 struct text_plan {
-  std::string text;              // "Name(", then each signal's "name: ", " unit" and choice names
-  std::uint32_t head_size = 0;   // "Name("
-  std::vector<text_step> steps;  // one per signal
+  std::string text;  // "Name(", then each signal's "name: ", " unit" and choice names, and room
+  std::uint32_t head_size = 0;       // "Name("
+  std::vector<text_step> steps;      // one per signal
   std::vector<text_choice> choices;  // each signal's, sorted by raw value
   std::size_t room = 0;              // the most format_message writes for the message, with its NUL
+  std::uint8_t reach = 64;           // how many bytes of a payload the signals' plans read
 };
 
 struct message {
@@ -220,7 +221,8 @@ enum format_option : unsigned {
   format_multi_line = 2,
 };
 // Writes at most size - 1 characters and a NUL (when size > 0), as snprintf; returns the length
-// of the whole text.  Given at least m.text.room bytes it writes without checking each piece.
+// of the whole text.  Given at least m.text.room bytes it writes without checking each piece,
+// and may use all of them as working room.
 std::size_t format_message(char* buf, std::size_t size, const message& m,
                            const signal_value* values, unsigned options) noexcept;
 // decode and format_message together, for a program that prints every frame: the text of the
