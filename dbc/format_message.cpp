@@ -105,6 +105,12 @@ inline char* put_signal(char* out, const text_plan& p, const text_step& step, st
                         double physical, bool choices) noexcept {
   const char* text = p.text.data();
   out = put_text(out, text + step.name_at, step.name_size);
+  if (step.table_bits != 0) {
+    const value_text& t =
+        p.value_texts[step.table_at[choices] + (raw & ((std::uint64_t{1} << step.table_bits) - 1))];
+    std::memcpy(out, &t, sizeof t);
+    return out + t.size;
+  }
   if ((step.choice_count != 0) & choices) {
     if (const text_choice* c = choice_of(p, step, raw)) return put_text(out, text + c->at, c->size);
   }
@@ -231,6 +237,13 @@ void put_value(text_out& out, const signal& s, const signal_value& v, unsigned o
 }
 
 }  // namespace
+
+std::size_t format_value(char* buf, std::size_t size, const signal& s, const signal_value& v,
+                         unsigned options) noexcept {
+  text_out out(buf, size);
+  put_value(out, s, v, options);
+  return out.finish();
+}
 
 std::size_t format_pieces(char* buf, std::size_t size, const message& m, const signal_value* values,
                           unsigned options) noexcept {

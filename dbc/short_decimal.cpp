@@ -141,10 +141,14 @@ char* put_long_unsigned(char* out, std::uint64_t v) noexcept {
   int count = bits * 1233 / 4096;
   count += v >= tens[count];
   char* p = out + count;
-  // 64-bit division is a library call on 32-bit processors: only while the value needs it.
-  for (; v > 0xFFFFFFFFU; v /= 100) {
-    p -= 2;
-    std::memcpy(p, digit_pairs + 2 * (v % 100), 2);
+  // Eight digits at a time while the value needs 64 bits, then 32-bit steps: 64-bit division is
+  // a library call on 32-bit processors.
+  for (; v > 0xFFFFFFFFU; p -= 8) {
+    const std::uint64_t high = v / 100000000;
+    auto low = static_cast<std::uint32_t>(v - high * 100000000);
+    for (int i = 2; i <= 8; i += 2, low /= 100)
+      std::memcpy(p - i, digit_pairs + 2 * (low % 100), 2);
+    v = high;
   }
   auto w = static_cast<std::uint32_t>(v);
   for (; w >= 100; w /= 100) {

@@ -58,6 +58,34 @@ void choose_how(const signal& s, text_step& step) noexcept {
   }
 }
 
+// The texts of every raw value of a signal of few bits, made by the piecewise writer, when each
+// fits a value_text.
+void plan_table(const signal& s, const column_step& bits, text_plan& p, text_step& step) {
+  if (s.length > max_table_bits ||
+      (s.kind != value_kind::unsigned_integer && s.kind != value_kind::signed_integer))
+    return;
+  const std::size_t at = p.value_texts.size();
+  const std::uint64_t count = std::uint64_t{1} << s.length;
+  for (const unsigned options : {0U, unsigned{format_choices}}) {
+    if (options != 0 && s.choices.empty()) break;
+    for (std::uint64_t r = 0; r < count; ++r) {
+      const std::uint64_t raw = widen(r, s.length, s.kind);
+      value_text t{};
+      const std::size_t n =
+          format_value(t.text, sizeof t.text, s, {raw, physical_of(raw, bits), true}, options);
+      if (n >= sizeof t.text) {
+        p.value_texts.resize(at);
+        return;
+      }
+      t.size = static_cast<std::uint8_t>(n);
+      p.value_texts.push_back(t);
+    }
+  }
+  step.table_bits = static_cast<std::uint8_t>(s.length);
+  step.table_at[0] = static_cast<std::uint32_t>(at);
+  step.table_at[1] = static_cast<std::uint32_t>(s.choices.empty() ? at : at + count);
+}
+
 std::uint32_t offset_of(const std::string& text) noexcept {
   return static_cast<std::uint32_t>(text.size());
 }
@@ -69,7 +97,8 @@ text_plan plan_text(const message& m) {
   p.text = m.name + "(";
   p.head_size = offset_of(p.text);
   std::size_t room = p.text.size() + 2 + 1;  // "\n)" and the NUL
-  for (const signal& s : m.signals) {
+  for (std::size_t i = 0; i < m.signals.size(); ++i) {
+    const signal& s = m.signals[i];
     text_step step{};
     step.name_at = offset_of(p.text);
     p.text += s.name;
@@ -90,6 +119,7 @@ text_plan plan_text(const message& m) {
       value_room = std::max(value_room, c.name.size());
     }
     choose_how(s, step);
+    plan_table(s, m.steps[i], p, step);
     p.steps.push_back(step);
     room += 6 + step.name_size + value_room + step.unit_size;  // ",\n    " before the name
   }

@@ -23,12 +23,19 @@ enum text_how : std::uint8_t {
 // text, for the copies of put_message.
 inline constexpr std::size_t text_block = 16;
 
+// Signals of this many bits or fewer have the texts of their raw values in a table.
+inline constexpr unsigned max_table_bits = 3;
+
 // The plan of a message whose signals are all read and linked.
 text_plan plan_text(const message& m);
 
 // format_message by the plan into at least m.text.room bytes; returns the end, where the NUL is.
 char* put_message(char* out, const message& m, const signal_value* values,
                   unsigned options) noexcept;
+
+// One signal's value and unit (or its choice) as format_pieces writes it, as snprintf.
+std::size_t format_value(char* buf, std::size_t size, const signal& s, const signal_value& v,
+                         unsigned options) noexcept;
 
 // format_message piece by piece from the signals' records, as snprintf.
 std::size_t format_pieces(char* buf, std::size_t size, const message& m, const signal_value* values,

@@ -111,6 +111,16 @@ struct text_step {
   std::uint8_t how;
   std::uint8_t decimals;
   bool is_signed;  // raw values, and so raw * factor + offset, are signed
+  // A signal of few bits has the text of each raw value (with its unit) made in advance:
+  // text_plan::value_texts from table_at[0], or from table_at[1] with choices, one a raw value.
+  std::uint8_t table_bits;  // 0: no table
+  std::uint32_t table_at[2];
+};
+
+// The text of one raw value of a signal of few bits, as format_message writes it.
+struct value_text {
+  char text[15];
+  std::uint8_t size;
 };
 
 // A value description as format_message writes it: its name in text_plan::text.
@@ -128,8 +138,9 @@ struct text_plan {
   std::uint32_t head_size = 0;       // "Name("
   std::vector<text_step> steps;      // one per signal
   std::vector<text_choice> choices;  // each signal's, sorted by raw value
-  std::size_t room = 0;              // the most format_message writes for the message, with its NUL
-  std::uint8_t reach = 64;           // how many bytes of a payload the signals' plans read
+  std::vector<value_text> value_texts;
+  std::size_t room = 0;     // the most format_message writes for the message, with its NUL
+  std::uint8_t reach = 64;  // how many bytes of a payload the signals' plans read
 };
 
 struct message {
