@@ -81,6 +81,34 @@ constexpr std::array<fraction_text, 1111> make_fraction_texts() noexcept {
   return table;
 }
 
+// How many decimal digits v has.  From the bit length, log10 to within one: 1233 / 4096 is
+// log10(2) to four places.  (v | 1 crosses no power of ten, and counts 0 as a digit.)
+int digit_count(std::uint64_t v) noexcept {
+  const int guess = (64 - __builtin_clzll(v | 1)) * 1233 / 4096;
+  return guess + ((v | 1) >= tens[guess]);
+}
+
+// Exactly `count` digits of v, with zeros before, ending at `end`: eight at a time while the
+// value needs 64 bits (64-bit division is a library call on 32-bit processors), then two.
+void put_digits_back(char* end, std::uint64_t v, int count) noexcept {
+  for (; count >= 8; count -= 8, end -= 8) {
+    const std::uint64_t high = v / 100000000;
+    const auto low = static_cast<std::uint32_t>(v - high * 100000000);
+    // Four pairs from two halves: independent steps rather than a chain of divisions.
+    const std::uint32_t left = low / 10000;
+    const std::uint32_t right = low - left * 10000;
+    std::memcpy(end - 8, digit_pairs + 2 * (left / 100), 2);
+    std::memcpy(end - 6, digit_pairs + 2 * (left % 100), 2);
+    std::memcpy(end - 4, digit_pairs + 2 * (right / 100), 2);
+    std::memcpy(end - 2, digit_pairs + 2 * (right % 100), 2);
+    v = high;
+  }
+  auto w = static_cast<std::uint32_t>(v);
+  for (; count >= 2; count -= 2, end -= 2, w /= 100)
+    std::memcpy(end - 2, digit_pairs + 2 * (w % 100), 2);
+  if (count == 1) end[-1] = static_cast<char>('0' + w);
+}
+
 char* long_or_general(char* out, double x) noexcept {
   if (char* end = long_decimal(out, x)) return end;
   return std::to_chars(out, out + short_decimal_room, x).ptr;
@@ -92,34 +120,36 @@ const std::array<small_number, 1000> small_numbers = make_small_numbers();
 const std::array<fraction_text, 1111> fraction_texts = make_fraction_texts();
 
 char* put_decimal(char* out, bool negative, std::uint64_t m, int k) noexcept {
-  char digits[20];
-  const int count = static_cast<int>(put_unsigned(digits, m) - digits);
+  const int count = digit_count(m);
   int significant = count;  // without the trailing zeros
-  while (significant > 1 && digits[significant - 1] == '0') --significant;
+  std::uint64_t rest = m;
+  for (; significant > 1 && rest % 10 == 0; --significant) rest /= 10;
   const int exponent = count - 1 - k;
   const int exponent_digits = exponent <= -100 || exponent >= 100 ? 3 : 2;
   const int scientific = significant + (significant > 1 ? 1 : 0) + 2 + exponent_digits;
   const int fixed = k == 0 ? count : count > k ? count + 1 : k + 2;
-  if (negative) *out++ = '-';
+  *out = '-';
+  out += negative;
   if (fixed <= scientific) {
     if (k == 0) {
-      std::memcpy(out, digits, static_cast<std::size_t>(count));
+      put_digits_back(out + count, m, count);
       return out + count;
     }
     if (count > k) {
-      std::memcpy(out, digits, static_cast<std::size_t>(count - k));
-      out += count - k;
+      const std::uint64_t whole = m / tens[k];
+      out = put_unsigned(out, whole);
       *out++ = '.';
-      std::memcpy(out, digits + count - k, static_cast<std::size_t>(k));
+      put_digits_back(out + k, m - whole * tens[k], k);
       return out + k;
     }
     *out++ = '0';
     *out++ = '.';
-    std::memset(out, '0', static_cast<std::size_t>(k - count));
-    out += k - count;
-    std::memcpy(out, digits, static_cast<std::size_t>(count));
+    for (int i = count; i < k; ++i) *out++ = '0';
+    put_digits_back(out + count, m, count);
     return out + count;
   }
+  char digits[20];
+  put_digits_back(digits + significant, rest, significant);
   *out++ = digits[0];
   if (significant > 1) {
     *out++ = '.';
@@ -136,30 +166,8 @@ char* put_decimal(char* out, bool negative, std::uint64_t m, int k) noexcept {
 }
 
 char* put_long_unsigned(char* out, std::uint64_t v) noexcept {
-  // From the bit length, log10 to within one: 1233 / 4096 is log10(2) to four places.
-  const int bits = 64 - __builtin_clzll(v);
-  int count = bits * 1233 / 4096;
-  count += v >= tens[count];
-  char* p = out + count;
-  // Eight digits at a time while the value needs 64 bits, then 32-bit steps: 64-bit division is
-  // a library call on 32-bit processors.
-  for (; v > 0xFFFFFFFFU; p -= 8) {
-    const std::uint64_t high = v / 100000000;
-    auto low = static_cast<std::uint32_t>(v - high * 100000000);
-    for (int i = 2; i <= 8; i += 2, low /= 100)
-      std::memcpy(p - i, digit_pairs + 2 * (low % 100), 2);
-    v = high;
-  }
-  auto w = static_cast<std::uint32_t>(v);
-  for (; w >= 100; w /= 100) {
-    p -= 2;
-    std::memcpy(p, digit_pairs + 2 * (w % 100), 2);
-  }
-  if (w >= 10) {
-    std::memcpy(p - 2, digit_pairs + 2 * w, 2);
-  } else {
-    p[-1] = static_cast<char>('0' + w);
-  }
+  const int count = digit_count(v);
+  put_digits_back(out + count, v, count);
   return out + count;
 }
 

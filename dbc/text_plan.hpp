@@ -24,7 +24,7 @@ enum text_how : std::uint8_t {
 inline constexpr std::size_t text_block = 16;
 
 // Signals of this many bits or fewer have the texts of their raw values in a table.
-inline constexpr unsigned max_table_bits = 3;
+inline constexpr unsigned max_table_bits = 4;
 
 // The plan of a message whose signals are all read and linked.
 text_plan plan_text(const message& m);
