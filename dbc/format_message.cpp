@@ -30,10 +30,20 @@ inline char* put_text(char* out, const char* from, std::size_t n) noexcept {
   return out + n;
 }
 
+// A plan's arrays, read once a message: writing through char* could otherwise change them, as
+// far as the compiler knows, so that it would read them again for every signal.
+struct plan_arrays {
+  explicit plan_arrays(const text_plan& p) noexcept
+      : text(p.text.data()), values(p.value_texts.data()), choices(p.choices.data()) {}
+  const char* text;
+  const value_text* values;
+  const text_choice* choices;
+};
+
 // The choice's name for raw, or nullptr.
-const text_choice* choice_of(const text_plan& p, const text_step& step,
+const text_choice* choice_of(const plan_arrays& p, const text_step& step,
                              std::uint64_t raw) noexcept {
-  const text_choice* first = p.choices.data() + step.choices_at;
+  const text_choice* first = p.choices + step.choices_at;
   const text_choice* last = first + step.choice_count;
   const auto value = static_cast<std::int64_t>(raw);
   const text_choice* found = std::lower_bound(
@@ -100,22 +110,24 @@ inline char* put_separator(char* out, bool first, bool multi_line) noexcept {
   return out + !first;
 }
 
-// A present signal after its separator: "name: value unit", or "name: choice".
-inline char* put_signal(char* out, const text_plan& p, const text_step& step, std::uint64_t raw,
-                        double physical, bool choices) noexcept {
-  const char* text = p.text.data();
-  out = put_text(out, text + step.name_at, step.name_size);
+// A present signal after its separator: "name: value unit", or "name: choice".  Physical() gives
+// the physical value, which a value from a table does not need.
+template <class Physical>
+inline char* put_signal(char* out, const plan_arrays& p, const text_step& step, std::uint64_t raw,
+                        Physical physical, bool choices) noexcept {
+  out = put_text(out, p.text + step.name_at, step.name_size);
   if (step.table_bits != 0) {
     const value_text& t =
-        p.value_texts[step.table_at[choices] + (raw & ((std::uint64_t{1} << step.table_bits) - 1))];
+        p.values[step.table_at[choices] + (raw & ((std::uint64_t{1} << step.table_bits) - 1))];
     std::memcpy(out, &t, sizeof t);
     return out + t.size;
   }
   if ((step.choice_count != 0) & choices) {
-    if (const text_choice* c = choice_of(p, step, raw)) return put_text(out, text + c->at, c->size);
+    if (const text_choice* c = choice_of(p, step, raw))
+      return put_text(out, p.text + c->at, c->size);
   }
-  out = put_number(out, step, raw, physical);
-  return put_text(out, text + step.unit_at, step.unit_size);
+  out = put_number(out, step, raw, physical());
+  return put_text(out, p.text + step.unit_at, step.unit_size);
 }
 
 inline char* put_end(char* out, bool first, bool multi_line) noexcept {
@@ -137,7 +149,8 @@ char* put_frame(char* out, const message& m, const std::uint8_t* data, std::size
   const column_step* const bits = m.steps.data();
   const text_step* const steps = p.steps.data();
   const std::size_t count = p.steps.size();
-  out = put_text(out, p.text.data(), p.head_size);
+  const plan_arrays arrays(p);
+  out = put_text(out, arrays.text, p.head_size);
   bool first = true;
   for (std::size_t i = 0; i < count; ++i) {
     const column_step& b = bits[i];
@@ -145,7 +158,8 @@ char* put_frame(char* out, const message& m, const std::uint8_t* data, std::size
     const std::uint64_t raw = read_raw(b, data);
     out = put_separator(out, first, multi_line);
     first = false;
-    out = put_signal(out, p, steps[i], raw, physical_of(raw, b), choices);
+    out = put_signal(
+        out, arrays, steps[i], raw, [&] { return physical_of(raw, b); }, choices);
   }
   return put_end(out, first, multi_line);
 }
@@ -159,14 +173,16 @@ char* put_message(char* out, const message& m, const signal_value* values,
   const bool choices = (options & format_choices) != 0;
   const text_step* const steps = p.steps.data();
   const std::size_t count = p.steps.size();
-  out = put_text(out, p.text.data(), p.head_size);
+  const plan_arrays arrays(p);
+  out = put_text(out, arrays.text, p.head_size);
   bool first = true;
   for (std::size_t i = 0; i < count; ++i) {
     const signal_value& v = values[i];
     if (!v.present) continue;
     out = put_separator(out, first, multi_line);
     first = false;
-    out = put_signal(out, p, steps[i], v.raw, v.physical, choices);
+    out = put_signal(
+        out, arrays, steps[i], v.raw, [&] { return v.physical; }, choices);
   }
   return put_end(out, first, multi_line);
 }
