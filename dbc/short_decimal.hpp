@@ -31,7 +31,7 @@ struct small_number {
 };
 extern const std::array<small_number, 1000> small_numbers;
 
-// The decimal digits of v, with a '-' when negative; return the end of the text.  Most signal
+// The decimal digits of v; returns the end of the text.  Most signal
 // values are small: up to three digits are one copy of four bytes, with no call and no branch on
 // their count, so out must have room for four bytes past the text's start.
 inline char* put_unsigned(char* out, std::uint64_t v) noexcept {
@@ -54,12 +54,6 @@ struct fraction_text {
   std::uint8_t size;
 };
 extern const std::array<fraction_text, 1111> fraction_texts;
-
-inline char* put_signed(char* out, std::int64_t v) noexcept {
-  *out = '-';
-  return put_unsigned(out + (v < 0),
-                      v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v));
-}
 
 // x = m / 10^k as std::to_chars writes it: fixed notation when no longer than scientific.
 // Returns the end of the text.
