@@ -31,9 +31,9 @@ struct small_number {
 };
 extern const std::array<small_number, 1000> small_numbers;
 
-// The decimal digits of v; returns the end of the text.  Most signal
-// values are small: up to three digits are one copy of four bytes, with no call and no branch on
-// their count, so out must have room for four bytes past the text's start.
+// The decimal digits of v; returns the end of the text.  Most signal values are small: up to
+// three digits are one copy of four bytes, with no call and no branch on their count, so out
+// must have room for four bytes past the text's start.
 inline char* put_unsigned(char* out, std::uint64_t v) noexcept {
   if (v < small_numbers.size()) {
     std::memcpy(out, &small_numbers[v], sizeof(small_number));

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "dbc_test_support.hpp"
 #include "short_decimal.hpp"
@@ -47,6 +48,35 @@ TEST(short_decimal, matches_to_chars) {
   for (const double x : {0.0, -0.0, 1e15, 999999999999999.0, 1e-5, 0.0001, 100000.0, 1e22, -1e-7,
                          0.30000000000000004, std::nan(""), HUGE_VAL, -HUGE_VAL}) {
     EXPECT_EQ(fast(x), reference(x)) << x;
+  }
+}
+
+// The integer writer at every digit count and the ends of its table, and the 16 and 17 digit
+// texts worked out in integers (long_decimal): doubles one step from short decimals, over the
+// range where it works and past both ends of it.
+TEST(short_decimal, integers_and_long_texts_match_to_chars) {
+  using cantext::dbc::detail::put_unsigned;
+  std::vector<std::uint64_t> integers = {0,   9,    10,          99,          100,
+                                         999, 1000, 4294967295U, 4294967296U, ~std::uint64_t{0}};
+  for (std::uint64_t ten = 10; ten <= 1000000000000000000U; ten *= 10) {
+    integers.insert(integers.end(), {ten - 1, ten, ten + 1});
+  }
+  for (const std::uint64_t v : integers) {
+    char buf[32];
+    char expected[32];
+    EXPECT_EQ(std::string(buf, put_unsigned(buf, v)),
+              std::string(expected, std::to_chars(expected, expected + sizeof expected, v).ptr));
+  }
+  std::mt19937_64 rng(16);
+  for (int i = 0; i < 300000; ++i) {
+    const double decimal = static_cast<double>(rng() % 1000000) /
+                           std::pow(10.0, static_cast<double>(rng() % 7)) *
+                           std::pow(2.0, static_cast<double>(rng() % 72) - 14);
+    for (const double x :
+         {std::nextafter(decimal, 0.0), std::nextafter(decimal, HUGE_VAL), decimal * 0.1 * 3}) {
+      ASSERT_EQ(fast(x), reference(x));
+      ASSERT_EQ(fast(-x), reference(-x));
+    }
   }
 }
 
