@@ -18,6 +18,9 @@ The first decode_log of a process, which also maps the columns' memory fresh, is
 
 Usage: PYTHONPATH=build/python /usr/bin/python3 bench/dbc_decode.py [LINES] [MESSAGES] [RUNS]
 [COMMAND] (defaults 1000000, 300, 5, none).
+
+With --write DIR LINES MESSAGES it only writes the database and the capture that it would
+measure, as DIR/bench.dbc and DIR/capture.log, for a profiler to run the command on.
 """
 
 import os
@@ -139,6 +142,14 @@ def command_times(command, dbc_path, log_path, runs):
 def main():
     if sys.argv[1:2] == ["--memory"]:
         memory_child(sys.argv[2], sys.argv[3])
+        return
+    if sys.argv[1:2] == ["--write"]:
+        rng = random.Random(26)
+        text = make_database(rng, int(sys.argv[4]))
+        with open(os.path.join(sys.argv[2], "bench.dbc"), "w") as f:
+            f.write(text)
+        with open(os.path.join(sys.argv[2], "capture.log"), "wb") as f:
+            f.write(make_log(rng, dbc.load_string(text), int(sys.argv[3])))
         return
     lines = int(sys.argv[1]) if len(sys.argv) > 1 else 1000000
     messages = int(sys.argv[2]) if len(sys.argv) > 2 else 300

@@ -137,6 +137,38 @@ inline char* put_end(char* out, bool first, bool multi_line) noexcept {
   return out;
 }
 
+// A frame with every signal, on one line: each value, then the joined text up to the next.
+char* put_full_line(char* out, const message& m, const std::uint8_t* data, bool choices) noexcept {
+  const text_plan& p = m.text;
+  const plan_arrays arrays(p);
+  const column_step* const bits = m.steps.data();
+  const text_step* const steps = p.steps.data();
+  const std::size_t count = p.steps.size();
+  out = put_text(out, arrays.text + p.full_head_at, p.full_head_size);
+  for (std::size_t i = 0; i < count; ++i) {
+    const column_step& b = bits[i];
+    const text_step& step = steps[i];
+    const std::uint64_t raw = read_raw(b, data);
+    std::uint32_t skip = 0;  // the unit, after a choice's name
+    if (step.table_bits != 0) {
+      const value_text& t =
+          arrays
+              .values[step.table_at[choices] + (raw & ((std::uint64_t{1} << step.table_bits) - 1))];
+      std::memcpy(out, &t, sizeof t);
+      out += t.size;
+    } else if (const text_choice* c =
+                   (step.choice_count != 0) & choices ? choice_of(arrays, step, raw) : nullptr) {
+      out = put_text(out, arrays.text + c->at, c->size);
+      skip = step.unit_size;
+    } else {
+      out = put_number(out, step, raw, physical_of(raw, b));
+    }
+    out = put_text(out, arrays.text + step.tail_at + skip, step.tail_size - skip);
+  }
+  *out = '\0';
+  return out;
+}
+
 // By the plan, decoding each signal as it is written: for a message without multiplexing, where
 // whether a signal is present depends on the payload's size alone.
 char* put_frame(char* out, const message& m, const std::uint8_t* data, std::size_t size,
@@ -146,6 +178,8 @@ char* put_frame(char* out, const message& m, const std::uint8_t* data, std::size
   data = readable(data, size, padded, p.reach);
   const bool multi_line = (options & format_multi_line) != 0;
   const bool choices = (options & format_choices) != 0;
+  if (!multi_line && size >= p.full_size && !p.steps.empty())
+    return put_full_line(out, m, data, choices);
   const column_step* const bits = m.steps.data();
   const text_step* const steps = p.steps.data();
   const std::size_t count = p.steps.size();

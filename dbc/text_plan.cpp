@@ -90,6 +90,23 @@ std::uint32_t offset_of(const std::string& text) noexcept {
   return static_cast<std::uint32_t>(text.size());
 }
 
+// The pieces between the values of a frame that has every signal, on one line, joined: fewer
+// and longer copies than a signal's name, unit and separator each.
+void plan_full_line(const message& m, text_plan& p) {
+  if (m.signals.empty()) return;
+  p.full_head_at = offset_of(p.text);
+  p.text += m.name + "(" + m.signals[0].name + ": ";
+  p.full_head_size = offset_of(p.text) - p.full_head_at;
+  for (std::size_t i = 0; i < m.signals.size(); ++i) {
+    text_step& step = p.steps[i];
+    step.tail_at = offset_of(p.text);
+    if (step.table_bits == 0) p.text.append(p.text, step.unit_at, step.unit_size);
+    p.text += i + 1 < m.signals.size() ? ", " + m.signals[i + 1].name + ": " : ")";
+    step.tail_size = offset_of(p.text) - step.tail_at;
+    p.full_size = std::max(p.full_size, m.signals[i].plan.end);
+  }
+}
+
 }  // namespace
 
 text_plan plan_text(const message& m) {
@@ -123,6 +140,7 @@ text_plan plan_text(const message& m) {
     p.steps.push_back(step);
     room += 6 + step.name_size + value_room + step.unit_size;  // ",\n    " before the name
   }
+  plan_full_line(m, p);
   std::size_t reach = 0;
   for (const signal& s : m.signals) reach = std::max(reach, reach_of(s.plan));
   p.reach = static_cast<std::uint8_t>(std::min<std::size_t>(reach, 64));

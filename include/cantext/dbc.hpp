@@ -115,6 +115,11 @@ struct text_step {
   // text_plan::value_texts from table_at[0], or from table_at[1] with choices, one a raw value.
   std::uint8_t table_bits;  // 0: no table
   std::uint32_t table_at[2];
+  // For a frame with every signal, on one line: what follows the value up to the next value
+  // (" unit, next: ", or " unit)" after the last) in text_plan::text; without the unit where the
+  // table's text has it, and after a choice's name.
+  std::uint32_t tail_at;
+  std::uint32_t tail_size;
 };
 
 // The text of one raw value of a signal of few bits, as format_message writes it.
@@ -141,6 +146,11 @@ struct text_plan {
   std::vector<value_text> value_texts;
   std::size_t room = 0;     // the most format_message writes for the message, with its NUL
   std::uint8_t reach = 64;  // how many bytes of a payload the signals' plans read
+  // A frame of at least full_size bytes (and no multiplexing) has every signal, and its line
+  // starts with "Name(first: ".
+  std::uint8_t full_size = 0;
+  std::uint32_t full_head_at = 0;
+  std::uint32_t full_head_size = 0;
 };
 
 struct message {
