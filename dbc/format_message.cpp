@@ -63,8 +63,8 @@ std::uint64_t magnitude(std::uint64_t v, bool negative) noexcept {
 [[gnu::always_inline]] inline char* put_number(char* out, const text_step& step, std::uint64_t raw,
                                                double physical) noexcept {
   // Integers wrap as the raw value's 64 bits do.
-  const std::uint64_t scaled =
-      raw * static_cast<std::uint64_t>(step.factor) + static_cast<std::uint64_t>(step.offset);
+  const std::uint64_t scaled = raw * static_cast<std::uint64_t>(step.integer_factor) +
+                               static_cast<std::uint64_t>(step.integer_offset);
   const bool integer = step.how == text_integer;
   const unsigned k = step.decimals;  // 0 for an integer
   const double size = std::fabs(physical);
@@ -138,17 +138,15 @@ inline char* put_end(char* out, bool first, bool multi_line) noexcept {
 }
 
 // A frame with every signal, on one line: each value, then the joined text up to the next.
-char* put_full_line(char* out, const message& m, const std::uint8_t* data, bool choices) noexcept {
-  const text_plan& p = m.text;
+char* put_full_line(char* out, const text_plan& p, const std::uint8_t* data,
+                    bool choices) noexcept {
   const plan_arrays arrays(p);
-  const column_step* const bits = m.steps.data();
   const text_step* const steps = p.steps.data();
   const std::size_t count = p.steps.size();
   out = put_text(out, arrays.text + p.full_head_at, p.full_head_size);
   for (std::size_t i = 0; i < count; ++i) {
-    const column_step& b = bits[i];
     const text_step& step = steps[i];
-    const std::uint64_t raw = read_raw(b, data);
+    const std::uint64_t raw = read_raw(step, data);
     std::uint32_t skip = 0;  // the unit, after a choice's name
     if (step.table_bits != 0) {
       const value_text& t =
@@ -161,7 +159,7 @@ char* put_full_line(char* out, const message& m, const std::uint8_t* data, bool 
       out = put_text(out, arrays.text + c->at, c->size);
       skip = step.unit_size;
     } else {
-      out = put_number(out, step, raw, physical_of(raw, b));
+      out = put_number(out, step, raw, physical_of(raw, step));
     }
     out = put_text(out, arrays.text + step.tail_at + skip, step.tail_size - skip);
   }
@@ -171,29 +169,27 @@ char* put_full_line(char* out, const message& m, const std::uint8_t* data, bool 
 
 // By the plan, decoding each signal as it is written: for a message without multiplexing, where
 // whether a signal is present depends on the payload's size alone.
-char* put_frame(char* out, const message& m, const std::uint8_t* data, std::size_t size,
+char* put_frame(char* out, const text_plan& p, const std::uint8_t* data, std::size_t size,
                 unsigned options) noexcept {
   alignas(8) std::uint8_t padded[64];
-  const text_plan& p = m.text;
   data = readable(data, size, padded, p.reach);
   const bool multi_line = (options & format_multi_line) != 0;
   const bool choices = (options & format_choices) != 0;
   if (!multi_line && size >= p.full_size && !p.steps.empty())
-    return put_full_line(out, m, data, choices);
-  const column_step* const bits = m.steps.data();
+    return put_full_line(out, p, data, choices);
   const text_step* const steps = p.steps.data();
   const std::size_t count = p.steps.size();
   const plan_arrays arrays(p);
   out = put_text(out, arrays.text, p.head_size);
   bool first = true;
   for (std::size_t i = 0; i < count; ++i) {
-    const column_step& b = bits[i];
-    if (b.bits.end > size) continue;
-    const std::uint64_t raw = read_raw(b, data);
+    const text_step& step = steps[i];
+    if (step.bits.end > size) continue;
+    const std::uint64_t raw = read_raw(step, data);
     out = put_separator(out, first, multi_line);
     first = false;
     out = put_signal(
-        out, arrays, steps[i], raw, [&] { return physical_of(raw, b); }, choices);
+        out, arrays, step, raw, [&] { return physical_of(raw, step); }, choices);
   }
   return put_end(out, first, multi_line);
 }
@@ -327,8 +323,10 @@ std::size_t format_message(char* buf, std::size_t size, const message& m,
 std::size_t format_frame(char* buf, std::size_t buf_size, const message& m,
                          const std::uint8_t* data, std::size_t size, signal_value* values,
                          unsigned options) noexcept {
-  if (m.mux_order.empty() && m.text.room != 0 && buf_size >= m.text.room)
-    return static_cast<std::size_t>(detail::put_frame(buf, m, data, size, options) - buf);
+  // The plan's own fields only, for as few of the caches' lines as can be.
+  const text_plan& p = m.text;
+  if (!p.multiplexed && p.room != 0 && buf_size >= p.room)
+    return static_cast<std::size_t>(detail::put_frame(buf, p, data, size, options) - buf);
   decode(m, data, size, values);
   return format_message(buf, buf_size, m, values, options);
 }

@@ -82,8 +82,9 @@ inline std::size_t reach_of(const bit_plan& p) noexcept {
 // The one-frame decoders go from one signal to the next, each of its own byte order, sign and
 // kind: a branch on those is a guess the processor often loses, so these choose by selecting.
 
-// The signal's raw value, as widen(extract(...)) gives it.
-inline std::uint64_t read_raw(const column_step& step, const std::uint8_t* data) noexcept {
+// The signal's raw value, as widen(extract(...)) gives it.  Step: a column_step or text_step.
+template <class Step>
+inline std::uint64_t read_raw(const Step& step, const std::uint8_t* data) noexcept {
   const bit_plan& p = step.bits;
   if (p.ninth) return widen(extract(p, data), p.length, step.kind);
   const std::uint64_t little = load_little(data + p.at);
@@ -95,7 +96,8 @@ inline std::uint64_t read_raw(const column_step& step, const std::uint8_t* data)
 }
 
 // The physical value of a raw value, as number_of(raw, step.kind) * factor + offset gives it.
-inline double physical_of(std::uint64_t raw, const column_step& step) noexcept {
+template <class Step>
+inline double physical_of(std::uint64_t raw, const Step& step) noexcept {
   // A raw value below 2^63 is the same number read as signed, whatever its kind's sign.
   const bool plain = step.kind <= value_kind::signed_integer &&
                      ((raw >> 63) & std::uint64_t{step.kind == value_kind::unsigned_integer}) == 0;

@@ -37,8 +37,8 @@ void choose_how(const signal& s, text_step& step) noexcept {
   if (s.integer_scaling) {
     step.how = text_integer;
     step.max_raw = ~std::uint64_t{0};
-    step.factor = static_cast<std::int64_t>(s.factor);
-    step.offset = static_cast<std::int64_t>(s.offset);
+    step.integer_factor = static_cast<std::int64_t>(s.factor);
+    step.integer_offset = static_cast<std::int64_t>(s.offset);
     return;
   }
   double ten_to_k = 1;
@@ -49,8 +49,8 @@ void choose_how(const signal& s, text_step& step) noexcept {
       continue;
     if (factor == 0) return;
     step.how = text_decimal;
-    step.factor = factor;
-    step.offset = offset;
+    step.integer_factor = factor;
+    step.integer_offset = offset;
     step.decimals = static_cast<std::uint8_t>(k);
     // |raw * factor + offset| <= max_scaled for every raw up to this.
     step.max_raw = (static_cast<std::uint64_t>(max_scaled) - magnitude(offset)) / magnitude(factor);
@@ -117,6 +117,10 @@ text_plan plan_text(const message& m) {
   for (std::size_t i = 0; i < m.signals.size(); ++i) {
     const signal& s = m.signals[i];
     text_step step{};
+    step.bits = s.plan;
+    step.kind = s.kind;
+    step.factor = s.factor;
+    step.offset = s.offset;
     step.name_at = offset_of(p.text);
     p.text += s.name;
     p.text += ": ";
@@ -141,6 +145,7 @@ text_plan plan_text(const message& m) {
     room += 6 + step.name_size + value_room + step.unit_size;  // ",\n    " before the name
   }
   plan_full_line(m, p);
+  p.multiplexed = !m.mux_order.empty();
   std::size_t reach = 0;
   for (const signal& s : m.signals) reach = std::max(reach, reach_of(s.plan));
   p.reach = static_cast<std::uint8_t>(std::min<std::size_t>(reach, 64));

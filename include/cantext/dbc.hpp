@@ -96,21 +96,12 @@ struct column_step {
 
 // How format_message writes one signal, worked out at load time (see text_plan).
 struct text_step {
-  std::uint32_t name_at;  // "name: " in text_plan::text
-  std::uint32_t name_size;
-  std::uint32_t unit_at;  // " unit" in text_plan::text, or nothing
-  std::uint32_t unit_size;
-  std::uint32_t choices_at;  // the signal's choices in text_plan::choices
-  std::uint32_t choice_count;
-  // A value written from integers (detail::text_how): raw * factor + offset, which is the value
-  // itself or, for a decimal, the value times 10^decimals; max_raw bounds the raw values for
-  // which that stays within 15 digits.
-  std::int64_t factor;
-  std::int64_t offset;
-  std::uint64_t max_raw;
+  // First what writing a frame reads of every signal: its bits and how its value is written.
+  bit_plan bits;
+  value_kind kind;
   std::uint8_t how;
   std::uint8_t decimals;
-  bool is_signed;  // raw values, and so raw * factor + offset, are signed
+  bool is_signed;  // raw values, and so raw * integer_factor + integer_offset, are signed
   // A signal of few bits has the text of each raw value (with its unit) made in advance:
   // text_plan::value_texts from table_at[0], or from table_at[1] with choices, one a raw value.
   std::uint8_t table_bits;  // 0: no table
@@ -120,6 +111,20 @@ struct text_step {
   // table's text has it, and after a choice's name.
   std::uint32_t tail_at;
   std::uint32_t tail_size;
+  std::uint32_t unit_size;
+  std::uint32_t choices_at;  // the signal's choices in text_plan::choices
+  std::uint32_t choice_count;
+  double factor;  // the physical value is raw * factor + offset
+  double offset;
+  // A value written from integers (detail::text_how): raw * integer_factor + integer_offset,
+  // which is the value itself or, for a decimal, the value times 10^decimals; max_raw bounds the
+  // raw values for which that stays within 15 digits.
+  std::int64_t integer_factor;
+  std::int64_t integer_offset;
+  std::uint64_t max_raw;
+  std::uint32_t name_at;  // "name: " in text_plan::text
+  std::uint32_t name_size;
+  std::uint32_t unit_at;  // " unit" in text_plan::text, or nothing
 };
 
 // The text of one raw value of a signal of few bits, as format_message writes it.
@@ -139,13 +144,14 @@ struct text_choice {
 // one string and one short step per signal, so that writing a frame reads a small block per
 // message rather than every signal's record.
 struct text_plan {
+  std::vector<text_step> steps;  // one per signal
   std::string text;  // "Name(", then each signal's "name: ", " unit" and choice names, and room
-  std::uint32_t head_size = 0;       // "Name("
-  std::vector<text_step> steps;      // one per signal
-  std::vector<text_choice> choices;  // each signal's, sorted by raw value
   std::vector<value_text> value_texts;
-  std::size_t room = 0;     // the most format_message writes for the message, with its NUL
-  std::uint8_t reach = 64;  // how many bytes of a payload the signals' plans read
+  std::vector<text_choice> choices;  // each signal's, sorted by raw value
+  std::uint32_t head_size = 0;       // "Name("
+  bool multiplexed = false;          // whether a signal's presence depends on another's value
+  std::size_t room = 0;              // the most format_message writes for the message, with its NUL
+  std::uint8_t reach = 64;           // how many bytes of a payload the signals' plans read
   // A frame of at least full_size bytes (and no multiplexing) has every signal, and its line
   // starts with "Name(first: ".
   std::uint8_t full_size = 0;
