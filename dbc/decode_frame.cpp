@@ -44,9 +44,9 @@ std::size_t decode(const message& m, const std::uint8_t* data, std::size_t size,
   const column_step* const steps = m.steps.data();
   for (std::size_t i = 0; i < m.steps.size(); ++i) {
     const column_step& s = steps[i];
-    const std::uint64_t raw = detail::read_raw(s, data);
+    const std::uint64_t raw = detail::read_raw(s.bits, s.kind, data);
     const bool in_payload = s.bits.end <= size;
-    values[i] = {raw, detail::physical_of(raw, s), in_payload};
+    values[i] = {raw, detail::physical_of(raw, s.kind, s.factor, s.offset), in_payload};
     present += in_payload;
   }
   // Multiplexers come before the signals they select, so each sees its multiplexer's presence.

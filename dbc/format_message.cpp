@@ -34,8 +34,12 @@ inline char* put_text(char* out, const char* from, std::size_t n) noexcept {
 // far as the compiler knows, so that it would read them again for every signal.
 struct plan_arrays {
   explicit plan_arrays(const text_plan& p) noexcept
-      : text(p.text.data()), values(p.value_texts.data()), choices(p.choices.data()) {}
+      : text(p.text.data()),
+        numbers(p.numbers.data()),
+        values(p.value_texts.data()),
+        choices(p.choices.data()) {}
   const char* text;
+  const text_numbers* numbers;
   const value_text* values;
   const text_choice* choices;
 };
@@ -60,17 +64,18 @@ std::uint64_t magnitude(std::uint64_t v, bool negative) noexcept {
 // The value, where it is written: integer and decimal signals alike, from a table, with one
 // branch that a signal's kind or value seldom takes; the others (doubles, a decimal that is not
 // m / 10^k after all, more than max_table_decimals decimals, 100000 or more) on the general path.
-[[gnu::always_inline]] inline char* put_number(char* out, const text_step& step, std::uint64_t raw,
+[[gnu::always_inline]] inline char* put_number(char* out, const text_step& step,
+                                               const text_numbers& n, std::uint64_t raw,
                                                double physical) noexcept {
   // Integers wrap as the raw value's 64 bits do.
-  const std::uint64_t scaled = raw * static_cast<std::uint64_t>(step.integer_factor) +
-                               static_cast<std::uint64_t>(step.integer_offset);
+  const std::uint64_t scaled = raw * static_cast<std::uint64_t>(n.integer_factor) +
+                               static_cast<std::uint64_t>(n.integer_offset);
   const bool integer = step.how == text_integer;
   const unsigned k = step.decimals;  // 0 for an integer
   const double size = std::fabs(physical);
   // Each of these is computed, not branched on: they differ from one signal to the next.
   const bool raw_negative = step.is_signed & (static_cast<std::int64_t>(raw) < 0);
-  const bool in_range = magnitude(raw, raw_negative) <= step.max_raw;
+  const bool in_range = magnitude(raw, raw_negative) <= n.max_raw;
   const bool exact = static_cast<double>(static_cast<std::int64_t>(scaled)) /
                          table_powers[k <= max_table_decimals ? k : 0] ==
                      physical;
@@ -98,6 +103,31 @@ std::uint64_t magnitude(std::uint64_t v, bool negative) noexcept {
   return out + fraction.size;
 }
 
+// The raw value of a step's signal.
+inline std::uint64_t raw_of(const text_step& step, const std::uint8_t* data) noexcept {
+  const bit_plan bits{~std::uint64_t{0} >> (64 - step.length),
+                      step.at,
+                      step.shift,
+                      step.length,
+                      step.end,
+                      step.big_endian,
+                      step.ninth};
+  return read_raw(bits, step.kind, data);
+}
+
+inline double physical_of(std::uint64_t raw, const text_step& step,
+                          const text_numbers& n) noexcept {
+  return detail::physical_of(raw, step.kind, n.factor, n.offset);
+}
+
+// A value's text from the signal's table.
+inline const value_text& table_text(const plan_arrays& p, const text_step& step, std::uint64_t raw,
+                                    bool choices) noexcept {
+  const std::uint64_t count = std::uint64_t{1} << step.table_bits;
+  return p
+      .values[step.table_at + ((choices & step.table_choices) ? count : 0) + (raw & (count - 1))];
+}
+
 // What comes before a signal: nothing or ", " on one line, "\n    " or ",\n    " on many.
 inline char* put_separator(char* out, bool first, bool multi_line) noexcept {
   *out = ',';
@@ -113,12 +143,12 @@ inline char* put_separator(char* out, bool first, bool multi_line) noexcept {
 // A present signal after its separator: "name: value unit", or "name: choice".  Physical() gives
 // the physical value, which a value from a table does not need.
 template <class Physical>
-inline char* put_signal(char* out, const plan_arrays& p, const text_step& step, std::uint64_t raw,
-                        Physical physical, bool choices) noexcept {
-  out = put_text(out, p.text + step.name_at, step.name_size);
+inline char* put_signal(char* out, const plan_arrays& p, std::size_t i, const text_step& step,
+                        std::uint64_t raw, Physical physical, bool choices) noexcept {
+  const text_numbers& n = p.numbers[i];
+  out = put_text(out, p.text + n.name_at, n.name_size);
   if (step.table_bits != 0) {
-    const value_text& t =
-        p.values[step.table_at[choices] + (raw & ((std::uint64_t{1} << step.table_bits) - 1))];
+    const value_text& t = table_text(p, step, raw, choices);
     std::memcpy(out, &t, sizeof t);
     return out + t.size;
   }
@@ -126,8 +156,8 @@ inline char* put_signal(char* out, const plan_arrays& p, const text_step& step, 
     if (const text_choice* c = choice_of(p, step, raw))
       return put_text(out, p.text + c->at, c->size);
   }
-  out = put_number(out, step, raw, physical());
-  return put_text(out, p.text + step.unit_at, step.unit_size);
+  out = put_number(out, step, n, raw, physical());
+  return put_text(out, p.text + n.unit_at, step.unit_size);
 }
 
 inline char* put_end(char* out, bool first, bool multi_line) noexcept {
@@ -146,12 +176,10 @@ char* put_full_line(char* out, const text_plan& p, const std::uint8_t* data,
   out = put_text(out, arrays.text + p.full_head_at, p.full_head_size);
   for (std::size_t i = 0; i < count; ++i) {
     const text_step& step = steps[i];
-    const std::uint64_t raw = read_raw(step, data);
+    const std::uint64_t raw = raw_of(step, data);
     std::uint32_t skip = 0;  // the unit, after a choice's name
     if (step.table_bits != 0) {
-      const value_text& t =
-          arrays
-              .values[step.table_at[choices] + (raw & ((std::uint64_t{1} << step.table_bits) - 1))];
+      const value_text& t = table_text(arrays, step, raw, choices);
       std::memcpy(out, &t, sizeof t);
       out += t.size;
     } else if (const text_choice* c =
@@ -159,7 +187,8 @@ char* put_full_line(char* out, const text_plan& p, const std::uint8_t* data,
       out = put_text(out, arrays.text + c->at, c->size);
       skip = step.unit_size;
     } else {
-      out = put_number(out, step, raw, physical_of(raw, step));
+      const text_numbers& n = arrays.numbers[i];
+      out = put_number(out, step, n, raw, physical_of(raw, step, n));
     }
     out = put_text(out, arrays.text + step.tail_at + skip, step.tail_size - skip);
   }
@@ -184,12 +213,13 @@ char* put_frame(char* out, const text_plan& p, const std::uint8_t* data, std::si
   bool first = true;
   for (std::size_t i = 0; i < count; ++i) {
     const text_step& step = steps[i];
-    if (step.bits.end > size) continue;
-    const std::uint64_t raw = read_raw(step, data);
+    if (step.end > size) continue;
+    const std::uint64_t raw = raw_of(step, data);
     out = put_separator(out, first, multi_line);
     first = false;
     out = put_signal(
-        out, arrays, step, raw, [&] { return physical_of(raw, step); }, choices);
+        out, arrays, i, step, raw, [&] { return physical_of(raw, step, arrays.numbers[i]); },
+        choices);
   }
   return put_end(out, first, multi_line);
 }
@@ -212,7 +242,7 @@ char* put_message(char* out, const message& m, const signal_value* values,
     out = put_separator(out, first, multi_line);
     first = false;
     out = put_signal(
-        out, arrays, steps[i], v.raw, [&] { return v.physical; }, choices);
+        out, arrays, i, steps[i], v.raw, [&] { return v.physical; }, choices);
   }
   return put_end(out, first, multi_line);
 }

@@ -82,28 +82,26 @@ inline std::size_t reach_of(const bit_plan& p) noexcept {
 // The one-frame decoders go from one signal to the next, each of its own byte order, sign and
 // kind: a branch on those is a guess the processor often loses, so these choose by selecting.
 
-// The signal's raw value, as widen(extract(...)) gives it.  Step: a column_step or text_step.
-template <class Step>
-inline std::uint64_t read_raw(const Step& step, const std::uint8_t* data) noexcept {
-  const bit_plan& p = step.bits;
-  if (p.ninth) return widen(extract(p, data), p.length, step.kind);
+// The signal's raw value, as widen(extract(...)) gives it.
+inline std::uint64_t read_raw(const bit_plan& p, value_kind kind,
+                              const std::uint8_t* data) noexcept {
+  if (p.ninth) return widen(extract(p, data), p.length, kind);
   const std::uint64_t little = load_little(data + p.at);
   const std::uint64_t word = p.big_endian ? __builtin_bswap64(little) : little;
   const std::uint64_t bits = (word >> p.shift) & p.mask;
-  const std::uint64_t sign = std::uint64_t{step.kind == value_kind::signed_integer}
-                             << (p.length - 1);
+  const std::uint64_t sign = std::uint64_t{kind == value_kind::signed_integer} << (p.length - 1);
   return (bits ^ sign) - sign;
 }
 
-// The physical value of a raw value, as number_of(raw, step.kind) * factor + offset gives it.
-template <class Step>
-inline double physical_of(std::uint64_t raw, const Step& step) noexcept {
+// The physical value of a raw value, as number_of(raw, kind) * factor + offset gives it.
+inline double physical_of(std::uint64_t raw, value_kind kind, double factor,
+                          double offset) noexcept {
   // A raw value below 2^63 is the same number read as signed, whatever its kind's sign.
-  const bool plain = step.kind <= value_kind::signed_integer &&
-                     ((raw >> 63) & std::uint64_t{step.kind == value_kind::unsigned_integer}) == 0;
+  const bool plain = kind <= value_kind::signed_integer &&
+                     ((raw >> 63) & std::uint64_t{kind == value_kind::unsigned_integer}) == 0;
   const double number =
-      plain ? static_cast<double>(static_cast<std::int64_t>(raw)) : number_of(raw, step.kind);
-  return number * step.factor + step.offset;
+      plain ? static_cast<double>(static_cast<std::int64_t>(raw)) : number_of(raw, kind);
+  return number * factor + offset;
 }
 
 // The payload as the plans read it, `reach` bytes of it (64 for any plan): data itself when it

@@ -11,6 +11,8 @@
 
 namespace cantext::dbc::detail {
 
+static_assert(sizeof(text_step) == 32, "a message's steps, two to a cache line");
+
 namespace {
 
 // v as an integer count of 10^-k, when that decimal reads back as v and has at most 15 digits.
@@ -30,15 +32,15 @@ std::uint64_t magnitude(std::int64_t v) noexcept {
 // Integer signals whose factor and offset are written as integers print integers; those whose
 // factor and offset are short decimals (0.1, -40.5) print the decimal that the raw value makes,
 // when that is the value; the others the shortest text of the double.
-void choose_how(const signal& s, text_step& step) noexcept {
+void choose_how(const signal& s, text_step& step, text_numbers& numbers) noexcept {
   step.how = text_double;
   step.is_signed = s.kind == value_kind::signed_integer;
   if (!step.is_signed && s.kind != value_kind::unsigned_integer) return;
   if (s.integer_scaling) {
     step.how = text_integer;
-    step.max_raw = ~std::uint64_t{0};
-    step.integer_factor = static_cast<std::int64_t>(s.factor);
-    step.integer_offset = static_cast<std::int64_t>(s.offset);
+    numbers.max_raw = ~std::uint64_t{0};
+    numbers.integer_factor = static_cast<std::int64_t>(s.factor);
+    numbers.integer_offset = static_cast<std::int64_t>(s.offset);
     return;
   }
   double ten_to_k = 1;
@@ -49,18 +51,19 @@ void choose_how(const signal& s, text_step& step) noexcept {
       continue;
     if (factor == 0) return;
     step.how = text_decimal;
-    step.integer_factor = factor;
-    step.integer_offset = offset;
+    numbers.integer_factor = factor;
+    numbers.integer_offset = offset;
     step.decimals = static_cast<std::uint8_t>(k);
     // |raw * factor + offset| <= max_scaled for every raw up to this.
-    step.max_raw = (static_cast<std::uint64_t>(max_scaled) - magnitude(offset)) / magnitude(factor);
+    numbers.max_raw =
+        (static_cast<std::uint64_t>(max_scaled) - magnitude(offset)) / magnitude(factor);
     return;
   }
 }
 
 // The texts of every raw value of a signal of few bits, made by the piecewise writer, when each
 // fits a value_text.
-void plan_table(const signal& s, const column_step& bits, text_plan& p, text_step& step) {
+void plan_table(const signal& s, text_plan& p, text_step& step) {
   if (s.length > max_table_bits ||
       (s.kind != value_kind::unsigned_integer && s.kind != value_kind::signed_integer))
     return;
@@ -72,7 +75,8 @@ void plan_table(const signal& s, const column_step& bits, text_plan& p, text_ste
       const std::uint64_t raw = widen(r, s.length, s.kind);
       value_text t{};
       const std::size_t n =
-          format_value(t.text, sizeof t.text, s, {raw, physical_of(raw, bits), true}, options);
+          format_value(t.text, sizeof t.text, s,
+                       {raw, physical_of(raw, s.kind, s.factor, s.offset), true}, options);
       if (n >= sizeof t.text) {
         p.value_texts.resize(at);
         return;
@@ -82,8 +86,8 @@ void plan_table(const signal& s, const column_step& bits, text_plan& p, text_ste
     }
   }
   step.table_bits = static_cast<std::uint8_t>(s.length);
-  step.table_at[0] = static_cast<std::uint32_t>(at);
-  step.table_at[1] = static_cast<std::uint32_t>(s.choices.empty() ? at : at + count);
+  step.table_choices = !s.choices.empty();
+  step.table_at = static_cast<std::uint32_t>(at);
 }
 
 std::uint32_t offset_of(const std::string& text) noexcept {
@@ -100,7 +104,7 @@ void plan_full_line(const message& m, text_plan& p) {
   for (std::size_t i = 0; i < m.signals.size(); ++i) {
     text_step& step = p.steps[i];
     step.tail_at = offset_of(p.text);
-    if (step.table_bits == 0) p.text.append(p.text, step.unit_at, step.unit_size);
+    if (step.table_bits == 0) p.text.append(p.text, p.numbers[i].unit_at, step.unit_size);
     p.text += i + 1 < m.signals.size() ? ", " + m.signals[i + 1].name + ": " : ")";
     step.tail_size = offset_of(p.text) - step.tail_at;
     p.full_size = std::max(p.full_size, m.signals[i].plan.end);
@@ -114,35 +118,43 @@ text_plan plan_text(const message& m) {
   p.text = m.name + "(";
   p.head_size = offset_of(p.text);
   std::size_t room = p.text.size() + 2 + 1;  // "\n)" and the NUL
-  for (std::size_t i = 0; i < m.signals.size(); ++i) {
-    const signal& s = m.signals[i];
+  for (const signal& s : m.signals) {
+    // The steps keep sizes in 16 bits: a longer unit or more choices are written piece by piece.
+    if (s.unit.size() >= 0xFFFF || s.choices.size() > 0xFFFF) return text_plan{};
     text_step step{};
-    step.bits = s.plan;
+    step.at = s.plan.at;
+    step.shift = s.plan.shift;
+    step.length = s.plan.length;
+    step.end = s.plan.end;
+    step.big_endian = s.plan.big_endian;
+    step.ninth = s.plan.ninth;
     step.kind = s.kind;
-    step.factor = s.factor;
-    step.offset = s.offset;
-    step.name_at = offset_of(p.text);
+    text_numbers numbers{};
+    numbers.factor = s.factor;
+    numbers.offset = s.offset;
+    numbers.name_at = offset_of(p.text);
     p.text += s.name;
     p.text += ": ";
-    step.name_size = offset_of(p.text) - step.name_at;
+    numbers.name_size = offset_of(p.text) - numbers.name_at;
+    numbers.unit_at = offset_of(p.text);
     if (!s.unit.empty()) {
-      step.unit_at = offset_of(p.text);
       p.text += ' ';
       p.text += s.unit;
-      step.unit_size = offset_of(p.text) - step.unit_at;
+      step.unit_size = static_cast<std::uint16_t>(offset_of(p.text) - numbers.unit_at);
     }
     step.choices_at = static_cast<std::uint32_t>(p.choices.size());
-    step.choice_count = static_cast<std::uint32_t>(s.choices.size());
+    step.choice_count = static_cast<std::uint16_t>(s.choices.size());
     std::size_t value_room = short_decimal_room;
     for (const choice& c : s.choices) {
       p.choices.push_back({c.raw, offset_of(p.text), static_cast<std::uint32_t>(c.name.size())});
       p.text += c.name;
       value_room = std::max(value_room, c.name.size());
     }
-    choose_how(s, step);
-    plan_table(s, m.steps[i], p, step);
+    choose_how(s, step, numbers);
+    plan_table(s, p, step);
     p.steps.push_back(step);
-    room += 6 + step.name_size + value_room + step.unit_size;  // ",\n    " before the name
+    p.numbers.push_back(numbers);
+    room += 6 + numbers.name_size + value_room + step.unit_size;  // ",\n    " before the name
   }
   plan_full_line(m, p);
   p.multiplexed = !m.mux_order.empty();

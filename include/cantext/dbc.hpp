@@ -94,26 +94,40 @@ struct column_step {
   std::uint8_t word_shift;
 };
 
-// How format_message writes one signal, worked out at load time (see text_plan).
+// How format_message writes one signal, worked out at load time (see text_plan): what it reads
+// for every signal of a frame in 32 bytes, so that a message's steps take few of the processor's
+// cache lines.
 struct text_step {
-  // First what writing a frame reads of every signal: its bits and how its value is written.
-  bit_plan bits;
+  // The signal's bits, as its bit_plan has them (the mask follows from the length).
+  std::uint8_t at;
+  std::uint8_t shift;
+  std::uint8_t length;
+  std::uint8_t end;
+  bool big_endian;
+  bool ninth;
   value_kind kind;
-  std::uint8_t how;
+  std::uint8_t how;  // detail::text_how
   std::uint8_t decimals;
   bool is_signed;  // raw values, and so raw * integer_factor + integer_offset, are signed
   // A signal of few bits has the text of each raw value (with its unit) made in advance:
-  // text_plan::value_texts from table_at[0], or from table_at[1] with choices, one a raw value.
+  // text_plan::value_texts from table_at, one a raw value, then as many with choices when
+  // table_choices.
   std::uint8_t table_bits;  // 0: no table
-  std::uint32_t table_at[2];
+  bool table_choices;
+  std::uint16_t unit_size;     // " unit" in text_plan::text, at text_numbers::unit_at
+  std::uint16_t choice_count;  // the signal's choices in text_plan::choices, from choices_at
+  std::uint32_t choices_at;
+  std::uint32_t table_at;
   // For a frame with every signal, on one line: what follows the value up to the next value
   // (" unit, next: ", or " unit)" after the last) in text_plan::text; without the unit where the
   // table's text has it, and after a choice's name.
   std::uint32_t tail_at;
   std::uint32_t tail_size;
-  std::uint32_t unit_size;
-  std::uint32_t choices_at;  // the signal's choices in text_plan::choices
-  std::uint32_t choice_count;
+};
+
+// The rest of a signal's plan: the numbers of a value written from them, and where its name and
+// unit are on their own.
+struct text_numbers {
   double factor;  // the physical value is raw * factor + offset
   double offset;
   // A value written from integers (detail::text_how): raw * integer_factor + integer_offset,
@@ -124,7 +138,7 @@ struct text_step {
   std::uint64_t max_raw;
   std::uint32_t name_at;  // "name: " in text_plan::text
   std::uint32_t name_size;
-  std::uint32_t unit_at;  // " unit" in text_plan::text, or nothing
+  std::uint32_t unit_at;
 };
 
 // The text of one raw value of a signal of few bits, as format_message writes it.
@@ -144,7 +158,8 @@ struct text_choice {
 // one string and one short step per signal, so that writing a frame reads a small block per
 // message rather than every signal's record.
 struct text_plan {
-  std::vector<text_step> steps;  // one per signal
+  std::vector<text_step> steps;       // one per signal
+  std::vector<text_numbers> numbers;  // one per signal
   std::string text;  // "Name(", then each signal's "name: ", " unit" and choice names, and room
   std::vector<value_text> value_texts;
   std::vector<text_choice> choices;  // each signal's, sorted by raw value
