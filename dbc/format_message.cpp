@@ -183,7 +183,7 @@ char* put_full_line(char* out, const text_plan& p, const std::uint8_t* data,
       std::memcpy(out, &t, sizeof t);
       out += t.size;
     } else if (const text_choice* c =
-                   (step.choice_count != 0) & choices ? choice_of(arrays, step, raw) : nullptr) {
+                   ((step.choice_count != 0) & choices) ? choice_of(arrays, step, raw) : nullptr) {
       out = put_text(out, arrays.text + c->at, c->size);
       skip = step.unit_size;
     } else {
