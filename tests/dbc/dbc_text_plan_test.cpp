@@ -74,6 +74,21 @@ TEST(dbc_text_plan, writes_what_the_pieces_write) {
         ASSERT_EQ(
             format_frame(frame_text, sizeof frame_text, m, data, size, scratch.data(), options), n);
         EXPECT_STREQ(frame_text, pieces) << text + after;
+        // Any buffer: the text's start, ended, and nothing written past the end (past the
+        // buffer where it has the plan's room, which the plan may use all of).
+        const std::size_t room = rng() % (m.text.room + 2);
+        const std::size_t shown = room < n + 1 ? room : n + 1;
+        const std::size_t kept = room >= m.text.room ? room : shown;
+        const std::string text_part = shown == 0 ? "" : std::string(pieces, shown - 1) + '\0';
+        for (int way = 0; way < 2; ++way) {
+          std::string cut(room + 16, '~');
+          EXPECT_EQ(way == 0
+                        ? format_message(cut.data(), room, m, values.data(), options)
+                        : format_frame(cut.data(), room, m, data, size, scratch.data(), options),
+                    n);
+          EXPECT_EQ(cut.substr(0, shown), text_part);
+          EXPECT_EQ(cut.substr(kept), std::string(room + 16 - kept, '~'));
+        }
       }
     }
   }
