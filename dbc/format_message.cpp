@@ -297,12 +297,15 @@ void put_value(text_out& out, const signal& s, const signal_value& v, unsigned o
   const bool integer =
       (s.kind == value_kind::unsigned_integer || s.kind == value_kind::signed_integer) &&
       s.integer_scaling;
+  // Integers wrap as the raw value's 64 bits do (in unsigned arithmetic, where that is defined).
+  const auto scaled = [&] {
+    return v.raw * static_cast<std::uint64_t>(static_cast<std::int64_t>(s.factor)) +
+           static_cast<std::uint64_t>(static_cast<std::int64_t>(s.offset));
+  };
   if (integer && s.kind == value_kind::unsigned_integer) {
-    out.number(v.raw * static_cast<std::uint64_t>(static_cast<std::int64_t>(s.factor)) +
-               static_cast<std::uint64_t>(static_cast<std::int64_t>(s.offset)));
+    out.number(scaled());
   } else if (integer) {
-    out.number(static_cast<std::int64_t>(v.raw) * static_cast<std::int64_t>(s.factor) +
-               static_cast<std::int64_t>(s.offset));
+    out.number(static_cast<std::int64_t>(scaled()));
   } else {
     out.number(v.physical);
   }
