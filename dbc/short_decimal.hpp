@@ -36,8 +36,9 @@ extern const std::array<small_number, 1000> small_numbers;
 // must have room for four bytes past the text's start.
 inline char* put_unsigned(char* out, std::uint64_t v) noexcept {
   if (v < small_numbers.size()) {
-    std::memcpy(out, &small_numbers[v], sizeof(small_number));
-    return out + small_numbers[v].size;
+    const auto& small = small_numbers[static_cast<std::size_t>(v)];
+    std::memcpy(out, &small, sizeof(small_number));
+    return out + small.size;
   }
   return put_long_unsigned(out, v);
 }

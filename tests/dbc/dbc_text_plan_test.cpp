@@ -24,7 +24,8 @@ const char* const units[] = {"", "u", "km/h", "a unit longer than sixteen"};
 
 // " SG_ ..." for signal i, and its SIG_VALTYPE_ and VAL_ lines in `after`.
 std::string random_signal(std::mt19937_64& rng, int i, bool multiplexed, std::string& after) {
-  const std::string name = "S" + std::to_string(i) + std::string(rng() % 3 ? 0 : rng() % 30, 'x');
+  const std::string name = "S" + std::to_string(i) +
+                           std::string(rng() % 3 ? 0 : static_cast<std::size_t>(rng() % 30), 'x');
   const unsigned kind = static_cast<unsigned>(rng() % 10);  // 8: float32, 9: float64
   const unsigned length = kind == 8   ? 32
                           : kind == 9 ? 64
@@ -45,7 +46,8 @@ TEST(dbc_text_plan, writes_what_the_pieces_write) {
   std::mt19937_64 rng(26);
   for (int round = 0; round < 300; ++round) {
     const bool multiplexed = rng() % 4 == 0;
-    std::string text = "BO_ 1 M" + std::string(rng() % 20, 'm') + ": 64 X\n";
+    std::string text =
+        "BO_ 1 M" + std::string(static_cast<std::size_t>(rng() % 20), 'm') + ": 64 X\n";
     if (multiplexed) text += " SG_ Mux M : 0|2@1+ (1,0) [0|0] \"\" X\n";
     std::string after;
     for (int i = 0, count = 1 + static_cast<int>(rng() % 12); i < count; ++i)
@@ -59,7 +61,7 @@ TEST(dbc_text_plan, writes_what_the_pieces_write) {
       std::uint8_t data[64];
       for (std::uint8_t& byte : data)
         byte = static_cast<std::uint8_t>(rng() % 3 ? rng() % 4 : rng());
-      const std::size_t size = rng() % 3 ? (rng() % 2 ? 8 : 64) : rng() % 65;
+      const auto size = static_cast<std::size_t>(rng() % 3 ? (rng() % 2 ? 8 : 64) : rng() % 65);
       decode(m, data, size, values.data());
       for (unsigned options = 0; options < 4; ++options) {
         char pieces[4096];
@@ -76,7 +78,7 @@ TEST(dbc_text_plan, writes_what_the_pieces_write) {
         EXPECT_STREQ(frame_text, pieces) << text + after;
         // Any buffer: the text's start, ended, and nothing written past the end (past the
         // buffer where it has the plan's room, which the plan may use all of).
-        const std::size_t room = rng() % (m.text.room + 2);
+        const auto room = static_cast<std::size_t>(rng() % (m.text.room + 2));
         const std::size_t shown = room < n + 1 ? room : n + 1;
         const std::size_t kept = room >= m.text.room ? room : shown;
         const std::string text_part = shown == 0 ? "" : std::string(pieces, shown - 1) + '\0';
