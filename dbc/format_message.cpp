@@ -96,7 +96,7 @@ std::uint64_t magnitude(std::uint64_t v, bool negative) noexcept {
   const std::uint64_t integer_mask = 0 - static_cast<std::uint64_t>(integer);
   const std::uint64_t whole = (digits & integer_mask) | (decimal_whole & ~integer_mask);
   const fraction_text& fraction =
-      fraction_texts[static_cast<std::size_t>(fraction_start[k] + digits - whole * table_tens[k])];
+      fraction_texts[static_cast<std::size_t>(fraction_start[k] + digits - whole * tens[k])];
   *out = '-';
   out = put_unsigned(out + negative, whole);
   std::memcpy(out, fraction.text, sizeof fraction);

@@ -48,7 +48,27 @@ inline char* put_unsigned(char* out, std::uint64_t v) noexcept {
 // fraction_start[k] + f, eight bytes.
 inline constexpr int max_table_decimals = 3;
 inline constexpr std::size_t fraction_start[] = {0, 1, 11, 111};
-inline constexpr std::uint64_t table_tens[] = {1, 10, 100, 1000};
+// 10^k for every k a 64-bit number holds.
+inline constexpr std::uint64_t tens[] = {1,
+                                         10,
+                                         100,
+                                         1000,
+                                         10000,
+                                         100000,
+                                         1000000,
+                                         10000000,
+                                         100000000,
+                                         1000000000,
+                                         10000000000,
+                                         100000000000,
+                                         1000000000000,
+                                         10000000000000,
+                                         100000000000000,
+                                         1000000000000000,
+                                         10000000000000000,
+                                         100000000000000000,
+                                         1000000000000000000,
+                                         10000000000000000000U};
 inline constexpr double table_powers[] = {1, 10, 100, 1000};
 struct fraction_text {
   char text[7];
