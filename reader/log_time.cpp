@@ -116,19 +116,25 @@ std::size_t put_log_time(char* out, std::int64_t ns, int digits) noexcept {
 
 std::size_t put_next_log_time(char* out, std::int64_t previous_ns, std::int64_t ns,
                               int digits) noexcept {
-  const bool same_second = out[0] == '(' && previous_ns >= 0 && ns >= 0 &&
-                           static_cast<std::uint64_t>(previous_ns) / ns_per_second ==
-                               static_cast<std::uint64_t>(ns) / ns_per_second;
-  if (!same_second) return put_log_time(out, ns, digits);
-  // The point follows the seconds: within the first 16 bytes for up to 14 digits of them.
-  const std::uint64_t near = detail::bytes_equal(detail::load_word(out), '.');
-  const std::uint64_t far = detail::bytes_equal(detail::load_word(out + 8), '.');
-  if ((near | far) == 0) return put_log_time(out, ns, digits);
-  const std::size_t point =
-      near != 0 ? detail::lowest_set_bit(near) / 8 : 8 + detail::lowest_set_bit(far) / 8;
+  if (out[0] != '(' || previous_ns < 0 || ns < 0) return put_log_time(out, ns, digits);
+  const std::uint64_t seconds = static_cast<std::uint64_t>(ns) / ns_per_second;
+  const std::uint64_t second_start = seconds * ns_per_second;
+  // An earlier second wraps to far above one: one comparison tells the same second.
+  if (static_cast<std::uint64_t>(previous_ns) - second_start >= ns_per_second) {
+    return put_log_time(out, ns, digits);
+  }
+  // The point follows the seconds: after the "(" and ten digits for every time from 2001 to
+  // 2286, else within the first 16 bytes for up to 14 digits of them.
+  std::size_t point = 11;
+  if (out[point] != '.') {
+    const std::uint64_t near = detail::bytes_equal(detail::load_word(out), '.');
+    const std::uint64_t far = detail::bytes_equal(detail::load_word(out + 8), '.');
+    if ((near | far) == 0) return put_log_time(out, ns, digits);
+    point = near != 0 ? detail::lowest_set_bit(near) / 8 : 8 + detail::lowest_set_bit(far) / 8;
+  }
   if (digits < 1) digits = 1;
   if (digits > 9) digits = 9;
-  const auto fraction = static_cast<std::uint32_t>(static_cast<std::uint64_t>(ns) % ns_per_second);
+  const auto fraction = static_cast<std::uint32_t>(static_cast<std::uint64_t>(ns) - second_start);
   char* p = out + point + 1;
   *p = static_cast<char>('0' + fraction / 100000000u);
   detail::store_word(p + 1, fields::decimal_word(fraction % 100000000u));

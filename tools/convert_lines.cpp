@@ -50,7 +50,7 @@ bool channel_map::parse(const char* text) noexcept {
   return count_ > 0;
 }
 
-std::string_view channel_map::operator()(std::string_view name) const noexcept {
+std::string_view channel_map::mapped(std::string_view name) const noexcept {
   for (std::size_t i = 0; i < count_; ++i) {
     if (pairs_[i].from == name) return pairs_[i].to;
   }

@@ -21,8 +21,10 @@ class channel_map {
 
   // False when the text is no such list (or has more pairs than `most`).
   bool parse(const char* text) noexcept;
-  // The name to write for `name`.
-  std::string_view operator()(std::string_view name) const noexcept;
+  // The name to write for `name`; inline for the usual conversion without a map.
+  std::string_view operator()(std::string_view name) const noexcept {
+    return count_ == 0 ? name : mapped(name);
+  }
 
  private:
   struct pair {
@@ -36,6 +38,7 @@ class channel_map {
   std::size_t count_ = 0;
 
   std::string_view side(std::string_view text, std::size_t slot) noexcept;
+  std::string_view mapped(std::string_view name) const noexcept;
 };
 
 // The writer stage of `convert`.

@@ -45,6 +45,31 @@ TEST(log_time, reads_back_what_it_writes_to_the_digits_asked_for) {
   }
 }
 
+// Writing each time of a run over the last one's text gives the text written afresh: times of
+// the same second (of ten digits and of fewer), the next second, going back, negative ones.
+TEST(log_time, next_time_writes_what_a_fresh_one_does) {
+  std::mt19937_64 rng(12);
+  std::vector<std::int64_t> times;
+  for (const std::int64_t base : {std::int64_t{1700000000000000000}, std::int64_t{12000000000},
+                                  std::int64_t{-3000000000}, std::int64_t{99999999999999999}}) {
+    std::int64_t ns = base;
+    for (int i = 0; i < 300; ++i) {
+      ns += static_cast<std::int64_t>(rng() % 40000000) - (i % 50 == 0 ? 600000000 : 0);
+      times.push_back(ns);
+    }
+  }
+  char text[cantext::reader::max_log_time + 1] = {};
+  std::int64_t previous = 0;
+  for (const std::int64_t ns : times) {
+    const int digits = 1 + static_cast<int>(rng() % 9);
+    char fresh[cantext::reader::max_log_time + 1];
+    const std::size_t n = put_log_time(fresh, ns, digits);
+    ASSERT_EQ(cantext::reader::put_next_log_time(text, previous, ns, digits), n) << fresh;
+    EXPECT_STREQ(text, fresh);
+    previous = ns;
+  }
+}
+
 TEST(log_time, refuses_what_is_no_time) {
   for (const char* text : {"", "()", "(.5)", "(1.2.3)", "(1a)", "(9223372037.0)", "abc", "(-)"}) {
     std::int64_t ns = 0;
