@@ -391,7 +391,11 @@ bool layout_classic(format_state& state, std::string_view text, std::size_t at, 
   record.can_id = extended ? id | can_eff_flag : id;
   record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
   if (kind == 'd') {
-    if (!usual_data(text, end, record.len, record.data)) return false;
+    if (!fields::read_hex_pairs(p, text.size(), end, record.len, record.data) &&
+        !usual_data(text, end, record.len, record.data)) {
+      std::memset(&record, 0, sizeof record);
+      return false;
+    }
   } else if (kind == 'r') {
     record.can_id |= can_rtr_flag;
   } else {
@@ -422,10 +426,10 @@ bool usual_fd(format_state& state, std::string_view text, fields::usual_cursor& 
   const std::uint32_t length = c.number(10, 2);
   if (!c.good || !c.field_end() || brs > 1 || esi > 1 || length > 64) return false;
   frame_record& record = out.record;
-  splitter words{text, c.at};
+  if (!usual_data(text, c.at, static_cast<int>(length), record.data)) return false;
+  const std::size_t frame_end = c.at;
+  splitter words{text, frame_end};
   std::uint32_t flags = 0;
-  if (!usual_data(text, words.at, static_cast<int>(length), record.data)) return false;
-  const std::size_t frame_end = words.at;
   if (!fd_flags(words, flags)) return false;
   fields::put_channel_name(state, channel, out);
   verdict = fd_frame(brs, esi, dlc, length, flags, {c.p + id_begin, frame_end - id_begin},
@@ -444,8 +448,7 @@ bool usual_frame(format_state& state, std::string_view text, std::size_t at, lin
     fd.at += 5;
     taken = fd.good && fd.field_end() && usual_fd(state, text, fd, out, verdict);
   } else {
-    taken = layout_classic(state, text, at, out, verdict) ||
-            usual_classic(state, text, c, out, verdict);
+    taken = usual_classic(state, text, c, out, verdict);
   }
   if (!taken) std::memset(&out.record, 0, sizeof out.record);
   return taken;
@@ -479,7 +482,9 @@ line_verdict parse_asc_line(format_state& state, std::string_view text, line_par
   state.last_ns = ns;
 
   line_verdict verdict = line_verdict::skipped;
-  if ((state.settings & decimal_base) == 0 && usual_frame(state, text, words.at, out, verdict)) {
+  if ((state.settings & decimal_base) == 0 &&
+      (layout_classic(state, text, words.at, out, verdict) ||
+       usual_frame(state, text, words.at, out, verdict))) {
     return verdict;
   }
   const std::string_view second = words.next();
