@@ -285,7 +285,7 @@ std::uint32_t usual_channel(fields::usual_cursor& c) noexcept {
 std::size_t usual_id(fields::usual_cursor& c, frame_record& record) noexcept {
   c.spaces();
   const std::size_t begin = c.at;
-  const std::uint32_t id = c.number(16, 8);
+  const std::uint32_t id = c.hex_number();
   const bool extended = c.peek() == 'x' || c.peek() == 'X';
   c.at += extended;
   c.good &= c.field_end() && id <= (extended ? can_eff_mask : can_sff_mask);
@@ -293,48 +293,117 @@ std::size_t usual_id(fields::usual_cursor& c, frame_record& record) noexcept {
   return begin;
 }
 
-bool usual_classic(format_state& state, std::string_view text, fields::usual_cursor& c,
+// The data bytes of a frame line from `at`, its usual form read in place and any other through
+// read_data, as the general path reads them.
+bool usual_data(std::string_view text, std::size_t& at, int count, std::uint8_t* data) noexcept {
+  if (fields::read_hex_pairs(text.data(), text.size(), at, count, data)) return true;
+  splitter words{text, at};
+  if (!fields::read_data(words, 16, count, data)) return false;
+  at = words.at;
+  return true;
+}
+
+bool usual_classic(format_state& state, std::string_view text, fields::usual_cursor c,
                    line_parts& out, line_verdict& verdict) noexcept {
   const std::uint32_t channel = usual_channel(c);
   const std::size_t id_begin = usual_id(c, out.record);
-  if (!c.good) return false;
-  fields::put_channel_name(state, channel, out);
   c.spaces();
   const std::string_view direction = c.direction();
   c.spaces();
-  const char kind = c.peek();
-  c.at += c.at < c.n;
-  if (!c.good || !c.field_end()) return false;
+  // "d" or "r" and the space after it, then a one-digit length: the words before the data.
+  if (!c.good || c.at + 3 > c.n || c.p[c.at + 1] != ' ') return false;
+  const char kind = c.p[c.at];
+  c.at += 2;
   frame_record& record = out.record;
   if (kind == 'd') {
-    c.spaces();
-    const std::uint32_t dlc = c.number(16, 1);
-    if (!c.good || !c.field_end()) return false;
+    const unsigned dlc = detail::hex_value(c.p[c.at]);
+    ++c.at;
+    if (dlc > 15 || !c.field_end()) return false;
     record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
-    splitter words{text, c.at};
-    if (!fields::read_data(words, 16, record.len, record.data)) return false;
-    c.at = words.at;
+    if (!usual_data(text, c.at, record.len, record.data)) return false;
   } else if (kind == 'r') {
     // A length digit where one follows; a field that begins with no hex digit is none.
     std::uint32_t dlc = 0;
-    if (c.at != c.n) {
-      fields::usual_cursor next = c;
-      next.spaces();
-      const char first = next.peek();
-      const std::uint32_t digit = next.number(16, 1);
-      if (next.good && next.field_end()) {
-        dlc = digit;
-        c.at = next.at;
-      } else if (!fields::above_space(first) || detail::hex_value(first) < 16) {
-        return false;
-      }
+    --c.at;
+    fields::usual_cursor next = c;
+    next.spaces();
+    const char first = next.peek();
+    const std::uint32_t digit = next.number(16, 1);
+    if (next.good && next.field_end()) {
+      dlc = digit;
+      c.at = next.at;
+    } else if (!fields::above_space(first) || detail::hex_value(first) < 16) {
+      return false;
     }
     record.can_id |= can_rtr_flag;
     record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
   } else {
     return false;
   }
+  fields::put_channel_name(state, channel, out);
   verdict = fields::frame_parts({c.p + id_begin, c.at - id_begin}, direction, can_max_dlen, out);
+  return true;
+}
+
+// The classic frame line as cantext, python-can and Vector's loggers lay it out, from the end of
+// its time at `at`: " <channel 1-9>  <id>[x]" with the identifier padded to 15 characters, then
+// " Rx|Tx   d|r <dlc>" and the data bytes.  Three words from the identifier's start hold all but
+// the data, so that a few tests on them read the line; any other line is left to usual_classic.
+bool layout_classic(format_state& state, std::string_view text, std::size_t at, line_parts& out,
+                    line_verdict& verdict) noexcept {
+  const char* const p = text.data();
+  const std::size_t id_begin = at + 4;
+  if (id_begin + 24 > text.size()) return false;
+  const unsigned channel = static_cast<unsigned char>(p[at + 1]) - unsigned{'0'};
+  const std::uint64_t id_word = detail::load_word(p + id_begin);
+  const std::uint64_t pad_word = detail::load_word(p + id_begin + 8);
+  const std::uint64_t tail = detail::load_word(p + id_begin + 16);
+  std::uint64_t bad = 0;
+  const std::uint64_t values = detail::hex_digit_values(id_word, bad);
+  const unsigned digits = bad == 0 ? 8 : detail::lowest_set_bit(bad) / 8;
+  // "Rx   d " or "Tx   r " before the length digit, the padding's last space before them.
+  constexpr std::uint64_t tail_mask = 0x00FF00FFFFFFFF00ULL;
+  if (p[at] != ' ' || channel - 1 > 8 || p[at + 2] != ' ' || p[at + 3] != ' ' || digits == 0 ||
+      (tail & tail_mask) != (detail::text_word("?x   ? ?") & tail_mask)) {
+    return false;
+  }
+  const char after = digits < 8 ? p[id_begin + digits] : static_cast<char>(pad_word);
+  const bool extended = after == 'x' || after == 'X';
+  const unsigned id_length = digits + extended;
+  const std::uint32_t id = detail::digits_number(values << (8 * (8 - digits)));
+  // Spaces from the identifier's end to the direction.
+  const std::uint64_t id_pad = id_length < 8 ? detail::high_bits << (8 * id_length) : 0;
+  const std::uint64_t pad = id_length <= 8 ? detail::high_bits : detail::high_bits << 8;
+  if ((detail::bytes_equal(id_word, ' ') & id_pad) != id_pad ||
+      (detail::bytes_equal(pad_word, ' ') & pad) != pad ||
+      id > (extended ? can_eff_mask : can_sff_mask)) {
+    return false;
+  }
+  const char direction = static_cast<char>(tail);
+  const char kind = static_cast<char>(tail >> 40);
+  const unsigned dlc = detail::hex_value(static_cast<char>(tail >> 56));
+  std::size_t end = id_begin + 24;
+  if ((direction != 'R' && direction != 'T') || dlc > 15 ||
+      (end != text.size() && !fields::is_space(p[end]))) {
+    return false;
+  }
+  frame_record& record = out.record;
+  record.can_id = extended ? id | can_eff_flag : id;
+  record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
+  if (kind == 'd') {
+    if (!fields::read_hex_pairs(p, text.size(), end, record.len, record.data) &&
+        !usual_data(text, end, record.len, record.data)) {
+      std::memset(&record, 0, sizeof record);
+      return false;
+    }
+  } else if (kind == 'r') {
+    record.can_id |= can_rtr_flag;
+  } else {
+    return false;
+  }
+  fields::put_channel_name(state, channel, out);
+  verdict = fields::frame_parts({p + id_begin, end - id_begin}, direction == 'R' ? "R" : "T",
+                                can_max_dlen, out);
   return true;
 }
 
@@ -357,10 +426,10 @@ bool usual_fd(format_state& state, std::string_view text, fields::usual_cursor& 
   const std::uint32_t length = c.number(10, 2);
   if (!c.good || !c.field_end() || brs > 1 || esi > 1 || length > 64) return false;
   frame_record& record = out.record;
-  splitter words{text, c.at};
+  if (!usual_data(text, c.at, static_cast<int>(length), record.data)) return false;
+  const std::size_t frame_end = c.at;
+  splitter words{text, frame_end};
   std::uint32_t flags = 0;
-  if (!fields::read_data(words, 16, static_cast<int>(length), record.data)) return false;
-  const std::size_t frame_end = words.at;
   if (!fd_flags(words, flags)) return false;
   fields::put_channel_name(state, channel, out);
   verdict = fd_frame(brs, esi, dlc, length, flags, {c.p + id_begin, frame_end - id_begin},
@@ -413,7 +482,9 @@ line_verdict parse_asc_line(format_state& state, std::string_view text, line_par
   state.last_ns = ns;
 
   line_verdict verdict = line_verdict::skipped;
-  if ((state.settings & decimal_base) == 0 && usual_frame(state, text, words.at, out, verdict)) {
+  if ((state.settings & decimal_base) == 0 &&
+      (layout_classic(state, text, words.at, out, verdict) ||
+       usual_frame(state, text, words.at, out, verdict))) {
     return verdict;
   }
   const std::string_view second = words.next();

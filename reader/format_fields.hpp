@@ -235,6 +235,14 @@ struct usual_cursor {
   // A number of 1 to `most` digits of `base` (10 or 16), which ends the field unless `then`
   // follows it.
   std::uint32_t number(unsigned base, std::size_t most) noexcept {
+    // Most often a single digit.
+    if (at + 1 < n) {
+      const unsigned first = detail::hex_value(p[at]);
+      if (first < base && p[at + 1] == ' ') {
+        ++at;
+        return first;
+      }
+    }
     const std::size_t from = at;
     std::uint32_t v = 0;
     for (unsigned d; at < n && (d = detail::hex_value(p[at])) < base; ++at) v = v * base + d;
@@ -290,13 +298,35 @@ struct usual_cursor {
 // One data byte for read_data, of any shape.
 bool read_data_field(splitter& words, unsigned base, std::uint8_t& byte) noexcept;
 
+// `count` data bytes in the usual form from `at`: one space before each, two hex digits, then a
+// space or the line's end.  Returns false when the text is not all so; the bytes written then
+// are meaningless and the caller reads them again.  No branch on the characters: one test on
+// all of them at the end.
+inline bool read_hex_pairs(const char* p, std::size_t n, std::size_t& at, int count,
+                           std::uint8_t* data) noexcept {
+  const std::size_t end = at + 3 * static_cast<std::size_t>(count);
+  if (end > n || (end != n && !is_space(p[end]))) return false;
+  unsigned not_space = 0;
+  unsigned digits = 0;
+  for (const char* q = p + at; q != p + end; q += 3) {
+    const unsigned high = detail::hex_value(q[1]);
+    const unsigned low = detail::hex_value(q[2]);
+    not_space |= static_cast<unsigned char>(q[0]) ^ unsigned { ' ' };
+    digits |= high | low;
+    *data++ = static_cast<std::uint8_t>(high << 4 | low);
+  }
+  if (not_space != 0 || digits > 15) return false;
+  at = end;
+  return true;
+}
+
 inline bool read_data(splitter& words, unsigned base, int count, std::uint8_t* data) noexcept {
   const char* const p = words.text.data();
   const std::size_t n = words.text.size();
   // The usual fields: spaces before each, two hex digits, then a space or the line's end.  The
   // place is kept here, not in `words`, which the bytes written might alias.
   std::size_t at = words.at;
-  int i = 0;
+  int i = base == 16 && read_hex_pairs(p, n, at, count, data) ? count : 0;
   for (; base == 16 && i < count; ++i) {
     std::size_t field = at;
     while (field < n && p[field] == ' ') ++field;
