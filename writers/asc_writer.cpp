@@ -4,6 +4,7 @@
 // The log's "can{N}" is channel N + 1.
 #include "cantext/length_codes.hpp"
 #include "capture_writer.hpp"
+#include "line_fields.hpp"
 #include "log_time.hpp"
 #include "text_out.hpp"
 
@@ -74,15 +75,66 @@ std::string_view direction_word(std::string_view direction) noexcept {
   return direction == "T" ? "Tx" : "Rx";
 }
 
+// The usual line, a classic frame on channels 1 to 9, a word at a time:
+// " N  ID              Rx   d L BB BB ...", the identifier padded to 15 columns.
+void put_classic(text_out& text, const frame_line& frame, std::uint32_t channel) noexcept {
+  const frame_record& r = frame.record;
+  constexpr std::uint64_t blanks = detail::every_byte(' ');
+  char* p = text.at;
+  detail::store_half_word(p, 0x20200020u | ('0' + channel) << 8);
+  const bool extended = (r.can_id & can_eff_flag) != 0;
+  const std::uint32_t id = r.can_id & (extended ? can_eff_mask : can_sff_mask);
+  // The digits that count, from the highest set bit (bit 0 for 0) on, then spaces.
+  const auto digits = static_cast<unsigned>(32 - __builtin_clz(id | 1) + 3) / 4;
+  const unsigned unused = 8 * (8 - digits);
+  detail::store_word(
+      p + 4, reader::fields::hex_word(id) >> unused | (blanks & ~(~std::uint64_t{0} >> unused)));
+  detail::store_word(p + 12, blanks);
+  if (extended) p[4 + digits] = 'x';
+  p += 19;
+  const bool remote = (r.can_id & can_rtr_flag) != 0;
+  const int len = r.len > can_max_dlen ? can_max_dlen : r.len;
+  std::uint64_t middle = detail::text_word(" Rx   d ");
+  if (frame.direction == "T") middle += std::uint64_t{'T' - 'R'} << 8;
+  if (remote) middle += std::uint64_t{'r' - 'd'} << 48;
+  detail::store_word(p, middle);
+  p[8] = static_cast<char>('0' + len);
+  p += 9;
+  if (!remote && len != 0) {
+    // All eight bytes' digits, whatever the length, without a branch per byte: the buffer has
+    // room past the line, and the length tells where it ends.
+    *p++ = ' ';
+    for (int i = 0; i < can_max_dlen; ++i) {
+      std::memcpy(p + 3 * i, text_tables::hex_spaced[r.data[i]].data(), 4);
+    }
+    p += 3 * len - 1;
+  }
+  *p++ = '\n';
+  text.at = p;
+}
+
 std::size_t asc_line(writer_state& state, const frame_line& frame, char* out) noexcept {
   std::int64_t ns = 0;
   int digits = 0;
-  if (!read_line_time(state, frame.time, ns, digits)) return 0;
+  if (!line_time(state, frame.time, ns, digits)) return 0;
   // Times right-aligned in 11 columns, as measurements shorter than 1000 s have them.
   text_out text(out);
-  text.fixed(ns - state.start_ns, 9, digits > 6 ? 9 : 6, 11);
+  const std::int64_t since_start = ns - state.start_ns;
+  std::uint64_t seconds = 0;
+  std::uint32_t past = 0;
+  // Up to six digits of fraction and 9999 s, "   s.ffffff": the seconds' last four columns,
+  // blank before 10^4 s.
+  if (digits <= 6 && whole_seconds(state, since_start, seconds, past) &&
+      (seconds & 0xFFFFFFFF) == (detail::every_byte(' ') & 0xFFFFFFFF)) {
+    const std::uint64_t fraction = reader::fields::decimal_word(past / 1000) >> 16;
+    detail::store_word(text.at, seconds >> 32 | std::uint64_t{'.'} << 32 | fraction << 40);
+    detail::store_word(text.at + 8, fraction >> 24);
+    text.at += 11;
+  } else {
+    text.fixed(since_start, 9, digits > 6 ? 9 : 6, 11);
+  }
   const frame_record& r = frame.record;
-  const std::uint32_t channel = channel_number(frame.channel);
+  const std::uint32_t channel = channel_of(frame.channel);
   if (r.can_id & can_err_flag) {
     text.put(' ');
     text.decimal(channel);
@@ -114,6 +166,8 @@ std::size_t asc_line(writer_state& state, const frame_line& frame, char* out) no
     text.put("    ");
     text.hex(flags, 4);
     text.put("        0        0        0        0        0\n");
+  } else if (channel <= 9) {
+    put_classic(text, frame, channel);
   } else {
     text.put(' ');
     text.decimal(channel);

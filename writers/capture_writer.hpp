@@ -43,6 +43,11 @@ struct writer_state {
   std::uint64_t time_head_mask[2] = {};
   std::size_t time_head_size = 0;
   std::int64_t time_head_ns = 0;
+  // The whole seconds since the start of the last time written (whole_seconds), from
+  // `second_ns` on, as digits right-aligned in eight columns: lines of the same second write only
+  // their fraction.  Far before any time to start with.
+  std::int64_t second_ns = -1000000000000000000;
+  std::uint64_t second_digits = 0;
 };
 
 // Room a writer needs for its longest output: the header, or one line.

@@ -58,6 +58,16 @@ inline std::size_t decimal_length(std::uint64_t v) noexcept {
   return n;
 }
 
+// The eight digits of a decimal_word with the leading zeros, all but the last, as spaces: a
+// number right-aligned in eight columns.
+inline std::uint64_t blank_leading_zeros(std::uint64_t digits) noexcept {
+  // The first digit that is not 0 (the last one when all are) ends the zeros to replace.
+  const std::uint64_t values = digits - detail::every_byte('0');
+  const unsigned zeros = detail::lowest_set_bit(values | std::uint64_t{1} << 56) / 8;
+  const std::uint64_t leading = (std::uint64_t{1} << (8 * zeros)) - 1;
+  return digits - (leading & detail::every_byte('0' - ' '));
+}
+
 struct text_out {
   char* begin;
   char* at;
@@ -108,6 +118,13 @@ struct text_out {
   }
   // Right-aligned in `width` bytes.
   void decimal_right(std::uint64_t v, std::size_t width) noexcept {
+    // The usual case, a number that fills at most eight columns: one word with the spaces.
+    if (width - 1 < 8 && v < text_tables::powers_of_ten[width]) {
+      const std::uint64_t digits = reader::fields::decimal_word(static_cast<std::uint32_t>(v));
+      detail::store_word(at, blank_leading_zeros(digits) >> (8 * (8 - width)));
+      at += width;
+      return;
+    }
     const std::size_t n = decimal_length(v);
     if (n < width) spaces(width - n);
     at = reader::fields::put_decimal(at, v);
@@ -133,6 +150,29 @@ struct text_out {
     if (n <= 0) return;
     for (int i = 0; i < n; ++i) byte_spaced(data[i]);
     --at;
+  }
+  // fixed() for the usual times, a word at a time: `value` not negative, its whole part within
+  // the `width - 1 - shown` columns (1 to 16) before the point, and `shown` at most 8.  False,
+  // with nothing written, for any other value.
+  bool fixed_usual(std::int64_t value, int scale, int shown, std::size_t width) noexcept {
+    const std::size_t columns = width - 1 - static_cast<std::size_t>(shown);
+    // Eight columns at most hold the digits, the rest spaces.
+    const std::size_t digit_columns = columns < 8 ? columns : 8;
+    const auto magnitude = static_cast<std::uint64_t>(value);
+    const std::uint64_t unit = text_tables::powers_of_ten[scale];
+    const std::uint64_t whole = magnitude / unit;
+    if (value < 0 || whole >= text_tables::powers_of_ten[digit_columns]) return false;
+    const auto fraction =
+        static_cast<std::uint32_t>(magnitude % unit / text_tables::powers_of_ten[scale - shown]);
+    const std::size_t pad = columns - digit_columns;
+    if (pad != 0) detail::store_word(at, detail::every_byte(' '));
+    const std::uint64_t digits = reader::fields::decimal_word(static_cast<std::uint32_t>(whole));
+    detail::store_word(at + pad, blank_leading_zeros(digits) >> (8 * (8 - digit_columns)));
+    at[columns] = '.';
+    detail::store_word(at + columns + 1,
+                       reader::fields::decimal_word(fraction) >> (8 * (8 - shown)));
+    at += width;
+    return true;
   }
   // `value` in units of 10^-scale (scale 1 to 9) as "[-]whole.fraction" with `shown` fraction
   // digits (1 to `scale`), the rest dropped, right-aligned in `width` bytes.

@@ -3,6 +3,7 @@
 // three digits of fraction, six for a log time that has more.  The log's "can{N}" is bus N + 1.
 #include "cantext/length_codes.hpp"
 #include "capture_writer.hpp"
+#include "line_fields.hpp"
 #include "log_time.hpp"
 #include "text_out.hpp"
 
@@ -79,17 +80,33 @@ const char* message_type(const frame_line& frame) noexcept {
 std::size_t trc_line(writer_state& state, const frame_line& frame, char* out) noexcept {
   std::int64_t ns = 0;
   int digits = 0;
-  if (!read_line_time(state, frame.time, ns, digits)) return 0;
+  if (!line_time(state, frame.time, ns, digits)) return 0;
   const frame_record& r = frame.record;
   text_out text(out);
   text.decimal_right(++state.count, 7);
   text.put(' ');
-  text.fixed(ns - state.start_ns, 6, digits > 6 ? 6 : 3, 13);
+  const std::int64_t since_start = ns - state.start_ns;
+  std::uint64_t seconds = 0;
+  std::uint32_t past = 0;
+  // Up to six digits of fraction and from 1 s to 10^6 s: the milliseconds are the seconds'
+  // digits, the last six of their eight columns, then those of the second's millisecond,
+  // "ssssssmmm.fff".  Earlier times have blanks in place of the millisecond's leading zeros.
+  if (digits <= 6 && whole_seconds(state, since_start, seconds, past) &&
+      (seconds & 0xFFFF) == (detail::every_byte(' ') & 0xFFFF) && since_start >= ns_per_second) {
+    // "00mmmfff": the millisecond's digits in bytes 2 to 4, its fraction's in bytes 5 to 7.
+    const std::uint64_t in_second = reader::fields::decimal_word(past / 1000);
+    detail::store_word(text.at, seconds >> 16 | in_second >> 16 << 48);
+    detail::store_word(text.at + 8,
+                       (in_second >> 32 & 0xFF) | std::uint64_t{'.'} << 8 | in_second >> 40 << 16);
+    text.at += 13;
+  } else if (digits > 6 || !text.fixed_usual(since_start, 6, 3, 13)) {
+    text.fixed(since_start, 6, digits > 6 ? 6 : 3, 13);
+  }
   text.put(' ');
   const char* type = message_type(frame);
   text.put(std::string_view(type, 2));
   text.put(' ');
-  text.decimal_right(channel_number(frame.channel), 2);
+  text.decimal_right(channel_of(frame.channel), 2);
   text.put(' ');
   // The identifier right-aligned in 8 columns: 4 digits for a standard one, 8 for an extended.
   if (type[0] == 'E') {
