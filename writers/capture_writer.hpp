@@ -48,6 +48,10 @@ struct writer_state {
   // their fraction.  Far before any time to start with.
   std::int64_t second_ns = -1000000000000000000;
   std::uint64_t second_digits = 0;
+  // The message number `number_of` as digits right-aligned in eight columns: the next number
+  // mostly changes only the last digit.  None to start with.
+  std::uint64_t number_of = ~std::uint64_t{0};
+  std::uint64_t number_digits = 0;
 };
 
 // Room a writer needs for its longest output: the header, or one line.

@@ -77,15 +77,29 @@ const char* message_type(const frame_line& frame) noexcept {
   return r.can_id & can_rtr_flag ? "RR" : "DT";
 }
 
-std::size_t trc_line(writer_state& state, const frame_line& frame, char* out) noexcept {
-  std::int64_t ns = 0;
-  int digits = 0;
-  if (!line_time(state, frame.time, ns, digits)) return 0;
-  const frame_record& r = frame.record;
-  text_out text(out);
-  text.decimal_right(++state.count, 7);
-  text.put(' ');
-  const std::int64_t since_start = ns - state.start_ns;
+// The message number right-aligned in 7 columns, and a space.  The number is one more than the
+// last one: its digits are the last one's with the last digit one more, unless that was a 9.
+void put_number(writer_state& state, text_out& text) noexcept {
+  const std::uint64_t n = ++state.count;
+  if (n >= 10000000) {
+    text.decimal_right(n, 7);
+    text.put(' ');
+    return;
+  }
+  std::uint64_t digits = state.number_digits;
+  if (state.number_of + 1 == n && digits >> 56 != '9') {
+    digits += std::uint64_t{1} << 56;
+  } else {
+    digits = blank_leading_zeros(reader::fields::decimal_word(static_cast<std::uint32_t>(n)));
+  }
+  state.number_digits = digits;
+  state.number_of = n;
+  detail::store_word(text.at, digits >> 8 | std::uint64_t{' '} << 56);
+  text.at += 8;
+}
+
+// The time in milliseconds since the start, right-aligned in 13 columns, and a space.
+void put_time(writer_state& state, text_out& text, std::int64_t since_start, int digits) noexcept {
   std::uint64_t seconds = 0;
   std::uint32_t past = 0;
   // Up to six digits of fraction and from 1 s to 10^6 s: the milliseconds are the seconds'
@@ -96,31 +110,68 @@ std::size_t trc_line(writer_state& state, const frame_line& frame, char* out) no
     // "00mmmfff": the millisecond's digits in bytes 2 to 4, its fraction's in bytes 5 to 7.
     const std::uint64_t in_second = reader::fields::decimal_word(past / 1000);
     detail::store_word(text.at, seconds >> 16 | in_second >> 16 << 48);
-    detail::store_word(text.at + 8,
-                       (in_second >> 32 & 0xFF) | std::uint64_t{'.'} << 8 | in_second >> 40 << 16);
-    text.at += 13;
-  } else if (digits > 6 || !text.fixed_usual(since_start, 6, 3, 13)) {
+    detail::store_word(text.at + 8, (in_second >> 32 & 0xFF) | std::uint64_t{'.'} << 8 |
+                                        in_second >> 40 << 16 | std::uint64_t{' '} << 40);
+    text.at += 14;
+    return;
+  }
+  if (digits > 6 || !text.fixed_usual(since_start, 6, 3, 13)) {
     text.fixed(since_start, 6, digits > 6 ? 6 : 3, 13);
   }
   text.put(' ');
+}
+
+// `count` data bytes: the record's, then zeros for a length between two codes.
+void put_data(text_out& text, const frame_record& r, int count, int given) noexcept {
+  char* p = text.at;
+  if (given == count && count <= can_max_dlen) {
+    // All eight bytes' digits, whatever the count, without a branch per byte: the buffer has
+    // room past the line, and the count tells where it ends.
+    for (int i = 0; i < can_max_dlen; ++i) {
+      std::memcpy(p + 3 * i, text_tables::hex_spaced[r.data[i]].data(), 4);
+    }
+  } else {
+    for (int i = 0; i < count; ++i) {
+      std::memcpy(p + 3 * i, text_tables::hex_spaced[i < given ? r.data[i] : 0].data(), 4);
+    }
+  }
+  text.at = p + 3 * count - 1;
+}
+
+std::size_t trc_line(writer_state& state, const frame_line& frame, char* out) noexcept {
+  std::int64_t ns = 0;
+  int digits = 0;
+  if (!line_time(state, frame.time, ns, digits)) return 0;
+  const frame_record& r = frame.record;
+  text_out text(out);
+  put_number(state, text);
+  put_time(state, text, ns - state.start_ns, digits);
   const char* type = message_type(frame);
   text.put(std::string_view(type, 2));
-  text.put(' ');
-  text.decimal_right(channel_of(frame.channel), 2);
-  text.put(' ');
+  const std::uint32_t channel = channel_of(frame.channel);
+  if (channel <= 9) {
+    detail::store_half_word(text.at, 0x20002020u | ('0' + channel) << 16);
+    text.at += 4;
+  } else {
+    text.put(' ');
+    text.decimal_right(channel, 2);
+    text.put(' ');
+  }
   // The identifier right-aligned in 8 columns: 4 digits for a standard one, 8 for an extended.
   if (type[0] == 'E') {
-    text.spaces(7);
-    text.put('-');
+    detail::store_word(text.at, detail::text_word("       -"));
   } else if (r.can_id & can_eff_flag) {
-    text.hex(r.can_id & can_eff_mask, 8);
+    detail::store_word(text.at, reader::fields::hex_word(r.can_id & can_eff_mask));
   } else {
-    text.spaces(4);
-    text.hex(r.can_id & can_sff_mask, 4);
+    detail::store_word(
+        text.at, (reader::fields::hex_word(r.can_id & can_sff_mask) & ~std::uint64_t{0xFFFFFFFF}) |
+                     (detail::every_byte(' ') & 0xFFFFFFFF));
   }
+  text.at += 8;
   text.put(frame.direction == "T" ? " Tx -  " : " Rx -  ");
-  const char* const length_start = text.at;
+  char* const length_start = text.at;
   int count = 0;
+  int given = 0;
   if (type[0] == 'E') {
     // An error frame's five bytes (type, direction, position, counters) are not in the record.
     text.put('5');
@@ -130,17 +181,18 @@ std::size_t trc_line(writer_state& state, const frame_line& frame, char* out) no
     const std::uint8_t dlc = len_to_dlc(r.len);
     text.decimal(dlc);
     count = dlc_to_len(dlc);
+    given = r.len < count ? r.len : count;
   } else {
     const int len = r.len > can_max_dlen ? can_max_dlen : r.len;
-    text.decimal(static_cast<std::uint64_t>(len));
+    text.put(static_cast<char>('0' + len));
     count = r.can_id & can_rtr_flag ? 0 : len;
+    given = count;
   }
   if (count != 0) {
-    text.pad_from(length_start, 4);
-    text.put(' ');
-    const int given = type[0] == 'E' ? 0 : r.len < count ? r.len : count;
-    for (int i = 0; i < count; ++i) text.byte_spaced(i < given ? r.data[i] : 0);
-    --text.at;
+    // The length (1 or 2 digits) padded to 4 columns, and a space.
+    detail::store_word(text.at, detail::every_byte(' '));
+    text.at = length_start + 5;
+    put_data(text, r, count, given);
   }
   text.put("\r\n");
   return text.size();
