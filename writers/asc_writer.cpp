@@ -113,26 +113,42 @@ void put_classic(text_out& text, const frame_line& frame, std::uint32_t channel)
   text.at = p;
 }
 
-std::size_t asc_line(writer_state& state, const frame_line& frame, char* out) noexcept {
+// "   s.ffffff", the seconds' last four columns (blank before 10^4 s) and the microsecond's
+// digits ("00ffffff"), as two words.
+void put_usual_time(text_out& text, std::uint64_t seconds, std::uint64_t micro) noexcept {
+  const std::uint64_t fraction = micro >> 16;
+  detail::store_word(text.at, seconds >> 32 | std::uint64_t{'.'} << 32 | fraction << 40);
+  detail::store_word(text.at + 8, fraction >> 24);
+  text.at += 11;
+}
+
+// The time since the start right-aligned in 11 columns, as measurements shorter than 10^4 s
+// have them; false when the frame's time is not a log time.
+bool put_time(writer_state& state, text_out& text, std::string_view time) noexcept {
+  constexpr std::uint64_t four_blanks = detail::every_byte(' ') & 0xFFFFFFFF;
+  std::uint64_t seconds = 0;
+  std::uint64_t micro = 0;
+  if (usual_time(state, time, seconds, micro) && (seconds & 0xFFFFFFFF) == four_blanks) {
+    put_usual_time(text, seconds, micro);
+    return true;
+  }
   std::int64_t ns = 0;
   int digits = 0;
-  if (!line_time(state, frame.time, ns, digits)) return 0;
-  // Times right-aligned in 11 columns, as measurements shorter than 1000 s have them.
-  text_out text(out);
+  if (!line_time(state, time, ns, digits)) return false;
   const std::int64_t since_start = ns - state.start_ns;
-  std::uint64_t seconds = 0;
   std::uint32_t past = 0;
-  // Up to six digits of fraction and 9999 s, "   s.ffffff": the seconds' last four columns,
-  // blank before 10^4 s.
   if (digits <= 6 && whole_seconds(state, since_start, seconds, past) &&
-      (seconds & 0xFFFFFFFF) == (detail::every_byte(' ') & 0xFFFFFFFF)) {
-    const std::uint64_t fraction = reader::fields::decimal_word(past / 1000) >> 16;
-    detail::store_word(text.at, seconds >> 32 | std::uint64_t{'.'} << 32 | fraction << 40);
-    detail::store_word(text.at + 8, fraction >> 24);
-    text.at += 11;
+      (seconds & 0xFFFFFFFF) == four_blanks) {
+    put_usual_time(text, seconds, reader::fields::decimal_word(past / 1000));
   } else {
     text.fixed(since_start, 9, digits > 6 ? 9 : 6, 11);
   }
+  return true;
+}
+
+std::size_t asc_line(writer_state& state, const frame_line& frame, char* out) noexcept {
+  text_out text(out);
+  if (!put_time(state, text, frame.time)) return 0;
   const frame_record& r = frame.record;
   const std::uint32_t channel = channel_of(frame.channel);
   if (r.can_id & can_err_flag) {

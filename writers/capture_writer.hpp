@@ -43,6 +43,15 @@ struct writer_state {
   std::uint64_t time_head_mask[2] = {};
   std::size_t time_head_size = 0;
   std::int64_t time_head_ns = 0;
+  // For a time of the kept head with six digits of fraction (usual_time), when the start has
+  // whole microseconds: the start for which these were set; its microsecond within its second as
+  // digit values, the last digit in the lowest byte; and the whole seconds since the start of a
+  // time of the head, and one fewer, as digits right-aligned in eight columns (0 where that is
+  // before the start or from 10^8 s on).
+  bool head_usual = false;
+  std::int64_t head_start_ns = 0;
+  std::uint64_t head_start_micro = 0;
+  std::uint64_t head_seconds[2] = {};
   // The whole seconds since the start of the last time written (whole_seconds), from
   // `second_ns` on, as digits right-aligned in eight columns: lines of the same second write only
   // their fraction.  Far before any time to start with.

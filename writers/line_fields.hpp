@@ -41,6 +41,42 @@ inline bool line_time(writer_state& state, std::string_view time, std::int64_t& 
   return read_line_time(state, time, ns, digits);
 }
 
+// A time of the kept head with six digits of fraction, "(seconds.ffffff)", since the start: its
+// whole seconds as digits right-aligned in eight columns, and "00ffffff", the digits of its
+// microsecond within that second.  The start's microsecond is taken from the fraction's digits
+// a word at a time, so that a time is not read into a number and written back.  False for any
+// other time (read_line_time reads it), and for one before the start or from 10^8 s after it.
+inline bool usual_time(const writer_state& state, std::string_view time, std::uint64_t& seconds,
+                       std::uint64_t& micro) noexcept {
+  const std::size_t size = time.size();
+  // A usual head is at least 9 bytes long: the words read lie within the text, 16 bytes from its
+  // start and 8 from the last but one digit.
+  if (!state.head_usual || size != state.time_head_size + 7 || time[size - 1] != ')' ||
+      state.head_start_ns != state.start_ns) {
+    return false;
+  }
+  const std::uint64_t w0 = detail::load_word(time.data());
+  const std::uint64_t w1 = detail::load_word(time.data() + 8);
+  // The digit values, the fraction's first in byte 2.
+  const std::uint64_t values =
+      (detail::load_word(time.data() + size - 9) ^ detail::every_byte('0')) &
+      ~std::uint64_t{0xFFFF};
+  if ((((w0 ^ state.time_head[0]) & state.time_head_mask[0]) |
+       ((w1 ^ state.time_head[1]) & state.time_head_mask[1])) != 0 ||
+      !reader::fields::decimal_values(values)) {
+    return false;
+  }
+  // The last digit in the lowest byte, so that a byte's borrow goes to the digit before it: a
+  // byte that borrowed holds 256 - k for a digit that went k below 0, which 10 - k replaces.
+  std::uint64_t d = __builtin_bswap64(values) - state.head_start_micro;
+  const bool borrowed = (d >> 48) != 0;
+  d &= 0x0000FFFFFFFFFFFFULL;
+  d -= (d >> 7 & detail::every_byte(1)) * 0xF6;
+  seconds = state.head_seconds[borrowed ? 1 : 0];
+  micro = __builtin_bswap64(d) + detail::every_byte('0');
+  return seconds != 0;
+}
+
 // channel_number, with a name that ends in a single digit ("can0") in place.
 inline std::uint32_t channel_of(std::string_view channel) noexcept {
   const std::size_t size = channel.size();

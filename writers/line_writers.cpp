@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The table of the formats a capture can be written in: a new format is a row here.
 #include "capture_writer.hpp"
+#include "civil_time.hpp"
 #include "format_fields.hpp"
 #include "log_time.hpp"
+#include "text_out.hpp"
 
 namespace cantext::writers {
 
@@ -40,6 +42,31 @@ std::uint32_t channel_number(std::string_view channel) noexcept {
   return n + 1;
 }
 
+namespace {
+
+// The whole seconds `whole` right-aligned in eight columns, or 0 when it has no such place.
+std::uint64_t seconds_digits(std::int64_t whole) noexcept {
+  if (whole < 0 || whole >= 100000000) return 0;
+  return blank_leading_zeros(reader::fields::decimal_word(static_cast<std::uint32_t>(whole)));
+}
+
+// What usual_time needs for the times of a new head.
+void keep_usual_head(writer_state& state) noexcept {
+  const std::int64_t start_second = reader::floor_div(state.start_ns, reader::ns_per_second);
+  const std::int64_t in_second = state.start_ns - start_second * reader::ns_per_second;
+  if (in_second % 1000 != 0) return;
+  const std::uint64_t micro_digits =
+      reader::fields::decimal_word(static_cast<std::uint32_t>(in_second / 1000));
+  state.head_start_micro = __builtin_bswap64(micro_digits - detail::every_byte('0'));
+  const std::int64_t whole = state.time_head_ns / reader::ns_per_second - start_second;
+  state.head_seconds[0] = seconds_digits(whole);
+  state.head_seconds[1] = seconds_digits(whole - 1);
+  state.head_start_ns = state.start_ns;
+  state.head_usual = true;
+}
+
+}  // namespace
+
 bool read_line_time(writer_state& state, std::string_view time, std::int64_t& ns,
                     int& digits) noexcept {
   const std::size_t size = time.size();
@@ -69,10 +96,13 @@ bool read_line_time(writer_state& state, std::string_view time, std::int64_t& ns
     }
   }
   if (!reader::parse_log_time(time, ns, digits)) return false;
-  // Kept for the next time: "(seconds." of a time that is not negative, up to 16 bytes.
+  // Kept for the next time: "(seconds." of a time that is not negative (nor "-0"), up to 16
+  // bytes.
   state.time_head_size = 0;
+  state.head_usual = false;
   const std::size_t point = time.find('.');
-  if (time[0] == '(' && ns >= 0 && point != std::string_view::npos && point < 16 && size >= 16) {
+  if (time[0] == '(' && time[1] != '-' && ns >= 0 && point != std::string_view::npos &&
+      point < 16 && size >= 16) {
     const std::size_t kept = point + 1;
     state.time_head[0] = detail::load_word(time.data());
     state.time_head[1] = detail::load_word(time.data() + 8);
@@ -82,6 +112,7 @@ bool read_line_time(writer_state& state, std::string_view time, std::int64_t& ns
                                            : (std::uint64_t{1} << (8 * (kept - 8))) - 1;
     state.time_head_size = kept;
     state.time_head_ns = ns - ns % 1000000000;
+    keep_usual_head(state);
   }
   return true;
 }

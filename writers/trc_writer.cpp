@@ -98,27 +98,45 @@ void put_number(writer_state& state, text_out& text) noexcept {
   text.at += 8;
 }
 
-// The time in milliseconds since the start, right-aligned in 13 columns, and a space.
-void put_time(writer_state& state, text_out& text, std::int64_t since_start, int digits) noexcept {
-  std::uint64_t seconds = 0;
-  std::uint32_t past = 0;
+// "ssssssmmm.fff ": the seconds' last six columns, then the millisecond's digits and the
+// microsecond's, from "00mmmfff", as two words.
+void put_usual_time(text_out& text, std::uint64_t seconds, std::uint64_t micro) noexcept {
+  detail::store_word(text.at, seconds >> 16 | micro >> 16 << 48);
+  detail::store_word(text.at + 8, (micro >> 32 & 0xFF) | std::uint64_t{'.'} << 8 |
+                                      micro >> 40 << 16 | std::uint64_t{' '} << 40);
+  text.at += 14;
+}
+
+// The time in milliseconds since the start, right-aligned in 13 columns, and a space; false
+// when the frame's time is not a log time.
+bool put_time(writer_state& state, text_out& text, std::string_view time) noexcept {
   // Up to six digits of fraction and from 1 s to 10^6 s: the milliseconds are the seconds'
-  // digits, the last six of their eight columns, then those of the second's millisecond,
-  // "ssssssmmm.fff".  Earlier times have blanks in place of the millisecond's leading zeros.
+  // digits, the last six of their eight columns, then those of the second's millisecond.
+  // Earlier times have blanks in place of the millisecond's leading zeros.
+  constexpr std::uint64_t two_blanks = detail::every_byte(' ') & 0xFFFF;
+  constexpr std::uint64_t no_seconds = detail::text_word("       0");
+  std::uint64_t seconds = 0;
+  std::uint64_t micro = 0;
+  if (usual_time(state, time, seconds, micro) && (seconds & 0xFFFF) == two_blanks &&
+      seconds != no_seconds) {
+    put_usual_time(text, seconds, micro);
+    return true;
+  }
+  std::int64_t ns = 0;
+  int digits = 0;
+  if (!line_time(state, time, ns, digits)) return false;
+  const std::int64_t since_start = ns - state.start_ns;
+  std::uint32_t past = 0;
   if (digits <= 6 && whole_seconds(state, since_start, seconds, past) &&
-      (seconds & 0xFFFF) == (detail::every_byte(' ') & 0xFFFF) && since_start >= ns_per_second) {
-    // "00mmmfff": the millisecond's digits in bytes 2 to 4, its fraction's in bytes 5 to 7.
-    const std::uint64_t in_second = reader::fields::decimal_word(past / 1000);
-    detail::store_word(text.at, seconds >> 16 | in_second >> 16 << 48);
-    detail::store_word(text.at + 8, (in_second >> 32 & 0xFF) | std::uint64_t{'.'} << 8 |
-                                        in_second >> 40 << 16 | std::uint64_t{' '} << 40);
-    text.at += 14;
-    return;
+      (seconds & 0xFFFF) == two_blanks && since_start >= ns_per_second) {
+    put_usual_time(text, seconds, reader::fields::decimal_word(past / 1000));
+    return true;
   }
   if (digits > 6 || !text.fixed_usual(since_start, 6, 3, 13)) {
     text.fixed(since_start, 6, digits > 6 ? 6 : 3, 13);
   }
   text.put(' ');
+  return true;
 }
 
 // `count` data bytes: the record's, then zeros for a length between two codes.
@@ -139,13 +157,14 @@ void put_data(text_out& text, const frame_record& r, int count, int given) noexc
 }
 
 std::size_t trc_line(writer_state& state, const frame_line& frame, char* out) noexcept {
-  std::int64_t ns = 0;
-  int digits = 0;
-  if (!line_time(state, frame.time, ns, digits)) return 0;
   const frame_record& r = frame.record;
   text_out text(out);
   put_number(state, text);
-  put_time(state, text, ns - state.start_ns, digits);
+  if (!put_time(state, text, frame.time)) {
+    // Not counted: the line is not written.
+    --state.count;
+    return 0;
+  }
   const char* type = message_type(frame);
   text.put(std::string_view(type, 2));
   const std::uint32_t channel = channel_of(frame.channel);
