@@ -87,8 +87,8 @@ void put_classic(text_out& text, const frame_line& frame, std::uint32_t channel)
   // The digits that count, from the highest set bit (bit 0 for 0) on, then spaces.
   const auto digits = static_cast<unsigned>(32 - __builtin_clz(id | 1) + 3) / 4;
   const unsigned unused = 8 * (8 - digits);
-  detail::store_word(
-      p + 4, reader::fields::hex_word(id) >> unused | (blanks & ~(~std::uint64_t{0} >> unused)));
+  const std::uint64_t hex = extended ? hex_digits(id) : hex_digits_low(id);
+  detail::store_word(p + 4, hex >> unused | (blanks & ~(~std::uint64_t{0} >> unused)));
   detail::store_word(p + 12, blanks);
   if (extended) p[4 + digits] = 'x';
   p += 19;
@@ -175,13 +175,14 @@ std::size_t asc_line(writer_state& state, const frame_line& frame, char* out) no
     text.decimal_right(static_cast<std::uint64_t>(len), 2);
     if (len != 0) text.put(' ');
     text.bytes(r.data, len);
-    // Message duration and length, unknown here; the flags; the CRC and bit timings, unknown.
-    text.put("        0    0 ");
-    const std::uint32_t flags =
-        edl_flag | (r.flags & 0x01 ? brs_flag : 0) | (r.flags & 0x02 ? esi_flag : 0);
-    text.put("    ");
-    text.hex(flags, 4);
-    text.put("        0        0        0        0        0\n");
+    // Message duration and length, unknown here; the flags, "1000" to "7000"; the CRC and bit
+    // timings, unknown.
+    static_assert(edl_flag == 0x1000 && brs_flag == 0x2000 && esi_flag == 0x4000);
+    constexpr std::string_view tail =
+        "        0    0     1000        0        0        0        0        0\n";
+    text.put(tail);
+    text.at[19 - static_cast<std::ptrdiff_t>(tail.size())] =
+        static_cast<char>('1' + 2 * (r.flags & 0x01) + 2 * (r.flags & 0x02));
   } else if (channel <= 9) {
     put_classic(text, frame, channel);
   } else {

@@ -180,11 +180,11 @@ std::size_t trc_line(writer_state& state, const frame_line& frame, char* out) no
   if (type[0] == 'E') {
     detail::store_word(text.at, detail::text_word("       -"));
   } else if (r.can_id & can_eff_flag) {
-    detail::store_word(text.at, reader::fields::hex_word(r.can_id & can_eff_mask));
+    detail::store_word(text.at, hex_digits(r.can_id & can_eff_mask));
   } else {
-    detail::store_word(
-        text.at, (reader::fields::hex_word(r.can_id & can_sff_mask) & ~std::uint64_t{0xFFFFFFFF}) |
-                     (detail::every_byte(' ') & 0xFFFFFFFF));
+    // "0000" and the digits, the zeros turned to spaces.
+    detail::store_word(text.at, hex_digits_low(r.can_id & can_sff_mask) -
+                                    (detail::every_byte('0' - ' ') & 0xFFFFFFFF));
   }
   text.at += 8;
   text.put(frame.direction == "T" ? " Tx -  " : " Rx -  ");
