@@ -156,6 +156,44 @@ void put_data(text_out& text, const frame_record& r, int count, int given) noexc
   text.at = p + 3 * count - 1;
 }
 
+// The rest of the usual line, a classic frame (data or a remote request) on buses 1 to 9, a word
+// at a time: "DT  1     03BE Rx -  2    D7 E1".
+void put_classic(text_out& text, const frame_record& r, std::string_view direction,
+                 std::uint32_t channel) noexcept {
+  constexpr std::uint64_t blanks = detail::every_byte(' ');
+  const bool remote = (r.can_id & can_rtr_flag) != 0;
+  char* p = text.at;
+  std::uint64_t kind = detail::text_word("DT  0   ") + (std::uint64_t{channel} << 32);
+  if (remote) kind ^= std::uint64_t{('D' ^ 'R') | ('T' ^ 'R') << 8};
+  detail::store_word(p, kind);
+  // The identifier right-aligned in 8 columns: 4 digits for a standard one, 8 for an extended.
+  if (r.can_id & can_eff_flag) {
+    detail::store_word(p + 6, hex_digits(r.can_id & can_eff_mask));
+  } else {
+    // "0000" and the digits, the zeros turned to spaces.
+    detail::store_word(p + 6, hex_digits_low(r.can_id & can_sff_mask) -
+                                  (detail::every_byte('0' - ' ') & 0xFFFFFFFF));
+  }
+  const int len = r.len > can_max_dlen ? can_max_dlen : r.len;
+  std::uint64_t middle = detail::text_word(" Rx -  0") + (static_cast<std::uint64_t>(len) << 56);
+  if (direction == "T") middle ^= std::uint64_t{'R' ^ 'T'} << 8;
+  detail::store_word(p + 14, middle);
+  p += 22;
+  if (!remote && len != 0) {
+    // The length padded to 4 columns and a space; all eight bytes' digits, whatever the length,
+    // without a branch per byte: the buffer has room past the line, and the length tells where
+    // it ends.
+    detail::store_word(p, blanks);
+    p += 4;
+    for (int i = 0; i < can_max_dlen; ++i) {
+      std::memcpy(p + 3 * i, text_tables::hex_spaced[r.data[i]].data(), 4);
+    }
+    p += 3 * len - 1;
+  }
+  std::memcpy(p, "\r\n", 2);
+  text.at = p + 2;
+}
+
 std::size_t trc_line(writer_state& state, const frame_line& frame, char* out) noexcept {
   const frame_record& r = frame.record;
   text_out text(out);
@@ -165,9 +203,13 @@ std::size_t trc_line(writer_state& state, const frame_line& frame, char* out) no
     --state.count;
     return 0;
   }
+  const std::uint32_t channel = channel_of(frame.channel);
+  if ((r.can_id & can_err_flag) == 0 && frame.max_data_length != canfd_max_dlen && channel <= 9) {
+    put_classic(text, r, frame.direction, channel);
+    return text.size();
+  }
   const char* type = message_type(frame);
   text.put(std::string_view(type, 2));
-  const std::uint32_t channel = channel_of(frame.channel);
   if (channel <= 9) {
     detail::store_half_word(text.at, 0x20002020u | ('0' + channel) << 16);
     text.at += 4;
