@@ -5,6 +5,7 @@
 // before the start time that the header gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -156,6 +157,75 @@ INSTANTIATE_TEST_SUITE_P(formats, round_trip, testing::ValuesIn(trip_cases),
                                   std::to_string(row.param.digits) + "_digits" +
                                   (row.param.zone ? "_zone" : "");
                          });
+
+// The writers write the usual lines (a time in the second of the one before, channels up to 9)
+// a word at a time; a time without its parentheses takes the general path, which must give the
+// same text.  The frames' times are in order, so that the usual lines come often.
+TEST(straight_path, writes_as_the_general_path) {
+  for (const char* name : {"asc", "trc"}) {
+    for (const int digits : {6, 9}) {
+      std::vector<generated> frames = every_kind(11, digits);
+      std::sort(frames.begin(), frames.end(),
+                [](const generated& a, const generated& b) { return a.time < b.time; });
+      std::vector<generated> general = frames;
+      for (generated& g : general) g.time = g.time.substr(1, g.time.size() - 2);
+      const writers::line_writer& writer = *writers::find_writer(name);
+      EXPECT_EQ(write_all(writer, frames, {}), write_all(writer, general, {})) << name << digits;
+    }
+  }
+}
+
+// Lines of each shape as the writers write them, to the byte: the usual ones that the writers
+// write a word at a time (classic frames on channels up to 9) and the others.
+struct written_case {
+  const char* time;
+  const char* channel;
+  const char* frame;
+  const char* direction;
+  const char* asc;
+  const char* trc;
+};
+
+const written_case written_cases[] = {
+    {"(1700000000.250000)", "can0", "123#", "R", "   0.000000 1  123             Rx   d 0\n",
+     "      1         0.168 DT  1     0123 Rx -  0\r\n"},
+    {"(1700000000.250001)", "can1", "7FF#0102", "T",
+     "   0.000001 2  7FF             Tx   d 2 01 02\n",
+     "      2         0.169 DT  2     07FF Tx -  2    01 02\r\n"},
+    {"(1700000000.999999)", "can8", "1FFFFFFF#0102030405060708", "R",
+     "   0.749999 9  1FFFFFFFx       Rx   d 8 01 02 03 04 05 06 07 08\n",
+     "      3       750.167 DT  9 1FFFFFFF Rx -  8    01 02 03 04 05 06 07 08\r\n"},
+    {"(1700000001.000000)", "can9", "00000001#R5", "T",
+     "   0.750000 10  1x              Tx   r 5\n",
+     "      4       750.168 RR 10 00000001 Tx -  5\r\n"},
+    {"(1700000001.000500)", "can2", "001#R", "R", "   0.750500 3  1               Rx   r 0\n",
+     "      5       750.668 RR  3     0001 Rx -  0\r\n"},
+    {"(1700000002.123456)", "can0", "0AB##30011223344556677889900", "R",
+     "   1.873456 CANFD   1 Rx   AB       1 1 9 11 00 11 22 33 44 55 66 77 88 99 00        0    "
+     "0     7000        0        0        0        0        0\n",
+     "      6      1873.624 BI  1     00AB Rx -  9    00 11 22 33 44 55 66 77 88 99 00 00\r\n"},
+    {"(1700000002.123457)", "can0", "20000080#0000000000000000", "", "   1.873457 1  ErrorFrame\n",
+     "      7      1873.625 ER  1        - Rx -  5    00 00 00 00 00\r\n"},
+    {"(1700000000.100000)", "can1", "123#11", "R", "  -0.150000 2  123             Rx   d 1 11\n",
+     "      8      -149.832 DT  2     0123 Rx -  1    11\r\n"},
+};
+
+TEST(writers, write_each_shape) {
+  for (const char* name : {"asc", "trc"}) {
+    const writers::line_writer& writer = *writers::find_writer(name);
+    writers::writer_state state;
+    char out[writers::max_written_line];
+    for (const written_case& c : written_cases) {
+      frame_record record{};
+      const frame_kind kind = parse_frame_text(c.frame, record);
+      ASSERT_NE(kind, not_a_frame) << c.frame;
+      const writers::frame_line line{c.time, c.channel, c.direction, record, max_dlen(kind)};
+      if (&c == written_cases) writer.header(state, &line, out);
+      const std::string_view expected = std::string(name) == "asc" ? c.asc : c.trc;
+      EXPECT_EQ(std::string_view(out, writer.line(state, line, out)), expected) << c.frame;
+    }
+  }
+}
 
 // The usual lines take a straight path: each line reads as it does through the general path,
 // which a tab in place of the space after its first field sends it to (the frame's text lies
