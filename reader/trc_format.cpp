@@ -17,6 +17,7 @@
 #include "frame/hex_word.hpp"
 #include "log_time.hpp"
 #include "time_zone.hpp"
+#include "trc_columns.hpp"
 
 namespace cantext::reader {
 namespace {
@@ -283,75 +284,9 @@ bool usual_version2_line(format_state& state, std::string_view text, line_parts&
 }
 
 // The fixed columns that cantext and python-can write for version 2.1, a straight path ahead of
-// usual_version2_line for the lines that fill them exactly:
-//   0       8             22 25 28       37 40 43   48
-//   "      1         0.204 DT  1     04E0 Rx -  8    11 22 33 44 55 66 77 88"
-// the number right-aligned in 7 columns, the offset in 13, the type, the bus in 2, the
-// identifier in 8, the direction, the reserved "-", the DLC left-aligned in 4, then the bytes
-// apart by single spaces.  Each column is read as a word; what fills one otherwise (a wider
-// number, another spacing) goes to the other paths.
-
-// A field right-aligned in the eight bytes of `x` (spaces before it, none after) of decimal
-// digits: their values, the spaces taken for leading zeros, for fields::eight_digit_value.
-// Clears `good` when the field is empty or holds anything but digits.
-inline std::uint64_t right_aligned_digits(std::uint64_t x, bool& good) noexcept {
-  const std::uint64_t space = detail::bytes_equal(x, ' ');
-  const std::uint64_t leading = (space >> 7) * 0xFF;  // all ones in each space byte
-  const std::uint64_t digits = (x ^ detail::every_byte('0')) & ~leading;
-  // The spaces are the low bytes, the last byte is none of them.
-  good &= ((leading & (leading + 1)) | (space >> 63)) == 0 && fields::decimal_values(digits);
-  return digits;
-}
-
-// The same for hex digits: their number, and how many there are.
-bool right_aligned_hex(std::uint64_t x, std::uint32_t& value, unsigned& count) noexcept {
-  const std::uint64_t space = detail::bytes_equal(x, ' ');
-  const std::uint64_t leading = (space >> 7) * 0xFF;
-  std::uint64_t bad = 0;
-  value = detail::digits_number(detail::hex_digit_values(x, bad) & ~leading);
-  // The top bit keeps the count at 1 or more when all are spaces, which fails below anyway.
-  count = 8 - detail::lowest_set_bit(~leading | std::uint64_t{1} << 63) / 8;
-  return (leading & (leading + 1)) == 0 && (space >> 63) == 0 && (bad & ~space) == 0;
-}
-
-// Data bytes written "AA BB CC" in a word: the bytes in its bytes 0, 3 and 6.  Sets `bad` when
-// a digit or a gap is not one.
-std::uint64_t spaced_bytes(std::uint64_t w, std::uint64_t& bad) noexcept {
-  constexpr std::uint64_t gap_mask = 0x0000FF0000FF0000ULL;
-  std::uint64_t digit_bad = 0;
-  const std::uint64_t values = detail::hex_digit_values(w, digit_bad);
-  bad |= (digit_bad & ~gap_mask) | ((w & gap_mask) ^ (detail::every_byte(' ') & gap_mask));
-  return (values << 4) | (values >> 8);
-}
-
-// `count` bytes "AA BB ..." from p into data; false unless each pair is two hex digits and each
-// gap one space.  The count * 3 - 1 characters from p lie in the line, p - 8 too.
-bool read_spaced_data(const char* p, unsigned count, std::uint8_t* data) noexcept {
-  std::uint64_t bad = 0;
-  unsigned i = 0;
-  // Three bytes from a word; the gap after them is the next word's business unless it is the
-  // last, which the caller checks.
-  for (; i + 3 <= count; i += 3, p += 9) {
-    const std::uint64_t bytes = spaced_bytes(detail::load_word(p), bad);
-    data[i] = static_cast<std::uint8_t>(bytes);
-    data[i + 1] = static_cast<std::uint8_t>(bytes >> 24);
-    data[i + 2] = static_cast<std::uint8_t>(bytes >> 48);
-    if (i + 3 < count) bad |= static_cast<unsigned char>(p[8] ^ ' ');
-  }
-  const unsigned rest = count - i;
-  if (rest != 0) {
-    // The word ending with the last pair, moved down to hold "AA BB" or "AA" from its lowest
-    // byte and filled up to "AA BB 00".
-    const unsigned chars = rest * 3 - 1;
-    const std::uint64_t tail = detail::load_word(p + chars - 8) >> (8 * (8 - chars));
-    const std::uint64_t fill =
-        rest == 2 ? detail::text_word("\0\0\0\0\0 00") : detail::text_word("\0\0 00 00");
-    const std::uint64_t bytes = spaced_bytes(tail | fill, bad);
-    data[i] = static_cast<std::uint8_t>(bytes);
-    if (rest == 2) data[i + 1] = static_cast<std::uint8_t>(bytes >> 24);
-  }
-  return bad == 0;
-}
+// usual_version2_line for the lines that fill them exactly: the columns up to the DLC's first
+// digit (trc_columns.hpp), the DLC left-aligned in 4 columns, then from column 48 the bytes
+// apart by single spaces.
 
 // The frame types of the straight path, by their two letters.
 const message_type* fixed_type(char first, char second) noexcept {
@@ -369,8 +304,10 @@ const message_type* fixed_type(char first, char second) noexcept {
       return &message_types[4];
     case 'R' << 8 | 'R':
       return &message_types[5];
+    case 'E' << 8 | 'R':
+      return &message_types[6];
     default:
-      return nullptr;  // error frames and events take the other paths
+      return nullptr;  // events take the other paths
   }
 }
 
@@ -382,53 +319,12 @@ bool fixed_version2_line(format_state& state, std::string_view text, line_parts&
   // A final '\r' is white space to the general path.
   const std::size_t n = text.size() - (!text.empty() && text.back() == '\r');
   // Up to the DLC's first digit; the loads below stay in these bytes.
-  if (n < 44) return false;
-  const std::uint64_t number = detail::load_word(p);
-  const std::uint64_t time_end = detail::load_word(p + 13);
-  const std::uint64_t type_bus = detail::load_word(p + 20);
-  const std::uint64_t id_word = detail::load_word(p + 28);
-  const std::uint64_t direction_dlc = detail::load_word(p + 36);
-  // The message number: digits right-aligned in 7 columns, then a space (the word's top byte).
-  bool good = number >> 56 == ' ';
-  right_aligned_digits(number << 8 | ' ', good);
-  // The offset "whole.fraction" right-aligned in columns 8 to 20, 1 to 8 digits of whole (the
-  // word before the point, its bytes before column 8 taken for spaces) and 3 to 7 of fraction.
-  const std::uint64_t point_bits = detail::bytes_equal(time_end, '.');
-  if (point_bits == 0) return false;
-  const unsigned point = 13 + detail::lowest_set_bit(point_bits) / 8;
-  if (point > 17 || (point == 17 && p[8] != ' ')) return false;
-  const unsigned fraction_digits = 20 - point;
-  const unsigned before = point < 16 ? 16 - point : 0;  // bytes of the word before column 8
-  const std::uint64_t outside = (std::uint64_t{1} << 8 * before) - 1;
-  const std::uint32_t whole = fields::eight_digit_value(right_aligned_digits(
-      (detail::load_word(p + point - 8) & ~outside) | (detail::every_byte(' ') & outside), good));
-  std::uint32_t part = 0;
-  good &= fields::digits_before(p + 21, fraction_digits, part);
-  // The type, the bus right-aligned in 2 columns, each after one space and the bus before one.
-  constexpr std::uint64_t gaps = 0xFF0000FF0000FF00ULL;  // columns 21, 24 and 27
-  good &= (type_bus & gaps) == (detail::every_byte(' ') & gaps);
-  const auto bus_high = static_cast<unsigned>(static_cast<unsigned char>(type_bus >> 40));
-  const auto bus_low = static_cast<unsigned>(static_cast<unsigned char>(type_bus >> 48)) - '0';
-  const unsigned bus_tens = bus_high == ' ' ? 0 : bus_high - '0';
-  const unsigned bus = bus_tens * 10 + bus_low;
-  good &= bus_tens <= 9 && bus_low <= 9 && bus != 0;
-  const message_type* const type =
-      fixed_type(static_cast<char>(type_bus >> 16), static_cast<char>(type_bus >> 24));
-  // The identifier right-aligned in 8 columns, extended when written with more than 4 digits.
-  std::uint32_t id = 0;
-  unsigned id_digits = 0;
-  good &= right_aligned_hex(id_word, id, id_digits);
-  const bool extended = id_digits > 4;
-  good &= id <= (extended ? can_eff_mask : can_sff_mask);
-  // " Rx -  " or " Tx -  " and the DLC's first digit.
-  constexpr std::uint64_t rx = detail::text_word(" Rx -  \0");
-  constexpr std::uint64_t tx = detail::text_word(" Tx -  \0");
-  const std::uint64_t direction_word = direction_dlc & 0x00FFFFFFFFFFFFFFULL;
-  const unsigned dlc_first = static_cast<unsigned>(direction_dlc >> 56) - '0';
-  good &= (direction_word == rx || direction_word == tx) && dlc_first <= 9;
-  if (!good || type == nullptr) return false;
+  if (n < trc::fixed_columns_size) return false;
+  trc::fixed_columns f;
+  const message_type* const type = fixed_type(p[22], p[23]);
+  if (!trc::read_fixed_columns(p, f) || type == nullptr || f.bus == 0) return false;
   // The DLC, one digit or two, then the end of the line or a space.
-  unsigned dlc = dlc_first;
+  unsigned dlc = static_cast<unsigned>(p[43] - '0');
   std::size_t dlc_end = 44;
   if (n > 44 && p[44] != ' ') {
     const unsigned second = static_cast<unsigned>(static_cast<unsigned char>(p[44])) - '0';
@@ -437,6 +333,21 @@ bool fixed_version2_line(format_state& state, std::string_view text, line_parts&
     dlc_end = 45;
     if (dlc > 15 || (n > 45 && p[45] != ' ')) return false;
   }
+  // The offset in nanoseconds from its digits, which end in the millisecond's 3rd to 7th place.
+  static constexpr std::int64_t scale[] = {1000, 100, 10, 1};
+  const auto digits = static_cast<std::int64_t>(f.offset);
+  const std::int64_t offset =
+      f.fraction_digits <= 6 ? digits * scale[f.fraction_digits - 3] : digits / 10;
+  if (type->error) {
+    // The general path reads neither the identifier nor the bytes after the DLC of an error.
+    fields::put_channel_name(state, f.bus, out);
+    verdict = error_frame({p + 22, 2}, {p + 37, 1}, out);
+    put_offset_time(state, offset, static_cast<int>(f.fraction_digits), out);
+    return true;
+  }
+  // An identifier written with more than four digits is extended.
+  const bool extended = f.id_digits > 4;
+  if (f.id_dash || f.id > (extended ? can_eff_mask : can_sff_mask)) return false;
   const std::uint32_t length = type->fd ? dlc_to_len(dlc) : (dlc > 8 ? 8 : dlc);
   frame_record& record = out.record;
   std::size_t frame_end = dlc_end;
@@ -446,24 +357,20 @@ bool fixed_version2_line(format_state& state, std::string_view text, line_parts&
     const std::uint64_t pad = ~std::uint64_t{0} << 8 * (dlc_end - 40);  // columns to 47
     if (frame_end > n || (frame_end < n && p[frame_end] != ' ') ||
         ((detail::load_word(p + 40) ^ detail::every_byte(' ')) & pad) != 0 ||
-        !read_spaced_data(p + 48, length, record.data)) {
+        !trc::read_spaced_data(p + 48, length, record.data)) {
       std::memset(&record, 0, sizeof record);
       return false;
     }
   }
-  // The offset in nanoseconds: whole milliseconds and the fraction's digits.
-  constexpr std::int64_t scale[] = {1000000, 100000, 10000, 1000, 100, 10, 1, 0};
-  const std::int64_t offset =
-      std::int64_t{whole} * 1000000 +
-      (fraction_digits <= 6 ? std::int64_t{part} * scale[fraction_digits] : part / 10);
-  put_offset_time(state, offset, static_cast<int>(fraction_digits), out);
-  fields::put_channel_name(state, bus, out);
-  record.can_id = (extended ? id | can_eff_flag : id) | (type->remote ? can_rtr_flag : 0);
+  fields::put_channel_name(state, f.bus, out);
+  record.can_id = (extended ? f.id | can_eff_flag : f.id) | (type->remote ? can_rtr_flag : 0);
   record.len = static_cast<std::uint8_t>(length);
   record.flags = type->fd_flags;
-  const std::size_t id_begin = 36 - id_digits;
+  const std::size_t id_begin = 36 - f.id_digits;
   verdict = fields::frame_parts({p + id_begin, frame_end - id_begin}, std::string_view(p + 37, 1),
                                 type->fd ? canfd_max_dlen : can_max_dlen, out);
+  // Last, with little else to keep across the call.
+  put_offset_time(state, offset, static_cast<int>(f.fraction_digits), out);
   return true;
 }
 

@@ -335,8 +335,19 @@ TEST(straight_path, reads_as_the_general_path) {
       "     19         1.500 dt  1     0001 rx -  1    00\n"
       "     20         1.500 DT  1     0001 Rx -  16   00 01 02 03 04 05 06 07 08\n"
       "   1 1         1.500 DT  1     0001 Rx -  1    00\n"
-      ";$COLUMNS=N,O,T,B,I,d,l,L,D\n"
-      "      9         1.5   FD  1     0001 Rx 2 2    00 01\n");
+      "     21         1.500 ER  1     0123 Tx -  0\n"
+      "     22         1.500 ER  1        - Rx -  16   00\n"
+      "     23         1.500 DT  1        - Rx -  1    00\n"
+      "     24         1.500 DT  1     0001 Rx -  8    00 01 02 03 0G 05 06 07\n"
+      "     25         1.500 DT  1     0001 Rx -  8    00 01 02 03 04-05 06 07\n"
+      "     26         1.500 FD  1     0001 Rx -  15   " +
+          [] {
+            std::string bytes;
+            for (int i = 0; i < 64; ++i) bytes += i == 63 ? "0G\n" : "00 ";
+            return bytes;
+          }() +
+          ";$COLUMNS=N,O,T,B,I,d,l,L,D\n"
+          "      9         1.5   FD  1     0001 Rx 2 2    00 01\n");
 }
 
 }  // namespace
