@@ -459,10 +459,15 @@ line_verdict parse_asc_line(format_state& state, std::string_view text, line_par
   splitter words{text};
   std::int64_t offset = 0;
   int digits = 0;
-  // The usual time first, else any field.
+  // The usual time first (after spaces that fill the first word a second reading takes), else
+  // any field.
   auto time = fields::usual_cursor::over(text, 0);
-  if (time.peek() == ' ') time.spaces();
   time.decimal_field(9, offset, digits);
+  if (!time.good && time.peek() == ' ') {
+    time = fields::usual_cursor::over(text, 0);
+    time.spaces();
+    time.decimal_field(9, offset, digits);
+  }
   if (time.good) {
     words.at = time.at;
   } else {

@@ -192,6 +192,9 @@ inline char* put_decimal(char* out, std::uint64_t v, unsigned min_digits = 1) no
   return put_decimal_words(out, v, min_digits);
 }
 
+constexpr std::int64_t powers_of_ten[] = {1,      10,      100,      1000,      10000,
+                                          100000, 1000000, 10000000, 100000000, 1000000000};
+
 // A reading of a line's usual shape, field by field, for the formats' straight paths: fields
 // parted by ' ' alone, numbers of few digits.  Each step checks what it reads and clears `good`
 // on anything else (and reads nothing past the line), so that the general path, which takes
@@ -278,9 +281,59 @@ struct usual_cursor {
     at += count;
     return detail::digits_number(values << (8 * (8 - count)));
   }
-  // A field "whole.fraction", 1 to 7 digits and 1 to 9, as read_scaled reads it, with the 16
-  // characters from its start (which must lie in the line) read a word at a time.
-  void decimal_field(int scale, std::int64_t& value, int& digits) noexcept;
+  // A field "whole.fraction" after any spaces, 1 to 9 digits of fraction and fewer than eight
+  // characters before the point, as read_scaled reads it; the 16 characters from `at` (which
+  // must lie in the line) read a word at a time.  Inline, for the scale to be a constant.
+  void decimal_field(int scale, std::int64_t& value, int& digits) noexcept {
+    if (at + 16 > n) {
+      good = false;
+      return;
+    }
+    const char* const begin = p + at;
+    const std::uint64_t word = detail::load_word(begin);
+    const std::uint64_t dot = detail::bytes_equal(word, '.');
+    // The spaces before the digits are the bytes below the lowest other than ' '.
+    const std::uint64_t other = ~detail::bytes_equal(word, ' ') & detail::high_bits;
+    const unsigned lead = other != 0 ? detail::lowest_set_bit(other) / 8 : 8;
+    const unsigned point = dot != 0 ? detail::lowest_set_bit(dot) / 8 : 0;
+    if (point <= lead) {
+      good = false;
+      return;
+    }
+    // The whole digits moved to the top of the word and the spaces before them cleared: zeros
+    // leading a number change nothing.
+    const std::uint64_t whole_values = ((word ^ detail::every_byte('0')) << (8 * (8 - point))) &
+                                       (~std::uint64_t{0} << (8 * (8 - point + lead)));
+    // The fraction up to the first byte at most ' ', in the 16 characters.  Its digits in place
+    // with zeros after them are the fraction in units of 10^-8: eight_digit_value takes the
+    // lowest byte for the highest digit.
+    const char* const fraction = begin + point + 1;
+    const std::uint64_t fraction_word = detail::load_word(fraction);
+    const std::uint64_t ends = at_most_space(fraction_word);
+    const unsigned count = ends != 0 ? detail::lowest_set_bit(ends) / 8 : 8;
+    const std::uint64_t below_end = ((ends & (std::uint64_t{0} - ends)) >> 7) - 1;
+    const std::uint64_t fraction_values = (fraction_word ^ detail::every_byte('0')) & below_end;
+    std::uint64_t nanoseconds = std::uint64_t{eight_digit_value(fraction_values)} * 10;
+    const char* after = fraction + count;
+    const char* const end = p + n;
+    bool ok = count != 0 && (decimal_values(whole_values) & decimal_values(fraction_values));
+    // A ninth digit, which the word did not hold.
+    if (count == 8 && after < end && !is_space(*after)) {
+      const unsigned ninth = static_cast<unsigned char>(*after) - unsigned{'0'};
+      ok &= ninth <= 9;
+      nanoseconds += ninth;
+      ++after;
+    }
+    if (!ok || (after < end && !is_space(*after))) {
+      good = false;
+      return;
+    }
+    digits = static_cast<int>(after - fraction);
+    value = std::int64_t{eight_digit_value(whole_values)} * powers_of_ten[scale] +
+            static_cast<std::int64_t>(nanoseconds /
+                                      static_cast<std::uint64_t>(powers_of_ten[9 - scale]));
+    at = static_cast<std::size_t>(after - p);
+  }
   // "Rx" or "Tx" as "R" or "T".
   std::string_view direction() noexcept {
     if (at + 2 > n || p[at + 1] != 'x' || (p[at] != 'R' && p[at] != 'T')) {
