@@ -351,14 +351,83 @@ struct usual_cursor {
 // One data byte for read_data, of any shape.
 bool read_data_field(splitter& words, unsigned base, std::uint8_t& byte) noexcept;
 
+#if CANTEXT_X86_KERNELS
+// Five data bytes in the usual form from the 16 characters at `w` (which must lie in the line):
+// a space at 1, 4, 7, 10 and 13, each followed by two hex digits.  Returns the bytes, the first
+// in the lowest; clears `good` unless each character of `checked` (a bit each) is as it should
+// be.  The first character is not read: the windows of a run overlap by one.
+inline std::uint64_t five_hex_pairs_sse2(const char* w, unsigned checked, bool& good) noexcept {
+  const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+  __m128i letter;
+  const auto digits =
+      static_cast<unsigned>(_mm_movemask_epi8(detail::hex_digits_sse2(chars, letter)));
+  const auto spaces =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chars, _mm_set1_epi8(' '))));
+  constexpr unsigned space_places = 0x2492;
+  constexpr unsigned digit_places = 0xDB6C;
+  good &= (((spaces & space_places) | (digits & digit_places)) & checked) ==
+          ((space_places | digit_places) & checked);
+  // Each character's value is below 16, whatever it is, so that shifting a 16-bit lane moves no
+  // bits into the next byte: each first digit's place gets first * 16 + second.
+  const __m128i values = _mm_add_epi8(_mm_and_si128(chars, _mm_set1_epi8(0x0F)),
+                                      _mm_and_si128(letter, _mm_set1_epi8(9)));
+  const __m128i pairs = _mm_or_si128(_mm_slli_epi16(values, 4), _mm_srli_si128(values, 1));
+  // The bytes at 2 and 5 of the low half and at 0, 3 and 6 of the high half, brought together
+  // by multiplies whose partial products fall on different bytes (no carries).
+  const auto low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(pairs));
+  const auto high = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(pairs, pairs)));
+  const std::uint64_t first = ((low & 0x0000FF0000FF0000ULL) * 0x10001 >> 32) & 0xFFFF;
+  const std::uint64_t rest = ((high & 0x00FF0000FF0000FFULL) * 0x100010001ULL >> 32) & 0xFFFFFF;
+  return first | rest << 16;
+}
+
+// read_hex_pairs on x86-64: five bytes at a time, the last five read from the 16 characters
+// that end at the last digit.  Writes no byte past `count`; x86-64 stores low bytes first.
+inline bool hex_pairs_sse2(const char* p, std::size_t at, std::size_t end, int count,
+                           std::uint8_t* data) noexcept {
+  bool good = true;
+  const char* w = p + at - 1;
+  std::uint8_t* d = data;
+  int left = count;
+  for (; left >= 5; left -= 5, w += 15, d += 5) {
+    const std::uint64_t five = five_hex_pairs_sse2(w, 0xFFFE, good);
+    std::memcpy(d, &five, 5);
+  }
+  if (left != 0) {
+    const std::uint64_t five =
+        five_hex_pairs_sse2(p + end - 16, 0xFFFFu << (16 - 3 * left) & 0xFFFF, good);
+    if (count >= 5) {
+      std::memcpy(data + count - 5, &five, 5);
+    } else if (count == 1) {
+      data[0] = static_cast<std::uint8_t>(five >> 32);
+    } else {
+      // The last `count` of the five as two pairs, which overlap for three.
+      const std::uint64_t last = five >> (8 * (5 - count));
+      const std::uint64_t last_pair = last >> (8 * (count - 2));
+      std::memcpy(data, &last, 2);
+      std::memcpy(data + count - 2, &last_pair, 2);
+    }
+  }
+  return good;
+}
+#endif
+
 // `count` data bytes in the usual form from `at`: one space before each, two hex digits, then a
 // space or the line's end.  Returns false when the text is not all so; the bytes written then
-// are meaningless and the caller reads them again.  No branch on the characters: one test on
-// all of them at the end.
+// (never past `count`) are meaningless and the caller reads them again.  No branch on the
+// characters: one test on all of them at the end.
 inline bool read_hex_pairs(const char* p, std::size_t n, std::size_t& at, int count,
                            std::uint8_t* data) noexcept {
   const std::size_t end = at + 3 * static_cast<std::size_t>(count);
   if (end > n || (end != n && !is_space(p[end]))) return false;
+#if CANTEXT_X86_KERNELS
+  // The windows begin a character before `at` and end at `end`, all in the line.
+  if (at != 0 && end >= 16) {
+    if (!hex_pairs_sse2(p, at, end, count, data)) return false;
+    at = end;
+    return true;
+  }
+#endif
   unsigned not_space = 0;
   unsigned digits = 0;
   for (const char* q = p + at; q != p + end; q += 3) {
@@ -371,6 +440,36 @@ inline bool read_hex_pairs(const char* p, std::size_t n, std::size_t& at, int co
   if (not_space != 0 || digits > 15) return false;
   at = end;
   return true;
+}
+
+// read_hex_pairs for at most 8 bytes (a classic frame's) whose text ends at least 31 characters
+// into the line: the 8 bytes from `data` are written, those past `count` with zeros.
+inline bool read_few_hex_pairs(const char* p, std::size_t n, std::size_t& at, int count,
+                               std::uint8_t* data) noexcept {
+#if CANTEXT_X86_KERNELS
+  const std::size_t end = at + 3 * static_cast<std::size_t>(count);
+  if (end > n || (end != n && !is_space(p[end]))) return false;
+  // The last five bytes from the 16 characters before `end`, the three before them from the
+  // high half of the 16 before those; the characters before `at` are not checked.
+  bool good = true;
+  const unsigned last = count < 5 ? static_cast<unsigned>(count) : 5;
+  const unsigned before = static_cast<unsigned>(count) - last;
+  std::uint64_t bytes =
+      five_hex_pairs_sse2(p + end - 16, 0xFFFFu << (16 - 3 * last) & 0xFFFF, good) >>
+      (8 * (5 - last));
+  if (before != 0) {
+    const std::uint64_t earlier =
+        five_hex_pairs_sse2(p + end - 31, 0xFFFFu << (16 - 3 * before) & 0xFFFF, good);
+    bytes = bytes << (8 * before) | earlier >> (8 * (5 - before));
+  }
+  detail::store_word(data, bytes);
+  if (!good) return false;
+  at = end;
+  return true;
+#else
+  std::memset(data, 0, 8);
+  return read_hex_pairs(p, n, at, count, data);
+#endif
 }
 
 inline bool read_data(splitter& words, unsigned base, int count, std::uint8_t* data) noexcept {
