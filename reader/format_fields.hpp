@@ -444,8 +444,8 @@ inline bool read_hex_pairs(const char* p, std::size_t n, std::size_t& at, int co
 
 // read_hex_pairs for at most 8 bytes (a classic frame's) whose text ends at least 31 characters
 // into the line: the 8 bytes from `data` are written, those past `count` with zeros.
-inline bool read_few_hex_pairs(const char* p, std::size_t n, std::size_t& at, int count,
-                               std::uint8_t* data) noexcept {
+[[gnu::always_inline]] inline bool read_few_hex_pairs(const char* p, std::size_t n, std::size_t& at,
+                                                      int count, std::uint8_t* data) noexcept {
 #if CANTEXT_X86_KERNELS
   const std::size_t end = at + 3 * static_cast<std::size_t>(count);
   if (end > n || (end != n && !is_space(p[end]))) return false;
@@ -510,7 +510,8 @@ bool read_scaled_in(std::string_view line, std::string_view field, int scale, st
 
 // Writes the log's name for a 1-based channel number, "can{number - 1}", into the state and
 // the line's channel field.
-inline void put_channel_name(format_state& state, std::uint32_t number, line_parts& out) noexcept {
+[[gnu::always_inline]] inline void put_channel_name(format_state& state, std::uint32_t number,
+                                                    line_parts& out) noexcept {
   std::memcpy(state.channel_text, "can", 3);
   char* end = state.channel_text + 4;
   if (number <= 10) {
