@@ -353,7 +353,7 @@ struct padded_id {
   unsigned length;  // with the "x"
 };
 
-[[gnu::always_inline]] inline padded_id layout_id(std::uint64_t word, char ninth) noexcept {
+CANTEXT_STRAIGHT_STEP padded_id layout_id(std::uint64_t word, char ninth) noexcept {
   std::uint64_t bad = 0;
   const std::uint64_t values = detail::hex_digit_values(word, bad);
   const unsigned digits = bad == 0 ? 8 : detail::lowest_set_bit(bad) / 8;

@@ -13,6 +13,14 @@
 #include "hex_tables.hpp"
 #include "line_format.hpp"
 
+// The straight paths' steps: inline on x86-64, where their speed counts; elsewhere one copy of
+// each, for the boards, where the program's size counts (and which the size tests hold).
+#if CANTEXT_X86_KERNELS
+#define CANTEXT_STRAIGHT_STEP [[gnu::always_inline]] inline
+#else
+#define CANTEXT_STRAIGHT_STEP [[gnu::noinline]] inline
+#endif
+
 namespace cantext::reader::fields {
 
 // text.substr(begin, count) without the range check that throws: `begin` past the end gives
@@ -283,8 +291,8 @@ struct usual_cursor {
   }
   // A field "whole.fraction" after any spaces, 1 to 9 digits of fraction and fewer than eight
   // characters before the point, as read_scaled reads it; the 16 characters from `at` (which
-  // must lie in the line) read a word at a time.  Inline, for the scale to be a constant.
-  void decimal_field(int scale, std::int64_t& value, int& digits) noexcept {
+  // must lie in the line) read a word at a time.
+  CANTEXT_STRAIGHT_STEP void decimal_field(int scale, std::int64_t& value, int& digits) noexcept {
     if (at + 16 > n) {
       good = false;
       return;
@@ -444,8 +452,8 @@ inline bool read_hex_pairs(const char* p, std::size_t n, std::size_t& at, int co
 
 // read_hex_pairs for at most 8 bytes (a classic frame's) whose text ends at least 31 characters
 // into the line: the 8 bytes from `data` are written, those past `count` with zeros.
-[[gnu::always_inline]] inline bool read_few_hex_pairs(const char* p, std::size_t n, std::size_t& at,
-                                                      int count, std::uint8_t* data) noexcept {
+CANTEXT_STRAIGHT_STEP bool read_few_hex_pairs(const char* p, std::size_t n, std::size_t& at,
+                                              int count, std::uint8_t* data) noexcept {
 #if CANTEXT_X86_KERNELS
   const std::size_t end = at + 3 * static_cast<std::size_t>(count);
   if (end > n || (end != n && !is_space(p[end]))) return false;
@@ -510,8 +518,8 @@ bool read_scaled_in(std::string_view line, std::string_view field, int scale, st
 
 // Writes the log's name for a 1-based channel number, "can{number - 1}", into the state and
 // the line's channel field.
-[[gnu::always_inline]] inline void put_channel_name(format_state& state, std::uint32_t number,
-                                                    line_parts& out) noexcept {
+CANTEXT_STRAIGHT_STEP void put_channel_name(format_state& state, std::uint32_t number,
+                                            line_parts& out) noexcept {
   std::memcpy(state.channel_text, "can", 3);
   char* end = state.channel_text + 4;
   if (number <= 10) {
