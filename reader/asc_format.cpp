@@ -345,6 +345,31 @@ bool usual_classic(format_state& state, std::string_view text, fields::usual_cur
   return true;
 }
 
+// The identifier that begins the eight characters of `word` (from load_word), "x" after it for
+// an extended one, and the spaces after it to the word's end, as the writers pad it; `ninth` is
+// the character after the word.  Its length is 0 for any other text.
+struct padded_id {
+  std::uint32_t can_id;
+  unsigned length;  // with the "x"
+};
+
+CANTEXT_STRAIGHT_STEP padded_id layout_id(std::uint64_t word, char ninth) noexcept {
+  std::uint64_t bad = 0;
+  const std::uint64_t values = detail::hex_digit_values(word, bad);
+  const unsigned digits = bad == 0 ? 8 : detail::lowest_set_bit(bad) / 8;
+  if (digits == 0) return {0, 0};
+  const char after = digits < 8 ? static_cast<char>(word >> (8 * digits)) : ninth;
+  const bool extended = after == 'x' || after == 'X';
+  const unsigned length = digits + extended;
+  const std::uint32_t id = detail::digits_number(values << (8 * (8 - digits)));
+  const std::uint64_t pad = length < 8 ? detail::high_bits << (8 * length) : 0;
+  if ((detail::bytes_equal(word, ' ') & pad) != pad ||
+      id > (extended ? can_eff_mask : can_sff_mask)) {
+    return {0, 0};
+  }
+  return {extended ? id | can_eff_flag : id, length};
+}
+
 // The classic frame line as cantext, python-can and Vector's loggers lay it out, from the end of
 // its time at `at`: " <channel 1-9>  <id>[x]" with the identifier padded to 15 characters, then
 // " Rx|Tx   d|r <dlc>" and the data bytes.  Three words from the identifier's start hold all but
@@ -355,28 +380,16 @@ bool layout_classic(format_state& state, std::string_view text, std::size_t at, 
   const std::size_t id_begin = at + 4;
   if (id_begin + 24 > text.size()) return false;
   const unsigned channel = static_cast<unsigned char>(p[at + 1]) - unsigned{'0'};
-  const std::uint64_t id_word = detail::load_word(p + id_begin);
   const std::uint64_t pad_word = detail::load_word(p + id_begin + 8);
   const std::uint64_t tail = detail::load_word(p + id_begin + 16);
-  std::uint64_t bad = 0;
-  const std::uint64_t values = detail::hex_digit_values(id_word, bad);
-  const unsigned digits = bad == 0 ? 8 : detail::lowest_set_bit(bad) / 8;
+  const padded_id id = layout_id(detail::load_word(p + id_begin), static_cast<char>(pad_word));
   // "Rx   d " or "Tx   r " before the length digit, the padding's last space before them.
   constexpr std::uint64_t tail_mask = 0x00FF00FFFFFFFF00ULL;
-  if (p[at] != ' ' || channel - 1 > 8 || p[at + 2] != ' ' || p[at + 3] != ' ' || digits == 0 ||
-      (tail & tail_mask) != (detail::text_word("?x   ? ?") & tail_mask)) {
-    return false;
-  }
-  const char after = digits < 8 ? p[id_begin + digits] : static_cast<char>(pad_word);
-  const bool extended = after == 'x' || after == 'X';
-  const unsigned id_length = digits + extended;
-  const std::uint32_t id = detail::digits_number(values << (8 * (8 - digits)));
   // Spaces from the identifier's end to the direction.
-  const std::uint64_t id_pad = id_length < 8 ? detail::high_bits << (8 * id_length) : 0;
-  const std::uint64_t pad = id_length <= 8 ? detail::high_bits : detail::high_bits << 8;
-  if ((detail::bytes_equal(id_word, ' ') & id_pad) != id_pad ||
-      (detail::bytes_equal(pad_word, ' ') & pad) != pad ||
-      id > (extended ? can_eff_mask : can_sff_mask)) {
+  const std::uint64_t pad = id.length <= 8 ? detail::high_bits : detail::high_bits << 8;
+  if (p[at] != ' ' || channel - 1 > 8 || p[at + 2] != ' ' || p[at + 3] != ' ' || id.length == 0 ||
+      (tail & tail_mask) != (detail::text_word("?x   ? ?") & tail_mask) ||
+      (detail::bytes_equal(pad_word, ' ') & pad) != pad) {
     return false;
   }
   const char direction = static_cast<char>(tail);
@@ -388,10 +401,10 @@ bool layout_classic(format_state& state, std::string_view text, std::size_t at, 
     return false;
   }
   frame_record& record = out.record;
-  record.can_id = extended ? id | can_eff_flag : id;
+  record.can_id = id.can_id;
   record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
   if (kind == 'd') {
-    if (!fields::read_hex_pairs(p, text.size(), end, record.len, record.data) &&
+    if (!fields::read_few_hex_pairs(p, text.size(), end, record.len, record.data) &&
         !usual_data(text, end, record.len, record.data)) {
       std::memset(&record, 0, sizeof record);
       return false;
@@ -404,6 +417,71 @@ bool layout_classic(format_state& state, std::string_view text, std::size_t at, 
   fields::put_channel_name(state, channel, out);
   verdict = fields::frame_parts({p + id_begin, end - id_begin}, direction == 'R' ? "R" : "T",
                                 can_max_dlen, out);
+  return true;
+}
+
+// The CAN FD line as the ASC writer lays it out, from the end of its time at `at`:
+//   " CANFD   <channel 1-9> Rx|Tx   <id>[x]" with the identifier padded to 8 characters, then
+//   " <brs> <esi> <dlc> <length>" with the length right-aligned in 2, the data bytes, and
+//   "        0    0     <flags>" with four hex digits of flags before a space.
+// Words at fixed places hold all but the data; any other line is left to usual_fd.
+bool layout_fd(format_state& state, std::string_view text, std::size_t at, line_parts& out,
+               line_verdict& verdict) noexcept {
+  const char* const p = text.data();
+  const std::size_t size = text.size();
+  const std::size_t id_begin = at + 16;
+  if (id_begin + 18 > size) return false;
+  // " <channel> Rx   ", the channel right-aligned in 3 after " CANFD ".
+  const std::uint64_t channel_word = detail::load_word(p + at + 8);
+  constexpr std::uint64_t channel_mask = 0xFFFFFFFF00FF00FFULL;
+  const unsigned channel = static_cast<unsigned>(channel_word >> 8 & 0xFF) - unsigned{'0'};
+  const char direction = static_cast<char>(channel_word >> 24);
+  const padded_id id = layout_id(detail::load_word(p + id_begin), p[id_begin + 8]);
+  if (detail::load_word(p + at) != detail::text_word(" CANFD  ") || channel - 1 > 8 ||
+      (channel_word & channel_mask) != (detail::text_word(" ? ?x   ") & channel_mask) ||
+      (direction != 'R' && direction != 'T') || id.length == 0) {
+    return false;
+  }
+  // " <brs> <esi> <dlc> <length>", its last digit the ninth character.
+  const std::size_t fields_begin = id_begin + (id.length > 8 ? 9 : 8);
+  const std::uint64_t fields_word = detail::load_word(p + fields_begin);
+  constexpr std::uint64_t fields_spaces = 0x00FF00FF00FF00FFULL;
+  const unsigned brs = static_cast<unsigned>(fields_word >> 8 & 0xFF) - unsigned{'0'};
+  const unsigned esi = static_cast<unsigned>(fields_word >> 24 & 0xFF) - unsigned{'0'};
+  const unsigned dlc = detail::hex_value(static_cast<char>(fields_word >> 40));
+  const char tens = static_cast<char>(fields_word >> 56);
+  const unsigned units = static_cast<unsigned char>(p[fields_begin + 8]) - unsigned{'0'};
+  const unsigned length =
+      (tens == ' ' ? 0 : static_cast<unsigned char>(tens) - unsigned{'0'}) * 10 + units;
+  if (((fields_word ^ detail::every_byte(' ')) & fields_spaces) != 0 || brs > 1 || esi > 1 ||
+      dlc > 15 || units > 9 || length > 64 ||
+      (tens != ' ' && static_cast<unsigned char>(tens) - unsigned{'0'} > 9)) {
+    return false;
+  }
+  // The data bytes and the 24 characters after them: the message duration and length, the
+  // flags and the space after them.
+  std::size_t end = fields_begin + 9;
+  frame_record& record = out.record;
+  if (end + 3 * length + 24 > size ||
+      !fields::read_hex_pairs(p, size, end, static_cast<int>(length), record.data)) {
+    std::memset(record.data, 0, sizeof record.data);
+    return false;
+  }
+  std::uint64_t bad = 0;
+  const std::uint64_t flag_word = detail::load_word(p + end + 15);
+  const std::uint64_t flag_values = detail::hex_digit_values(flag_word, bad);
+  if (detail::load_word(p + end) != detail::every_byte(' ') ||
+      detail::load_word(p + end + 8) != detail::text_word("0    0  ") ||
+      ((flag_word ^ detail::every_byte(' ')) & 0xFFFFFFFF) != 0 || (bad >> 32) != 0 ||
+      !fields::is_space(p[end + 23])) {
+    std::memset(record.data, 0, sizeof record.data);
+    return false;
+  }
+  const std::uint32_t flags = detail::digits_number(flag_values & 0xFFFFFFFF00000000ULL);
+  record.can_id = id.can_id;
+  fields::put_channel_name(state, channel, out);
+  verdict = fd_frame(brs, esi, dlc, length, flags, {p + id_begin, end - id_begin},
+                     direction == 'R' ? "R" : "T", out);
   return true;
 }
 
@@ -454,15 +532,29 @@ bool usual_frame(format_state& state, std::string_view text, std::size_t at, lin
   return taken;
 }
 
+// The writers' column layouts from the end of the time at `at`: a classic line has a channel
+// digit after the space, a CAN FD line "CANFD".
+bool layout_frame(format_state& state, std::string_view text, std::size_t at, line_parts& out,
+                  line_verdict& verdict) noexcept {
+  if (at + 2 > text.size()) return false;
+  return text[at + 1] == 'C' ? layout_fd(state, text, at, out, verdict)
+                             : layout_classic(state, text, at, out, verdict);
+}
+
 line_verdict parse_asc_line(format_state& state, std::string_view text, line_parts& out) noexcept {
   std::memset(&out.record, 0, sizeof out.record);
   splitter words{text};
   std::int64_t offset = 0;
   int digits = 0;
-  // The usual time first, else any field.
+  // The usual time first (after spaces that fill the first word a second reading takes), else
+  // any field.
   auto time = fields::usual_cursor::over(text, 0);
-  if (time.peek() == ' ') time.spaces();
   time.decimal_field(9, offset, digits);
+  if (!time.good && time.peek() == ' ') {
+    time = fields::usual_cursor::over(text, 0);
+    time.spaces();
+    time.decimal_field(9, offset, digits);
+  }
   if (time.good) {
     words.at = time.at;
   } else {
@@ -482,9 +574,8 @@ line_verdict parse_asc_line(format_state& state, std::string_view text, line_par
   state.last_ns = ns;
 
   line_verdict verdict = line_verdict::skipped;
-  if ((state.settings & decimal_base) == 0 &&
-      (layout_classic(state, text, words.at, out, verdict) ||
-       usual_frame(state, text, words.at, out, verdict))) {
+  if ((state.settings & decimal_base) == 0 && (layout_frame(state, text, words.at, out, verdict) ||
+                                               usual_frame(state, text, words.at, out, verdict))) {
     return verdict;
   }
   const std::string_view second = words.next();

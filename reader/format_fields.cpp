@@ -2,12 +2,6 @@
 #include "format_fields.hpp"
 
 namespace cantext::reader::fields {
-namespace {
-
-constexpr std::int64_t powers[] = {1,      10,      100,      1000,      10000,
-                                   100000, 1000000, 10000000, 100000000, 1000000000};
-
-}  // namespace
 
 char* put_decimal_words(char* out, std::uint64_t v, unsigned min_digits) noexcept {
   constexpr std::uint64_t eight = 100000000;
@@ -23,45 +17,6 @@ char* put_decimal_words(char* out, std::uint64_t v, unsigned min_digits) noexcep
   if (n < min_digits) n = min_digits;
   detail::store_word(out, word >> (8 * (8 - n)));
   return out + n;
-}
-
-void usual_cursor::decimal_field(int scale, std::int64_t& value, int& digits) noexcept {
-  const char* const begin = p + at;
-  const char* const end = p + n;
-  const std::uint64_t dot =
-      at + 16 <= n ? detail::bytes_equal(detail::load_word(begin), '.') : std::uint64_t{0};
-  const unsigned whole_digits = dot != 0 ? detail::lowest_set_bit(dot) / 8 : 0;
-  if (whole_digits == 0) {
-    good = false;
-    return;
-  }
-  const char* const fraction = begin + whole_digits + 1;
-  const std::uint64_t ends = at_most_space(detail::load_word(fraction));
-  unsigned count = ends != 0 ? detail::lowest_set_bit(ends) / 8 : 8;
-  std::uint32_t whole = 0;
-  std::uint32_t part = 0;
-  // Both read whatever the first gives (no branch between them): as locals, which clang does
-  // not take for a logical and written as a bitwise one.
-  const bool whole_ok = digits_from(begin, whole_digits, whole);
-  const bool part_ok = digits_from(fraction, count, part);
-  bool ok = count != 0 && (whole_ok & part_ok);
-  // A ninth digit, which the word did not hold.
-  if (count == 8 && fraction + 8 < end && !is_space(fraction[8])) {
-    const unsigned ninth = static_cast<unsigned char>(fraction[8]) - unsigned{'0'};
-    ok &= ninth <= 9;
-    part = part * 10 + ninth;
-    count = 9;
-  }
-  const char* const after = fraction + count;
-  if (!ok || (after < end && !is_space(*after))) {
-    good = false;
-    return;
-  }
-  const auto shown = static_cast<int>(count);
-  value = whole * powers[scale] +
-          (shown <= scale ? part * powers[scale - shown] : part / powers[shown - scale]);
-  digits = shown;
-  at = static_cast<std::size_t>(after - p);
 }
 
 bool read_data_field(splitter& words, unsigned base, std::uint8_t& byte) noexcept {
@@ -130,8 +85,8 @@ bool read_scaled_in(std::string_view line, std::string_view field, int scale, st
   if (!good) return read_scaled(field, scale, value, fraction_digits);
   const int digits = static_cast<int>(count);
   const std::int64_t fraction =
-      digits <= scale ? part * powers[scale - digits] : part / powers[digits - scale];
-  value = whole * powers[scale] + fraction;
+      digits <= scale ? part * powers_of_ten[scale - digits] : part / powers_of_ten[digits - scale];
+  value = whole * powers_of_ten[scale] + fraction;
   fraction_digits = digits;
   return true;
 }

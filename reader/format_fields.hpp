@@ -13,6 +13,14 @@
 #include "hex_tables.hpp"
 #include "line_format.hpp"
 
+// The straight paths' steps: inline on x86-64, where their speed counts; elsewhere one copy of
+// each, for the boards, where the program's size counts (and which the size tests hold).
+#if CANTEXT_X86_KERNELS
+#define CANTEXT_STRAIGHT_STEP [[gnu::always_inline]] inline
+#else
+#define CANTEXT_STRAIGHT_STEP [[gnu::noinline]] inline
+#endif
+
 namespace cantext::reader::fields {
 
 // text.substr(begin, count) without the range check that throws: `begin` past the end gives
@@ -192,6 +200,9 @@ inline char* put_decimal(char* out, std::uint64_t v, unsigned min_digits = 1) no
   return put_decimal_words(out, v, min_digits);
 }
 
+constexpr std::int64_t powers_of_ten[] = {1,      10,      100,      1000,      10000,
+                                          100000, 1000000, 10000000, 100000000, 1000000000};
+
 // A reading of a line's usual shape, field by field, for the formats' straight paths: fields
 // parted by ' ' alone, numbers of few digits.  Each step checks what it reads and clears `good`
 // on anything else (and reads nothing past the line), so that the general path, which takes
@@ -278,9 +289,63 @@ struct usual_cursor {
     at += count;
     return detail::digits_number(values << (8 * (8 - count)));
   }
-  // A field "whole.fraction", 1 to 7 digits and 1 to 9, as read_scaled reads it, with the 16
-  // characters from its start (which must lie in the line) read a word at a time.
-  void decimal_field(int scale, std::int64_t& value, int& digits) noexcept;
+  // A field "whole.fraction" after any spaces, 1 to 9 digits of fraction and fewer than eight
+  // characters before the point, as read_scaled reads it; the 16 characters from `at` (which
+  // must lie in the line) read a word at a time.
+  CANTEXT_STRAIGHT_STEP void decimal_field(int scale, std::int64_t& value, int& digits) noexcept {
+    if (at + 16 > n) {
+      good = false;
+      return;
+    }
+    const char* const begin = p + at;
+    const std::uint64_t word = detail::load_word(begin);
+    const std::uint64_t dot = detail::bytes_equal(word, '.');
+    // The spaces before the digits are the bytes below the lowest other than ' '.
+    const std::uint64_t other = ~detail::bytes_equal(word, ' ') & detail::high_bits;
+    const unsigned lead = other != 0 ? detail::lowest_set_bit(other) / 8 : 8;
+    const unsigned point = dot != 0 ? detail::lowest_set_bit(dot) / 8 : 0;
+    if (point <= lead) {
+      good = false;
+      return;
+    }
+    // The whole digits moved to the top of the word and the spaces before them cleared: zeros
+    // leading a number change nothing.
+    const std::uint64_t whole_values = ((word ^ detail::every_byte('0')) << (8 * (8 - point))) &
+                                       (~std::uint64_t{0} << (8 * (8 - point + lead)));
+    // The fraction up to the first byte at most ' ', in the 16 characters.  Its digits in place
+    // with zeros after them are the fraction in units of 10^-8: eight_digit_value takes the
+    // lowest byte for the highest digit.
+    const char* const fraction = begin + point + 1;
+    const std::uint64_t fraction_word = detail::load_word(fraction);
+    const std::uint64_t ends = at_most_space(fraction_word);
+    const unsigned count = ends != 0 ? detail::lowest_set_bit(ends) / 8 : 8;
+    const std::uint64_t below_end = ((ends & (std::uint64_t{0} - ends)) >> 7) - 1;
+    const std::uint64_t fraction_values = (fraction_word ^ detail::every_byte('0')) & below_end;
+    std::uint64_t nanoseconds = std::uint64_t{eight_digit_value(fraction_values)} * 10;
+    const char* after = fraction + count;
+    const char* const end = p + n;
+    // Both tested whatever the first gives (no branch between them): as locals, which clang
+    // does not take for a logical and written as a bitwise one.
+    const bool whole_ok = decimal_values(whole_values);
+    const bool fraction_ok = decimal_values(fraction_values);
+    bool ok = count != 0 && (whole_ok & fraction_ok);
+    // A ninth digit, which the word did not hold.
+    if (count == 8 && after < end && !is_space(*after)) {
+      const unsigned ninth = static_cast<unsigned char>(*after) - unsigned{'0'};
+      ok &= ninth <= 9;
+      nanoseconds += ninth;
+      ++after;
+    }
+    if (!ok || (after < end && !is_space(*after))) {
+      good = false;
+      return;
+    }
+    digits = static_cast<int>(after - fraction);
+    value = std::int64_t{eight_digit_value(whole_values)} * powers_of_ten[scale] +
+            static_cast<std::int64_t>(nanoseconds /
+                                      static_cast<std::uint64_t>(powers_of_ten[9 - scale]));
+    at = static_cast<std::size_t>(after - p);
+  }
   // "Rx" or "Tx" as "R" or "T".
   std::string_view direction() noexcept {
     if (at + 2 > n || p[at + 1] != 'x' || (p[at] != 'R' && p[at] != 'T')) {
@@ -298,14 +363,83 @@ struct usual_cursor {
 // One data byte for read_data, of any shape.
 bool read_data_field(splitter& words, unsigned base, std::uint8_t& byte) noexcept;
 
+#if CANTEXT_X86_KERNELS
+// Five data bytes in the usual form from the 16 characters at `w` (which must lie in the line):
+// a space at 1, 4, 7, 10 and 13, each followed by two hex digits.  Returns the bytes, the first
+// in the lowest; clears `good` unless each character of `checked` (a bit each) is as it should
+// be.  The first character is not read: the windows of a run overlap by one.
+inline std::uint64_t five_hex_pairs_sse2(const char* w, unsigned checked, bool& good) noexcept {
+  const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+  __m128i letter;
+  const auto digits =
+      static_cast<unsigned>(_mm_movemask_epi8(detail::hex_digits_sse2(chars, letter)));
+  const auto spaces =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chars, _mm_set1_epi8(' '))));
+  constexpr unsigned space_places = 0x2492;
+  constexpr unsigned digit_places = 0xDB6C;
+  good &= (((spaces & space_places) | (digits & digit_places)) & checked) ==
+          ((space_places | digit_places) & checked);
+  // Each character's value is below 16, whatever it is, so that shifting a 16-bit lane moves no
+  // bits into the next byte: each first digit's place gets first * 16 + second.
+  const __m128i values = _mm_add_epi8(_mm_and_si128(chars, _mm_set1_epi8(0x0F)),
+                                      _mm_and_si128(letter, _mm_set1_epi8(9)));
+  const __m128i pairs = _mm_or_si128(_mm_slli_epi16(values, 4), _mm_srli_si128(values, 1));
+  // The bytes at 2 and 5 of the low half and at 0, 3 and 6 of the high half, brought together
+  // by multiplies whose partial products fall on different bytes (no carries).
+  const auto low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(pairs));
+  const auto high = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(pairs, pairs)));
+  const std::uint64_t first = ((low & 0x0000FF0000FF0000ULL) * 0x10001 >> 32) & 0xFFFF;
+  const std::uint64_t rest = ((high & 0x00FF0000FF0000FFULL) * 0x100010001ULL >> 32) & 0xFFFFFF;
+  return first | rest << 16;
+}
+
+// read_hex_pairs on x86-64: five bytes at a time, the last five read from the 16 characters
+// that end at the last digit.  Writes no byte past `count`; x86-64 stores low bytes first.
+inline bool hex_pairs_sse2(const char* p, std::size_t at, std::size_t end, int count,
+                           std::uint8_t* data) noexcept {
+  bool good = true;
+  const char* w = p + at - 1;
+  std::uint8_t* d = data;
+  int left = count;
+  for (; left >= 5; left -= 5, w += 15, d += 5) {
+    const std::uint64_t five = five_hex_pairs_sse2(w, 0xFFFE, good);
+    std::memcpy(d, &five, 5);
+  }
+  if (left != 0) {
+    const std::uint64_t five =
+        five_hex_pairs_sse2(p + end - 16, 0xFFFFu << (16 - 3 * left) & 0xFFFF, good);
+    if (count >= 5) {
+      std::memcpy(data + count - 5, &five, 5);
+    } else if (count == 1) {
+      data[0] = static_cast<std::uint8_t>(five >> 32);
+    } else {
+      // The last `count` of the five as two pairs, which overlap for three.
+      const std::uint64_t last = five >> (8 * (5 - count));
+      const std::uint64_t last_pair = last >> (8 * (count - 2));
+      std::memcpy(data, &last, 2);
+      std::memcpy(data + count - 2, &last_pair, 2);
+    }
+  }
+  return good;
+}
+#endif
+
 // `count` data bytes in the usual form from `at`: one space before each, two hex digits, then a
 // space or the line's end.  Returns false when the text is not all so; the bytes written then
-// are meaningless and the caller reads them again.  No branch on the characters: one test on
-// all of them at the end.
+// (never past `count`) are meaningless and the caller reads them again.  No branch on the
+// characters: one test on all of them at the end.
 inline bool read_hex_pairs(const char* p, std::size_t n, std::size_t& at, int count,
                            std::uint8_t* data) noexcept {
   const std::size_t end = at + 3 * static_cast<std::size_t>(count);
   if (end > n || (end != n && !is_space(p[end]))) return false;
+#if CANTEXT_X86_KERNELS
+  // The windows begin a character before `at` and end at `end`, all in the line.
+  if (at != 0 && end >= 16) {
+    if (!hex_pairs_sse2(p, at, end, count, data)) return false;
+    at = end;
+    return true;
+  }
+#endif
   unsigned not_space = 0;
   unsigned digits = 0;
   for (const char* q = p + at; q != p + end; q += 3) {
@@ -318,6 +452,36 @@ inline bool read_hex_pairs(const char* p, std::size_t n, std::size_t& at, int co
   if (not_space != 0 || digits > 15) return false;
   at = end;
   return true;
+}
+
+// read_hex_pairs for at most 8 bytes (a classic frame's) whose text ends at least 31 characters
+// into the line: the 8 bytes from `data` are written, those past `count` with zeros.
+CANTEXT_STRAIGHT_STEP bool read_few_hex_pairs(const char* p, std::size_t n, std::size_t& at,
+                                              int count, std::uint8_t* data) noexcept {
+#if CANTEXT_X86_KERNELS
+  const std::size_t end = at + 3 * static_cast<std::size_t>(count);
+  if (end > n || (end != n && !is_space(p[end]))) return false;
+  // The last five bytes from the 16 characters before `end`, the three before them from the
+  // high half of the 16 before those; the characters before `at` are not checked.
+  bool good = true;
+  const unsigned last = count < 5 ? static_cast<unsigned>(count) : 5;
+  const unsigned before = static_cast<unsigned>(count) - last;
+  std::uint64_t bytes =
+      five_hex_pairs_sse2(p + end - 16, 0xFFFFu << (16 - 3 * last) & 0xFFFF, good) >>
+      (8 * (5 - last));
+  if (before != 0) {
+    const std::uint64_t earlier =
+        five_hex_pairs_sse2(p + end - 31, 0xFFFFu << (16 - 3 * before) & 0xFFFF, good);
+    bytes = bytes << (8 * before) | earlier >> (8 * (5 - before));
+  }
+  detail::store_word(data, bytes);
+  if (!good) return false;
+  at = end;
+  return true;
+#else
+  std::memset(data, 0, 8);
+  return read_hex_pairs(p, n, at, count, data);
+#endif
 }
 
 inline bool read_data(splitter& words, unsigned base, int count, std::uint8_t* data) noexcept {
@@ -358,7 +522,8 @@ bool read_scaled_in(std::string_view line, std::string_view field, int scale, st
 
 // Writes the log's name for a 1-based channel number, "can{number - 1}", into the state and
 // the line's channel field.
-inline void put_channel_name(format_state& state, std::uint32_t number, line_parts& out) noexcept {
+CANTEXT_STRAIGHT_STEP void put_channel_name(format_state& state, std::uint32_t number,
+                                            line_parts& out) noexcept {
   std::memcpy(state.channel_text, "can", 3);
   char* end = state.channel_text + 4;
   if (number <= 10) {
