@@ -64,7 +64,62 @@ struct line_parts {
   // For a bad line: why, and for line_fault::bad_line the text that says what is wrong.
   line_fault fault;
   const char* problem;
+  // The time fields[0] was written from, in nanoseconds since the epoch, and the digits of
+  // fraction it was written with, where the format made that text from a time it knew
+  // (set_log_time): a consumer that wants the number need not read the text back
+  // (written_log_time).  time_digits is 0 where the format left the time unset (the log
+  // format, which has only the text): then fields[0] is to be read.
+  std::int64_t time_ns = 0;
+  int time_digits = 0;
 };
+
+// fields[0] = `text`, which put_log_time (or put_next_log_time) wrote for `ns` with `digits`
+// (1 to 9) digits of fraction, and the time it was written from.  Only stores: cutting the time
+// to what the text says is left to the consumers that want the number.
+inline void set_log_time(line_parts& out, std::string_view text, std::int64_t ns,
+                         int digits) noexcept {
+  out.fields[0] = text;
+  out.time_ns = ns;
+  out.time_digits = digits;
+}
+
+// The time that put_log_time's text for a time `ns` of 0 or more with `digits` (1 to 9) digits
+// of fraction says, read back: `ns` with the digits past those cut off.  A constant divisor for
+// each count, so no division instruction.
+inline std::int64_t written_log_time(std::int64_t ns, int digits) noexcept {
+  const auto t = static_cast<std::uint64_t>(ns);
+  std::uint64_t cut;
+  switch (digits) {
+    case 1:
+      cut = t % 100000000u;
+      break;
+    case 2:
+      cut = t % 10000000u;
+      break;
+    case 3:
+      cut = t % 1000000u;
+      break;
+    case 4:
+      cut = t % 100000u;
+      break;
+    case 5:
+      cut = t % 10000u;
+      break;
+    case 6:
+      cut = t % 1000u;
+      break;
+    case 7:
+      cut = t % 100u;
+      break;
+    case 8:
+      cut = t % 10u;
+      break;
+    default:
+      cut = 0;
+      break;
+  }
+  return static_cast<std::int64_t>(t - cut);
+}
 
 struct line_format {
   const char* name;

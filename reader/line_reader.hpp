@@ -102,6 +102,12 @@ struct line {
   const char* problem;
   // The whole line (or piece) as the input has it, without its line break.
   std::string_view text;
+  // For a frame, the time fields[0] was written from, in nanoseconds since the epoch, and the
+  // digits of fraction written, where the format knew it (line_parts::time_ns; what the text
+  // says is written_log_time of them); time_digits 0 where it did not, as in a log: then
+  // fields[0] is the time to read.
+  std::int64_t time_ns = 0;
+  int time_digits = 0;
 };
 
 // Why the reading ended.
@@ -173,8 +179,13 @@ class line_reader {
   // Hands the piece of `size` bytes at `begin` to the format and its result to the consumer;
   // false when the consumer stops.
   template <class Consumer>
-  bool take_piece(Consumer& consumer, std::size_t begin, std::size_t size,
-                  std::uint64_t number) noexcept;
+  [[gnu::always_inline]] inline bool take_piece(Consumer& consumer, std::size_t begin,
+                                                std::size_t size, std::uint64_t number) noexcept;
+  // take_piece for each line from block_.start on that is whole in the block and one piece
+  // long, for a format other than the log; stops at the first other one, with block_.start
+  // there, or when the consumer stops (then returns false).
+  template <class Consumer>
+  bool take_whole_lines(Consumer& consumer, std::uint64_t& number) noexcept;
 
   byte_source in_;
   block_state block_;

@@ -172,8 +172,34 @@ bool line_reader::take_piece(Consumer& consumer, std::size_t begin, std::size_t 
                frame ? parts.max_data_length : 0,
                number,
                frame ? nullptr : parts.problem,
-               {text, size - whole}};
+               {text, size - whole},
+               parts.time_ns,
+               parts.time_digits};
   return frame ? consumer.line(l) : consumer.bad_line(l, parts.fault, {text, size});
+}
+
+template <class Consumer>
+bool line_reader::take_whole_lines(Consumer& consumer, std::uint64_t& number) noexcept {
+  block_state& b = block_;
+  std::size_t start = b.start;
+  for (;;) {
+    // The pieces next_piece would give: a line break within the next max_piece bytes of the
+    // block ends one.  Most lines end within the window of bits of one load.
+    const std::uint64_t breaks = bits_window(b.marks.breaks, start);
+    std::size_t line_break;
+    if (breaks != 0) {
+      line_break = lowest_set_bit(breaks);
+    } else {
+      const std::size_t limit = b.end - start < max_piece ? b.end - start : max_piece;
+      line_break = next_set(b.marks.breaks, start + window_bits, start + limit) - start;
+      if (line_break == limit) break;
+    }
+    const std::size_t begin = start;
+    start += line_break + 1;
+    b.start = start;
+    if (!take_piece(consumer, begin, line_break + 1, number++)) return false;
+  }
+  return true;
 }
 
 template <class Consumer>
@@ -190,6 +216,8 @@ ending line_reader::read(Consumer& consumer) noexcept {
       bool stop = false;
       b.start = loop::read_usual_lines(b, b.start, number, consumer, stop);
       if (stop) break;
+    } else if (format_ != nullptr && !take_whole_lines(consumer, number)) {
+      break;
     }
     const std::size_t piece = format_ != nullptr ? loop::next_piece(b) : 0;
     if (piece > 0) {

@@ -114,8 +114,10 @@ void put_offset_time(format_state& state, std::int64_t offset, int digits,
                      line_parts& out) noexcept {
   // last_ns is the time of the text in time_text, the previous line's.
   const std::int64_t ns = state.start_ns + offset;
-  out.fields[0] = {state.time_text, put_next_log_time(state.time_text, state.last_ns, ns,
-                                                      digits + 3 > 9 ? 9 : digits + 3)};
+  const int written = digits + 3 > 9 ? 9 : digits + 3;
+  set_log_time(out,
+               {state.time_text, put_next_log_time(state.time_text, state.last_ns, ns, written)},
+               ns, written);
   state.last_ns = ns;
 }
 

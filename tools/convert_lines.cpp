@@ -57,9 +57,10 @@ std::string_view channel_map::mapped(std::string_view name) const noexcept {
   return name;
 }
 
-bool convert_writer::line(const reader::line& l) noexcept {
-  const writers::frame_line frame{l.fields[0], channels_(l.fields[1]), l.direction, l.record,
-                                  l.max_data_length};
+bool convert_writer::write_line(const reader::line& l) noexcept {
+  const writers::frame_line frame{l.fields[0],  channels_(l.fields[1]), l.direction,
+                                  l.record,     l.max_data_length,      l.time_ns,
+                                  l.time_digits};
   char* out = block_.end();
   if (!header_written_) {
     out += writer_.header(state_, &frame, out);

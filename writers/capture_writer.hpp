@@ -25,6 +25,12 @@ struct frame_line {
   std::string_view direction;
   const frame_record& record;
   int max_data_length;
+  // The time `time` was written from, in nanoseconds since the epoch, and its digits of
+  // fraction, where the reader's format knew it (reader::line::time_ns; what the text says is
+  // reader::written_log_time of them); time_digits 0 where it did not: then `time` is to be
+  // read (read_line_time).
+  std::int64_t time_ns = 0;
+  int time_digits = 0;
 };
 
 struct writer_options {
