@@ -65,6 +65,7 @@ bool convert_writer::write_line(const reader::line& l) noexcept {
   if (!header_written_) {
     out += writer_.header(state_, &frame, out);
     header_written_ = true;
+    straight_log_ = &writer_ == &writers::log_writer && channels_.none();
   }
   const std::size_t n = writer_.line(state_, frame, out);
   if (n == 0) {

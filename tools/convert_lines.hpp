@@ -62,9 +62,7 @@ class convert_writer : public writer_stage {
   // fields, which may be read reader::field_read_room bytes from their start (a mapped channel
   // name may not): one fixed-size copy each, into the block's room past its end.
   bool line(const reader::line& l) noexcept {
-    if (&writer_ == &writers::log_writer && header_written_ && channels_.none() &&
-        l.fields[0].size() <= reader::field_read_room &&
-        l.fields[1].size() <= reader::field_read_room) {
+    if (straight_log_ && (l.fields[0].size() | l.fields[1].size()) <= reader::field_read_room) {
       ++state_.count;
       char* out = block_.end();
       std::memcpy(out, l.fields[0].data(), reader::field_read_room);
@@ -88,6 +86,8 @@ class convert_writer : public writer_stage {
   const channel_map& channels_;
   writers::writer_state state_;
   bool header_written_ = false;
+  // Lines go to the log writer, past its header, with no channel map: line() writes them.
+  bool straight_log_ = false;
 };
 
 }  // namespace cantext::tool

@@ -172,8 +172,12 @@ class column_sink {
     if (filter_ != nullptr && !reader::keeps(*filter_, l.record, l.fields[1])) return true;
     if (count_ == capacity_ && !make_room()) return false;
     const std::size_t row = count_;
+    // A format that made the time's text from a number hands the number on: the text need not
+    // be read back.  Only a time of 0 or more, which the text reader below takes too.
     std::int64_t ns;
-    if (!times_.parse(l.fields[0], ns) && !keep_odd_time(row, l.number, l.fields[0], ns)) {
+    if (l.time_digits != 0 && l.time_ns >= 0) {
+      ns = reader::written_log_time(l.time_ns, l.time_digits);
+    } else if (!times_.parse(l.fields[0], ns) && !keep_odd_time(row, l.number, l.fields[0], ns)) {
       return false;
     }
     std::uint32_t code;
