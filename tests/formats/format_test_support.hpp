@@ -4,12 +4,14 @@
 #ifndef CANTEXT_TESTS_FORMAT_TEST_SUPPORT_HPP
 #define CANTEXT_TESTS_FORMAT_TEST_SUPPORT_HPP
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cantext/compact_form.hpp"
 #include "line_format.hpp"
+#include "log_time.hpp"
 
 namespace format_tests {
 
@@ -25,6 +27,21 @@ struct read_result {
   std::string summary;
   int skipped = 0;
 };
+
+// A format that hands on the time of its first field in nanoseconds must hand on what the text
+// says: empty when it does, or leaves the time to the text; else words that break the summary.
+inline std::string handed_time_fault(const cantext::reader::line_parts& parts) {
+  using namespace cantext::reader;
+  if (parts.time_digits == 0 || parts.time_ns < 0) return {};
+  std::int64_t ns = 0;
+  int digits = 0;
+  if (parse_log_time(parts.fields[0], ns, digits) &&
+      ns == written_log_time(parts.time_ns, parts.time_digits) && digits == parts.time_digits) {
+    return {};
+  }
+  return " (handed on as " + std::to_string(parts.time_ns) + " with " +
+         std::to_string(parts.time_digits) + " digits)";
+}
 
 inline read_result read_all(const cantext::reader::line_format& format, std::string_view text,
                             cantext::reader::format_options options = {}) {
@@ -46,8 +63,9 @@ inline read_result read_all(const cantext::reader::line_format& format, std::str
     } else {
       char compact[cantext::COMPACT_FORM_BUF_SIZE];
       cantext::format_frame_compact(compact, parts.record, false, parts.max_data_length);
-      read_frame f{std::string(parts.fields[0]), std::string(parts.fields[1]), compact,
-                   std::string(parts.direction), parts.max_data_length};
+      read_frame f{std::string(parts.fields[0]) + handed_time_fault(parts),
+                   std::string(parts.fields[1]), compact, std::string(parts.direction),
+                   parts.max_data_length};
       result.summary += f.time + " " + f.channel + " " + f.frame +
                         (f.direction.empty() ? "" : " " + f.direction) + "\n";
       result.frames.push_back(f);

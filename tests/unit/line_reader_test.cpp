@@ -274,6 +274,13 @@ const line_shape line_shapes[] = {
     {"many_lines", log_lines(5000), ""},
     {"many_lines_and_bad_ones", log_lines(3000) + "a b 123#1\n" + log_lines(10), ""},
     {"long_lines_in_pieces", padded("a b 123#11", 1500) + "\n" + log_lines(50), ""},
+    // A block with a NUL in it is read line by line as other formats' are, not by the log's
+    // straight path.
+    {"lines_of_a_block_with_a_nul",
+     std::string("a b 123#22\0 x\n", 14) + log_lines(300) + padded("a b 123#11", 517) + "\n" +
+         padded("a b 123#11", 518) + "\n" + padded("a b 123#11", 1500) + "\n" + log_lines(20) +
+         "a b 123#33",
+     ""},
 };
 
 void PrintTo(const line_shape& c, std::ostream* os) {
