@@ -176,11 +176,12 @@ class line_reader {
   };
 
  private:
-  // Hands the piece of `size` bytes at `begin` to the format and its result to the consumer;
-  // false when the consumer stops.
+  // Hands the piece of `size` bytes at `begin`, `whole` when it ends with its line's break, to
+  // the format and its result to the consumer; false when the consumer stops.
   template <class Consumer>
   [[gnu::always_inline]] inline bool take_piece(Consumer& consumer, std::size_t begin,
-                                                std::size_t size, std::uint64_t number) noexcept;
+                                                std::size_t size, bool whole,
+                                                std::uint64_t number) noexcept;
   // take_piece for each line from block_.start on that is whole in the block and one piece
   // long, for a format other than the log; stops at the first other one, with block_.start
   // there, or when the consumer stops (then returns false).

@@ -155,10 +155,9 @@ std::size_t read_usual_lines(const block_state& in, std::size_t start, std::uint
 }  // namespace loop
 
 template <class Consumer>
-bool line_reader::take_piece(Consumer& consumer, std::size_t begin, std::size_t size,
+bool line_reader::take_piece(Consumer& consumer, std::size_t begin, std::size_t size, bool whole,
                              std::uint64_t number) noexcept {
   const char* const text = block_.buf + begin;
-  const bool whole = text[size - 1] == '\n';
   line_parts parts;
   const line_verdict verdict = format_->parse(state_, {text, size - whole}, parts);
   if (verdict == line_verdict::skipped) {
@@ -197,7 +196,7 @@ bool line_reader::take_whole_lines(Consumer& consumer, std::uint64_t& number) no
     const std::size_t begin = start;
     start += line_break + 1;
     b.start = start;
-    if (!take_piece(consumer, begin, line_break + 1, number++)) return false;
+    if (!take_piece(consumer, begin, line_break + 1, true, number++)) return false;
   }
   return true;
 }
@@ -223,9 +222,10 @@ ending line_reader::read(Consumer& consumer) noexcept {
     if (piece > 0) {
       const std::size_t begin = b.start;
       b.start += piece;
-      const bool go_on = take_piece(consumer, begin, piece, number);
       // A piece cut from a long line keeps the line's number for the next piece.
-      if (b.buf[b.start - 1] == '\n') ++number;
+      const bool whole = b.buf[b.start - 1] == '\n';
+      const bool go_on = take_piece(consumer, begin, piece, whole, number);
+      number += whole;
       if (!go_on) break;
       continue;
     }
