@@ -62,21 +62,25 @@ bool convert_writer::write_line(const reader::line& l) noexcept {
                                   l.record,     l.max_data_length,      l.time_ns,
                                   l.time_digits};
   char* out = block_.end();
-  if (!header_written_) {
-    out += writer_.header(state_, &frame, out);
-    header_written_ = true;
-    straight_log_ = &writer_ == &writers::log_writer && channels_.none();
-  }
+  if (!header_written_) out = write_header(frame, out);
   const std::size_t n = writer_.line(state_, frame, out);
-  if (n == 0) {
-    // A log line whose first field is no time: what it holds cannot be written.
-    (void)block_.commit(out);
-    const reader::line bad{
-        {l.fields[0], l.fields[1], l.fields[2]}, l.direction, l.record, 0, l.number,
-        "the time is not (seconds.fraction)",    l.text};
-    return bad_line(bad, reader::line_fault::bad_line, {});
-  }
+  if (n == 0) return time_not_read(l, out);
   return block_.commit(out + n);
+}
+
+char* convert_writer::write_header(const writers::frame_line& first, char* out) noexcept {
+  header_written_ = true;
+  straight_log_ = &writer_ == &writers::log_writer && channels_.none();
+  return out + writer_.header(state_, &first, out);
+}
+
+bool convert_writer::time_not_read(const reader::line& l, char* out) noexcept {
+  // A log line whose first field is no time: what it holds cannot be written.
+  (void)block_.commit(out);
+  const reader::line bad{
+      {l.fields[0], l.fields[1], l.fields[2]}, l.direction, l.record, 0, l.number,
+      "the time is not (seconds.fraction)",    l.text};
+  return bad_line(bad, reader::line_fault::bad_line, {});
 }
 
 bool convert_writer::finish_output() noexcept {

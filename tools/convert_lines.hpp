@@ -81,6 +81,10 @@ class convert_writer : public writer_stage {
  private:
   // The line by the writer's own function, the header first for the first line.
   bool write_line(const reader::line& l) noexcept;
+  // Out of the way of every line: the header before the first, and a line whose time the writer
+  // cannot read.
+  [[gnu::noinline]] char* write_header(const writers::frame_line& first, char* out) noexcept;
+  [[gnu::noinline]] bool time_not_read(const reader::line& l, char* out) noexcept;
 
   const writers::line_writer& writer_;
   const channel_map& channels_;
