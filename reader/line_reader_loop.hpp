@@ -225,7 +225,7 @@ ending line_reader::read(Consumer& consumer) noexcept {
       // A piece cut from a long line keeps the line's number for the next piece.
       const bool whole = b.buf[b.start - 1] == '\n';
       const bool go_on = take_piece(consumer, begin, piece, whole, number);
-      number += whole;
+      if (whole) ++number;
       if (!go_on) break;
       continue;
     }
