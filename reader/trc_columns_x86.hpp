@@ -62,16 +62,16 @@ inline std::uint64_t decimal_value_sse2(__m128i digits) noexcept {
   return (both & 0xFFFFFFFF) * 100000000 + (both >> 32);
 }
 
-// The digits of the offset in columns 8 to 20, the point at `point_column` taken out, as a
-// number: those before the point move one column on, into its place.
-inline std::uint64_t offset_digits_sse2(const char* p, unsigned point_column) noexcept {
-  // Columns 5 to 20.  A digit's low four bits are its value and a space's are 0, a leading
-  // zero; the point is 0 too, and columns 5 to 7 (the number's end) are left out.
-  const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 5));
-  const __m128i values = _mm_andnot_si128(
-      _mm_cmpeq_epi8(chars, _mm_set1_epi8('.')),
-      _mm_and_si128(chars,
-                    _mm_setr_epi8(0, 0, 0, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15)));
+// The digits of the offset in columns 8 to 20 (of `chars`, columns 5 to 20, with `points` where
+// they hold a point), the point at `point_column` taken out, as a number: those before the
+// point move one column on, into its place.
+inline std::uint64_t offset_digits_sse2(__m128i chars, __m128i points,
+                                        unsigned point_column) noexcept {
+  // A digit's low four bits are its value and a space's are 0, a leading zero; the point is 0
+  // too, and columns 5 to 7 (the number's end) are left out.
+  const __m128i values =
+      _mm_andnot_si128(points, _mm_and_si128(chars, _mm_setr_epi8(0, 0, 0, 15, 15, 15, 15, 15, 15,
+                                                                  15, 15, 15, 15, 15, 15, 15)));
   const __m128i columns = _mm_setr_epi8(5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20);
   const __m128i moved = _mm_cmplt_epi8(columns, _mm_set1_epi8(static_cast<char>(point_column + 1)));
   return decimal_value_sse2(_mm_or_si128(_mm_and_si128(moved, _mm_slli_si128(values, 1)),
@@ -85,8 +85,10 @@ inline bool read_fixed_columns_sse2(const char* p, fixed_columns& f) noexcept {
   const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
   const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 28));
+  // Columns 5 to 20, the offset's, whose points the digits' reading takes out too.
+  const __m128i offset_chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 5));
+  const __m128i offset_points = _mm_cmpeq_epi8(offset_chars, _mm_set1_epi8('.'));
   const __m128i space = _mm_set1_epi8(' ');
-  const __m128i point = _mm_set1_epi8('.');
   const std::uint64_t spaces = column_bits(_mm_cmpeq_epi8(a, space), 0) |
                                column_bits(_mm_cmpeq_epi8(b, space), 16) |
                                column_bits(_mm_cmpeq_epi8(c, space), 28);
@@ -95,9 +97,7 @@ inline bool read_fixed_columns_sse2(const char* p, fixed_columns& f) noexcept {
                                  column_bits(decimal_digits_sse2(c), 28);
   __m128i letters;
   const std::uint64_t hex = column_bits(detail::hex_digits_sse2(c, letters), 28);
-  const std::uint64_t points =
-      (column_bits(_mm_cmpeq_epi8(a, point), 0) | column_bits(_mm_cmpeq_epi8(b, point), 16)) &
-      point_columns;
+  const std::uint64_t points = column_bits(offset_points, 5) & point_columns;
   // The identifier's last column may be "-" (error frames write it alone).
   f.id_dash = p[35] == '-';
   bool good = ((spaces & space_columns) | (decimals & decimal_columns) | (hex & hex_columns) |
@@ -114,7 +114,7 @@ inline bool read_fixed_columns_sse2(const char* p, fixed_columns& f) noexcept {
   if (!good) return false;
   const auto point_column = static_cast<unsigned>(__builtin_ctzll(points));
   f.fraction_digits = 20 - point_column;
-  f.offset = offset_digits_sse2(p, point_column);
+  f.offset = offset_digits_sse2(offset_chars, offset_points, point_column);
   f.bus = static_cast<unsigned>(p[25] & 0x0F) * 10 + static_cast<unsigned>(p[26] & 0x0F);
   // The identifier's digit pairs in the first four bytes, the first the most significant; the
   // spaces before it are zeros.
