@@ -569,14 +569,19 @@ line_verdict parse_asc_line(format_state& state, std::string_view text, line_par
   const std::int64_t ns = base_ns + offset;
   const int start_digits = static_cast<int>(state.settings >> start_digits_shift & 15);
   const int shown = digits > start_digits ? digits : start_digits;
-  const std::string_view time_text{state.time_text,
-                                   put_next_log_time(state.time_text, state.last_ns, ns, shown)};
   // The number goes with the text where the text has the digits set_log_time knows; else the
   // consumers read the text.
-  if (shown >= 1 && shown <= 9) {
-    set_log_time(out, time_text, ns, shown);
+  if (shown >= 1 && shown <= 9 && !state.options.time_text && ns >= 0) {
+    state.time_text[0] = '\0';  // no longer the text of last_ns
+    set_log_time(out, std::string_view(), ns, shown);
   } else {
-    out.fields[0] = time_text;
+    const std::string_view time_text{state.time_text,
+                                     put_next_log_time(state.time_text, state.last_ns, ns, shown)};
+    if (shown >= 1 && shown <= 9) {
+      set_log_time(out, time_text, ns, shown);
+    } else {
+      out.fields[0] = time_text;
+    }
   }
   state.last_ns = ns;
 

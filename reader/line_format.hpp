@@ -35,6 +35,11 @@ class time_zone;  // time_zone.hpp
 struct format_options {
   // The zone of the wall-clock times that headers give without one; UTC when null.
   const time_zone* zone = nullptr;
+  // Whether a frame's time is wanted as text where the format hands on its number too: a
+  // consumer that takes the number alone (time_ns, time_digits) for times of 0 or more, as
+  // Python's read_log does, clears it, and the formats then leave fields[0] empty for those
+  // times and skip writing the text, a good part of a line's work.
+  bool time_text = true;
 };
 
 // What a format keeps from line to line of one input (what its header said), and room for the

@@ -115,9 +115,14 @@ void put_offset_time(format_state& state, std::int64_t offset, int digits,
   // last_ns is the time of the text in time_text, the previous line's.
   const std::int64_t ns = state.start_ns + offset;
   const int written = digits + 3 > 9 ? 9 : digits + 3;
-  set_log_time(out,
-               {state.time_text, put_next_log_time(state.time_text, state.last_ns, ns, written)},
-               ns, written);
+  if (!state.options.time_text && ns >= 0) {
+    state.time_text[0] = '\0';  // no longer the text of last_ns
+    set_log_time(out, std::string_view(), ns, written);
+  } else {
+    set_log_time(out,
+                 {state.time_text, put_next_log_time(state.time_text, state.last_ns, ns, written)},
+                 ns, written);
+  }
   state.last_ns = ns;
 }
 
@@ -313,10 +318,10 @@ const message_type* fixed_type(char first, char second) noexcept {
   }
 }
 
-// Reads a line of the fixed columns as the general path would and gives its verdict, or returns
-// false with the record as it was for the other paths to read the line.
-bool fixed_version2_line(format_state& state, std::string_view text, line_parts& out,
-                         line_verdict& verdict) noexcept {
+// Reads a line of the fixed columns as the general path would, true for the frame it holds
+// (every line it takes is one), or returns false with the record as it was for the other paths
+// to read the line.
+bool fixed_version2_line(format_state& state, std::string_view text, line_parts& out) noexcept {
   const char* const p = text.data();
   // A final '\r' is white space to the general path.
   const std::size_t n = text.size() - (!text.empty() && text.back() == '\r');
@@ -343,7 +348,7 @@ bool fixed_version2_line(format_state& state, std::string_view text, line_parts&
   if (type->error) {
     // The general path reads neither the identifier nor the bytes after the DLC of an error.
     fields::put_channel_name(state, f.bus, out);
-    verdict = error_frame({p + 22, 2}, {p + 37, 1}, out);
+    error_frame({p + 22, 2}, {p + 37, 1}, out);
     put_offset_time(state, offset, static_cast<int>(f.fraction_digits), out);
     return true;
   }
@@ -369,8 +374,8 @@ bool fixed_version2_line(format_state& state, std::string_view text, line_parts&
   record.len = static_cast<std::uint8_t>(length);
   record.flags = type->fd_flags;
   const std::size_t id_begin = 36 - f.id_digits;
-  verdict = fields::frame_parts({p + id_begin, frame_end - id_begin}, std::string_view(p + 37, 1),
-                                type->fd ? canfd_max_dlen : can_max_dlen, out);
+  fields::frame_parts({p + id_begin, frame_end - id_begin}, std::string_view(p + 37, 1),
+                      type->fd ? canfd_max_dlen : can_max_dlen, out);
   // Last, with little else to keep across the call.
   put_offset_time(state, offset, static_cast<int>(f.fraction_digits), out);
   return true;
@@ -449,19 +454,26 @@ line_verdict version2_line(format_state& state, std::string_view text, line_part
                              type->fd ? canfd_max_dlen : can_max_dlen, out);
 }
 
-line_verdict parse_trc_line(format_state& state, std::string_view text, line_parts& out) noexcept {
-  std::memset(&out.record, 0, sizeof out.record);
-  line_verdict verdict = line_verdict::skipped;
-  if (state.version >= 20 && (state.settings & other_columns) == 0 &&
-      fixed_version2_line(state, text, out, verdict)) {
-    return verdict;
-  }
+// The lines the straight path leaves: headers, the other versions and columns, odd spacing.
+// Out of line, so that its many values kept across calls do not give every line of the straight
+// path a large frame to set up and the registers to save.
+[[gnu::noinline]] line_verdict other_trc_line(format_state& state, std::string_view text,
+                                              line_parts& out) noexcept {
   splitter words{text};
   const std::string_view first = words.next();
   if (first.empty()) return line_verdict::skipped;
   if (first[0] == ';') return header_line(state, text, out);
   return state.version >= 20 ? version2_line(state, text, out)
                              : version1_line(state, text, words, out);
+}
+
+line_verdict parse_trc_line(format_state& state, std::string_view text, line_parts& out) noexcept {
+  std::memset(&out.record, 0, sizeof out.record);
+  if (state.version >= 20 && (state.settings & other_columns) == 0 &&
+      fixed_version2_line(state, text, out)) {
+    return line_verdict::frame;
+  }
+  return other_trc_line(state, text, out);
 }
 
 // A TRC file begins with its header, whose lines begin with ";".

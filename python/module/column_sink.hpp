@@ -172,8 +172,9 @@ class column_sink {
     if (filter_ != nullptr && !reader::keeps(*filter_, l.record, l.fields[1])) return true;
     if (count_ == capacity_ && !make_room()) return false;
     const std::size_t row = count_;
-    // A format that made the time's text from a number hands the number on: the text need not
-    // be read back.  Only a time of 0 or more, which the text reader below takes too.
+    // A format that knew the time's number hands it on: the text need not be read back, and the
+    // reading asks the formats not to write it (format_options::time_text).  Only a time of 0
+    // or more, which the text reader below takes too; for the others the text is there.
     std::int64_t ns;
     if (l.time_digits != 0 && l.time_ns >= 0) {
       ns = reader::written_log_time(l.time_ns, l.time_digits);

@@ -106,6 +106,8 @@ class log_reader {
         filter_object_(std::move(filter)),
         zone_(std::move(zone)) {
     options_.zone = zone_.get();
+    // The sink takes a time's number where the format hands it on (column_sink::line).
+    options_.time_text = false;
     reader_.set_format(format, options_);
     if (!filter_object_.is_none()) filter_ = filter_object_.cast<const reader::frame_filter*>();
     sink_.set_filter(filter_);

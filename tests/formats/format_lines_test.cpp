@@ -87,6 +87,10 @@ const line_case line_cases[] = {
      "(1701734402.5) can0 001# R\n", 1},
     {"asc_no_date_counts_from_the_epoch", asc,
      "base hex  timestamps absolute\n 12.25 1 5 Rx d 1 AA\n", "(12.25) can0 005#AA R\n", 1},
+    {"asc_times_before_the_epoch", asc,
+     "date Wed Dec 31 11:59:59.500 pm 1969\n   0.1 1 123 Rx d 1 AA\n   0.7 1 123 Rx d 1 BB\n"
+     "date Wed Dec 31 11:59:59.000 pm 1969\n   0.5 1 123 Rx d 1 CC\n",
+     "(-0.400) can0 123#AA R\n(0.200) can0 123#BB R\n(-0.500) can0 123#CC R\n", 2},
     {"asc_bad_lines", asc,
      ASC_HEAD "   0.1 1 123 Rx d 4 01 02\n   0.1 1 800 Rx d 0\n   0.1 0 123 Rx d 0\n"
               "   0.1 1 123 Rx x 0\n   0.1 CANFD 1 Rx 123 0 0 9 13 00\n   0.1 CANFD 1 Up\n"
@@ -139,6 +143,12 @@ const line_case line_cases[] = {
      ";$FILEVERSION=2.1\n" TRC_START ";$COLUMNS=N,O,T,B,I,d,R,L,l,D\n"
      "      1         0.000500 FD 3  00000123 Rx -  9 10   01 02 03 04 05 06 07 08 09 0A\n",
      "(1699963200.000000500) can2 00000123##00102030405060708090A R\n", 3},
+    {"trc_times_before_the_epoch", trc,
+     ";$FILEVERSION=2.1\n;$STARTTIME=25568.99999\n"
+     "      1         0.500 DT  1     0123 Rx -  1    AA\n"
+     "      2      1000.000 DT 1 0123 Rx - 1 BB\n;$STARTTIME=25568.999999\n"
+     "      3         0.100 DT  1     0123 Rx -  1    CC\n",
+     "(-0.863500) can0 123#AA R\n(0.136000) can0 123#BB R\n(-0.086300) can0 123#CC R\n", 3},
     {"trc_bad_lines", trc,
      ";$FILEVERSION=2.1\n" TRC_START "      1      1.000 DT 1 0800 Rx - 0\n"
      "      2      1.000 DT 1 0100 Rx - 2 01\n      3      x DT 1 0100 Rx - 0\n"

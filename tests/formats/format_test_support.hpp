@@ -5,6 +5,7 @@
 #define CANTEXT_TESTS_FORMAT_TEST_SUPPORT_HPP
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,19 +44,47 @@ inline std::string handed_time_fault(const cantext::reader::line_parts& parts) {
          std::to_string(parts.time_digits) + " digits)";
 }
 
+// A reading that wants no time text (format_options::time_text false) must make the same of a
+// line but for leaving out the text of a time handed on that is 0 or more.
+inline bool same_without_time_text(const cantext::reader::line_parts& parts,
+                                   cantext::reader::line_verdict verdict,
+                                   const cantext::reader::line_parts& bare,
+                                   cantext::reader::line_verdict bare_verdict) {
+  using cantext::reader::line_verdict;
+  if (verdict != bare_verdict) return false;
+  if (verdict == line_verdict::skipped) return true;
+  if (verdict == line_verdict::bad) return std::string_view(parts.problem) == bare.problem;
+  const bool handed = parts.time_digits != 0 && parts.time_ns >= 0;
+  return bare.fields[0] == (handed ? std::string_view() : parts.fields[0]) &&
+         bare.time_ns == parts.time_ns && bare.time_digits == parts.time_digits &&
+         bare.fields[1] == parts.fields[1] && bare.fields[2] == parts.fields[2] &&
+         bare.direction == parts.direction && bare.max_data_length == parts.max_data_length &&
+         std::memcmp(&bare.record, &parts.record, sizeof parts.record) == 0;
+}
+
 inline read_result read_all(const cantext::reader::line_format& format, std::string_view text,
                             cantext::reader::format_options options = {}) {
   using namespace cantext::reader;
   read_result result;
   format_state state;
   state.options = options;
+  // The same lines read as Python's read_log reads them, alongside.
+  format_state bare_state;
+  bare_state.options = options;
+  bare_state.options.time_text = false;
   std::size_t start = 0;
   for (int number = 1; start < text.size(); ++number) {
     std::size_t end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(start, end - start);
     line_parts parts{};
-    const line_verdict verdict = format.parse(state, text.substr(start, end - start), parts);
+    const line_verdict verdict = format.parse(state, line, parts);
+    line_parts bare{};
+    const line_verdict bare_verdict = format.parse(bare_state, line, bare);
     start = end + 1;
+    if (!same_without_time_text(parts, verdict, bare, bare_verdict)) {
+      result.summary += std::to_string(number) + ": not so without the time's text\n";
+    }
     if (verdict == line_verdict::skipped) {
       ++result.skipped;
     } else if (verdict == line_verdict::bad) {
