@@ -208,6 +208,13 @@ const written_case written_cases[] = {
      "      7      1873.625 ER  1        - Rx -  5    00 00 00 00 00\r\n"},
     {"(1700000000.100000)", "can1", "123#11", "R", "  -0.150000 2  123             Rx   d 1 11\n",
      "      8      -149.832 DT  2     0123 Rx -  1    11\r\n"},
+    // A negative zero second is no second to keep: the next time of it is below zero too.
+    {"(-00000000.000000)", "can1", "123#11", "R",
+     "-1700000000.250000 2  123             Rx   d 1 11\n",
+     "      9 -1700000000249.832 DT  2     0123 Rx -  1    11\r\n"},
+    {"(-00000000.500000)", "can1", "123#22", "R",
+     "-1700000000.750000 2  123             Rx   d 1 22\n",
+     "     10 -1700000000749.832 DT  2     0123 Rx -  1    22\r\n"},
 };
 
 TEST(writers, write_each_shape) {
