@@ -8,7 +8,7 @@ of the first TAKEN messages (0: all) counted from their pandas tables, by
   (the tables the partitions hold), and the same without to_pandas;
 - a distributed.LocalCluster of one worker process, then of two (one thread each, loopback).
 
-Prints the seconds (median of RUNS runs after one not counted), frames read per second, two
+Prints the seconds (median of RUNS runs after one not counted, the steps taken in turn in each), frames read per second, two
 workers against one and one against the loop, and the load average before and after each figure.
 
 Each is measured with every worker (and the loop) held to one processor, so that read_log reads
@@ -21,6 +21,7 @@ Usage: PYTHONPATH=build/python:bench /usr/bin/python3 bench/dask_scale.py [FILES
 generated capture copied FILES times, in a temporary folder.
 """
 
+import contextlib
 import os
 import random
 import shutil
@@ -62,23 +63,29 @@ def loop(files, db, taken, tables=True):
     return counts
 
 
-def on_cluster(workers, pinned, files, db, taken, runs):
-    with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, host="127.0.0.1",
-                      dashboard_address=None) as cluster, Client(cluster) as client:
-        # Each worker a session of its own, as a service would start it: Linux shares the
-        # processors out among sessions first (autogroups), so that on a machine busy with
-        # others' work the workers of one session would share one session's part.
-        client.run(os.setsid)
-        if pinned:
-            # Worker i on processor i: read_log then reads on one thread (it takes the threads
-            # of the processors its process may use).
-            for i, address in enumerate(client.scheduler_info()["workers"]):
-                client.run(os.sched_setaffinity, 0, {i}, workers=[address])
+def cluster(stack, workers, pinned, files, db, taken):
+    """A LocalCluster of `workers` workers, open until `stack` closes, and a call that counts."""
+    local = stack.enter_context(LocalCluster(
+        n_workers=workers, threads_per_worker=1, processes=True, host="127.0.0.1",
+        dashboard_address=None))
+    client = stack.enter_context(Client(local, set_as_default=False))
+    # Each worker a session of its own, as a service would start it: Linux shares the
+    # processors out among sessions first (autogroups), so that on a machine busy with
+    # others' work the workers of one session would share one session's part.
+    client.run(os.setsid)
+    if pinned:
+        # Worker i on processor i: read_log then reads on one thread (it takes the threads
+        # of the processors its process may use).
+        for i, address in enumerate(client.scheduler_info()["workers"]):
+            client.run(os.sched_setaffinity, 0, {i}, workers=[address])
 
-        def count():
-            messages = cantext.dask.read_logs(files, dbc=db)
-            return dask.compute({name: messages[name].shape[0] for name in taken})[0]
-        return timed(runs, count)
+    def count():
+        messages = cantext.dask.read_logs(files, dbc=db)
+        # index.size, not shape[0]: shape[0] is a Delayed, whose graph Dask does not fuse, so
+        # that each part's count would be a task of its own (twice the tasks).
+        sizes = {name: messages[name].index.size for name in taken}
+        return dask.compute(sizes, scheduler=client)[0]
+    return count
 
 
 def pinned_here(call):
@@ -109,24 +116,34 @@ def shell_loops(command, db_path, files, runs):
 
 def measure(pinned, files, db, names, runs):
     lines = len(files) * sum(1 for _ in open(files[0], "rb"))
-    figures, expected = {}, None
-    steps = [("loop: read_log + decode_log + to_pandas", lambda: loop(files, db, names)),
-             ("loop: read_log + decode_log", lambda: loop(files, db, names, False)),
-             ("LocalCluster, 1 worker", lambda: on_cluster(1, pinned, files, db, names, runs)),
-             ("LocalCluster, 2 workers", lambda: on_cluster(2, pinned, files, db, names, runs))]
     print("each worker, and the loop, on one processor" if pinned else
           "no processor set: read_log reads on a thread per idle processor")
-    for name, call in steps:
-        before = load()
-        if name.startswith("loop"):
-            seconds, counts = timed(runs, pinned_here(call) if pinned else call)
-        else:
-            seconds, counts = call()
-        expected = expected or counts
-        assert counts == expected, name
-        figures[name] = seconds
-        print(f"  {name:42} {seconds:7.2f} s {lines / seconds / 1e6:6.2f} M frames/s "
-              f"(load {before:.1f} before, {load():.1f} after)")
+    with contextlib.ExitStack() as stack:
+        steps = {"loop: read_log + decode_log + to_pandas": lambda: loop(files, db, names),
+                 "loop: read_log + decode_log": lambda: loop(files, db, names, False),
+                 "LocalCluster, 1 worker": cluster(stack, 1, pinned, files, db, names),
+                 "LocalCluster, 2 workers": cluster(stack, 2, pinned, files, db, names)}
+        for name in steps:
+            if name.startswith("loop") and pinned:
+                steps[name] = pinned_here(steps[name])
+        # Each step once in turn, run after run, so that a change in the machine's load falls
+        # on all of them alike; the first round, not counted, warms them.
+        times = {name: [] for name in steps}
+        loads = []
+        expected = None
+        for run in range(runs + 1):
+            loads.append(load())
+            for name, call in steps.items():
+                start = time.perf_counter()
+                counts = call()
+                if run:
+                    times[name].append(time.perf_counter() - start)
+                expected = expected or counts
+                assert counts == expected, name
+    figures = {name: statistics.median(t) for name, t in times.items()}
+    for name, seconds in figures.items():
+        print(f"  {name:42} {seconds:7.2f} s {lines / seconds / 1e6:6.2f} M frames/s")
+    print(f"  load average {min(loads):.1f} to {max(loads):.1f} over the runs")
     one, two = figures["LocalCluster, 1 worker"], figures["LocalCluster, 2 workers"]
     print(f"  2 workers / 1 worker: {one / two:.2f}x; 1 worker against the loop with to_pandas: "
           f"{figures['loop: read_log + decode_log + to_pandas'] / one:.2f} of its speed")

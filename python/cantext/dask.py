@@ -14,9 +14,10 @@ import uuid
 import weakref
 
 try:
+    import dask
     from dask.dataframe.core import new_dd_object
     from dask.blockwise import BlockwiseDepDict
-    from dask.highlevelgraph import HighLevelGraph
+    from dask.highlevelgraph import HighLevelGraph, MaterializedLayer
     from dask.layers import DataFrameIOLayer
     from dask.sizeof import sizeof
 except ImportError as error:
@@ -116,6 +117,7 @@ def read_logs(paths, format=None, dbc=None, ids=None, channels=None, blocksize=B
     parts = len(layer)
     if db is not None:
         layer[read] = db
+    layer = MaterializedLayer(layer, annotations=_after_takers())
     bad_lines = _dataframe(f"cantext-bad-lines-{token}", (1,), read, layer, parts,
                            _meta(_bad_table([], "")))
     if db is None:
@@ -126,6 +128,19 @@ def read_logs(paths, format=None, dbc=None, ids=None, channels=None, blocksize=B
     return Messages(_message_names(db), lambda name: _dataframe(
         f"cantext-{name}-{token}", (0, name), read, layer, parts, _meta(_template(db, name))),
         bad_lines)
+
+
+def _after_takers():
+    """The read tasks' annotations: a priority below the tasks that take from a part.  A
+    distributed scheduler runs every ready task by priority, and Dask's own order would read every
+    part before it takes the second message from the first: a worker would hold every part it has
+    read at once (a decoded part is about 90 bytes a frame).  Taken first, each part is let go as
+    soon as its messages are.  A priority the caller set with dask.annotate is kept, one below."""
+    annotations = dict(dask.config.get("annotations", {}))
+    priority = annotations.get("priority", 0)
+    if isinstance(priority, (int, float)):
+        annotations["priority"] = priority - 1
+    return annotations
 
 
 def _parts(files, format, blocksize):

@@ -211,3 +211,22 @@ def test_on_a_cluster_of_two_processes(captures, cluster, blocksize, tmp_path):
     path = with_bad_lines(folder, [2500], tmp_path)
     with pytest.raises(ValueError, match=rf"^{re.escape(path)}: line 2500: fewer than three fields"):
         cluster.compute(cantext_dask.read_logs(path, blocksize=blocksize)).result(timeout=120)
+
+
+@pytest.mark.parametrize("priority", [None, 5])
+def test_parts_are_read_after_what_takes_from_them(captures, priority):
+    # A distributed scheduler runs ready tasks by priority: the graph it gets, optimized, must
+    # rank every read below the tasks that take from the parts, or a worker reads every part
+    # before it lets one go.
+    folder, db = captures
+    with dask.annotate(**({} if priority is None else {"priority": priority})):
+        messages = cantext_dask.read_logs(folder, dbc=db, blocksize=SMALL)
+        sizes = [messages[name].index.size for name in list(messages)[:2]]
+    graph = dask.base.collections_to_dsk(sizes, optimize_graph=True)
+    ranks = {}
+    for layer in graph.layers.values():
+        for key in layer:
+            ranks[key] = (layer.annotations or {}).get("priority", 0)
+    reads = {rank for key, rank in ranks.items() if "cantext-read" in str(key)}
+    others = {rank for key, rank in ranks.items() if "cantext-read" not in str(key)}
+    assert reads == {(priority or 0) - 1} and others == {priority or 0}
