@@ -59,7 +59,7 @@ int read_files(char* const* names, int count, Writer& writer, reader::reader_buf
     compress::compressed_source input(reader::fd_source(&fd));
     if (fd >= 0) {
       writer.set_file(names[i]);
-      pipelined_source bytes(input, fd);
+      compress::pipelined_source bytes(input, compress::is_regular_file(fd));
       reader::line_reader lines(bytes.bytes(), buffers);
       lines.set_format(format, options);
       how = lines.read(writer);

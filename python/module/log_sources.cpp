@@ -11,11 +11,26 @@
 #include <string>
 
 #include "compressed_source.hpp"
+#include "pipelined_source.hpp"
 
 namespace py = pybind11;
 
 namespace cantext_python {
 namespace {
+
+// Whether the interpreter's signal handlers, run here with the GIL taken for them, raised (Ctrl-C
+// raises KeyboardInterrupt): the exception is then set, and the read ends as cancelled.
+bool handlers_raised() noexcept {
+  const PyGILState_STATE state = PyGILState_Ensure();
+  const bool raised = PyErr_CheckSignals() != 0;
+  PyGILState_Release(state);
+  return raised;
+}
+
+long cancelled() noexcept {
+  errno = ECANCELED;
+  return -1;
+}
 
 class path_log final : public log_source {
  public:
@@ -73,18 +88,6 @@ class path_log final : public log_source {
       if (errno != EINTR) return -1;
       if (handlers_raised()) return cancelled();
     }
-  }
-
-  static long cancelled() noexcept {
-    errno = ECANCELED;
-    return -1;
-  }
-
-  static bool handlers_raised() noexcept {
-    const PyGILState_STATE state = PyGILState_Ensure();
-    const bool raised = PyErr_CheckSignals() != 0;
-    PyGILState_Release(state);
-    return raised;
   }
 
   py::object shown_;  // the path as given, for messages
@@ -215,13 +218,24 @@ class file_object_log final : public log_source {
 };
 
 // A source whose bytes are compressed, or may be (a file object, a pipe): decompressed as they
-// are read.  Its size is not known beforehand, and it is read in one part.
+// are read.  Its size is not known beforehand, and it is read in one part.  A source that reads at
+// offsets (a file, memory) is read and decompressed ahead in a thread of its own, through its
+// reads at offsets, which wait for nothing and call nothing of Python's; the interpreter's signal
+// handlers then run in this thread, before each block after the first, as a file's own reads run
+// them.
 class decompressed_log final : public log_source {
  public:
   decompressed_log(std::unique_ptr<log_source> source, const py::object& shown)
-      : source_(std::move(source)), shown_(shown), input_(source_->bytes()) {}
-  cantext::reader::byte_source bytes() noexcept override { return input_.bytes(); }
+      : source_(std::move(source)),
+        shown_(shown),
+        ahead_of_python_(source_->reads_at()),
+        from_start_{source_.get(), 0, SIZE_MAX},
+        input_(ahead_of_python_ ? range_bytes(from_start_) : source_->bytes()),
+        ahead_(input_, ahead_of_python_) {}
+  cantext::reader::byte_source bytes() noexcept override { return {this, &read}; }
   [[noreturn]] void raise_read_error(int error) override {
+    // What the signal handlers raised.
+    if (PyErr_Occurred() != nullptr) throw py::error_already_set();
     const char* const problem = input_.problem();
     if (problem == nullptr) source_->raise_read_error(error);
     if (shown_.is_none()) throw py::value_error(problem);
@@ -230,9 +244,22 @@ class decompressed_log final : public log_source {
   }
 
  private:
+  static long read(void* context, char* buf, std::size_t n) noexcept {
+    auto& self = *static_cast<decompressed_log*>(context);
+    if (self.ahead_of_python_ && self.started_ && handlers_raised()) return cancelled();
+    self.started_ = true;
+    const cantext::reader::byte_source bytes = self.ahead_.bytes();
+    return bytes.read(bytes.context, buf, n);
+  }
+
   std::unique_ptr<log_source> source_;
   py::object shown_;  // the path as given, or None
+  bool ahead_of_python_;
+  bool started_ = false;
+  source_range from_start_;
   cantext::compress::compressed_source input_;
+  // Declared after what it reads: its thread is stopped before they go.
+  cantext::compress::pipelined_source ahead_;
 };
 
 // A source read at offsets is looked at in place: when it is not compressed it is read as it

@@ -48,9 +48,10 @@ SOURCES = {
 
 @pytest.fixture(scope="module")
 def plain(tmp_path_factory):
-    """A log of every kind of frame, several of the reader's blocks long, and its rows."""
+    """A log of every kind of frame, several of the reader's blocks long (and more than the
+    pieces a thread decompresses ahead hold at once), and its rows."""
     path = tmp_path_factory.mktemp("compressed") / "plain.log"
-    path.write_text(run([program("CANTEXT_MAKE_LOG"), "8000", "5"]))
+    path.write_text(run([program("CANTEXT_MAKE_LOG"), "30000", "5"]))
     return path, rows_of(cantext.read_log(path))
 
 
@@ -72,6 +73,19 @@ def test_read_log_decompresses(plain, tmp_path, source, name, kind, pieces, chan
         return
     shown = f"{packed}: " if source == "path" else ""
     with pytest.raises(ValueError, match=f"^{re.escape(shown + fault)}$"):
+        cantext.read_log(SOURCES[source](packed))
+
+
+@pytest.mark.parametrize("source", SOURCES, ids=str)
+def test_a_bad_line_stops_the_reading_ahead(plain, tmp_path, source):
+    # The reading ends at the second line while most of the file is still to be decompressed.
+    if "zstd" not in BUILT:
+        pytest.skip("this build reads no zstd")
+    path, _ = plain
+    packed = tmp_path / "bad.log.zst"
+    lines = path.read_bytes().split(b"\n", 1)
+    packed.write_bytes(zstd(lines[0] + b"\nnot a frame\n" + lines[1]))
+    with pytest.raises(ValueError, match="^line 2: "):
         cantext.read_log(SOURCES[source](packed))
 
 

@@ -1,18 +1,19 @@
 // SPDX-License-Identifier: MIT
-// The command's input: a compressed file is decompressed in a second thread while the reader
-// reads what came before, so that the wall-clock time is about the longer of the two rather than
-// their sum (libzstd alone takes longer than the whole of the plain reading).  Other input, and
-// input that is not a regular file (a pipe may hold the thread in a read that never ends), is read
-// as it is, in the reader's thread.  Builds without compression have no thread: the board builds'
-// programs need the C library alone.
+// Compressed input read ahead: it is decompressed in a second thread while the reader reads what
+// came before, so that the wall-clock time is about the longer of the two rather than their sum
+// (libzstd alone takes longer than the whole of the plain reading).  Input that is not
+// compressed, and input that may not be read ahead (a pipe may hold the thread in a read that
+// never ends; a Python file object needs the interpreter's lock), is read as it is, in the
+// reader's thread.  Builds without compression have no thread: the board builds' programs need
+// the C library alone.
 //
 //   compress::compressed_source input(reader::fd_source(&fd));
-//   pipelined_source bytes(input, fd);
+//   pipelined_source bytes(input, is_regular_file(fd));
 //   reader::line_reader lines(bytes.bytes(), buffers);
 //   ... lines.read(consumer) ...
 //   bytes.finish();  // before the file is closed
-#ifndef CANTEXT_TOOLS_PIPELINED_SOURCE_HPP
-#define CANTEXT_TOOLS_PIPELINED_SOURCE_HPP
+#ifndef CANTEXT_COMPRESS_PIPELINED_SOURCE_HPP
+#define CANTEXT_COMPRESS_PIPELINED_SOURCE_HPP
 
 #include <cstddef>
 
@@ -23,14 +24,16 @@
 #include <pthread.h>
 #endif
 
-namespace cantext::tool {
+namespace cantext::compress {
 
 #ifdef CANTEXT_PIPELINED_INPUT
 
 class pipelined_source {
  public:
-  // Reads `input`, which must outlive this; `fd` is the file it reads.
-  pipelined_source(compress::compressed_source& input, int fd) noexcept : input_(input), fd_(fd) {}
+  // Reads `input`, which must outlive this, ahead in a thread where `read_ahead` allows it and
+  // the input proves compressed.
+  pipelined_source(compressed_source& input, bool read_ahead) noexcept
+      : input_(input), read_ahead_(read_ahead) {}
   ~pipelined_source() { finish(); }
   pipelined_source(const pipelined_source&) = delete;
   pipelined_source& operator=(const pipelined_source&) = delete;
@@ -59,8 +62,8 @@ class pipelined_source {
   void start() noexcept;
   long take(char* buf, std::size_t n) noexcept;
 
-  compress::compressed_source& input_;
-  int fd_;
+  compressed_source& input_;
+  bool read_ahead_;
   bool first_ = true;
   bool threaded_ = false;
   char* memory_ = nullptr;
@@ -80,16 +83,19 @@ class pipelined_source {
 // Without compression there is nothing to decompress: the input is read as it is.
 class pipelined_source {
  public:
-  pipelined_source(compress::compressed_source& input, int) noexcept : input_(input) {}
+  pipelined_source(compressed_source& input, bool) noexcept : input_(input) {}
   reader::byte_source bytes() noexcept { return input_.bytes(); }
   void finish() noexcept {}
 
  private:
-  compress::compressed_source& input_;
+  compressed_source& input_;
 };
 
 #endif
 
-}  // namespace cantext::tool
+// Whether the file `fd` is a regular file, whose reads end (a pipe's may wait for ever).
+bool is_regular_file(int fd) noexcept;
+
+}  // namespace cantext::compress
 
 #endif

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace cantext::tool {
+namespace cantext::compress {
+
+#ifdef CANTEXT_PIPELINED_INPUT
 
 long pipelined_source::read(void* context, char* buf, std::size_t n) noexcept {
   auto& self = *static_cast<pipelined_source*>(context);
@@ -22,11 +24,7 @@ long pipelined_source::read(void* context, char* buf, std::size_t n) noexcept {
 }
 
 void pipelined_source::start() noexcept {
-  struct stat s;
-  if (input_.kind() == compress::compression::none || ::fstat(fd_, &s) != 0 ||
-      !S_ISREG(s.st_mode)) {
-    return;
-  }
+  if (!read_ahead_ || input_.kind() == compression::none) return;
   memory_ = static_cast<char*>(std::malloc(pieces * piece_size));
   if (memory_ == nullptr) return;  // read in this thread, as without one
   for (std::size_t i = 0; i < pieces; ++i) pieces_[i].data = memory_ + i * piece_size;
@@ -98,4 +96,11 @@ void pipelined_source::finish() noexcept {
   memory_ = nullptr;
 }
 
-}  // namespace cantext::tool
+#endif
+
+bool is_regular_file(int fd) noexcept {
+  struct stat s;
+  return ::fstat(fd, &s) == 0 && S_ISREG(s.st_mode);
+}
+
+}  // namespace cantext::compress
