@@ -6,10 +6,12 @@ of the first TAKEN messages (0: all) counted from their pandas tables, by
 
 - a loop in this process: read_log, decode_log and to_pandas of those messages, file after file
   (the tables the partitions hold), and the same without to_pandas;
-- a distributed.LocalCluster of one worker process, then of two (one thread each, loopback).
+- a distributed.LocalCluster of one worker process, then of two (one thread each, loopback),
+  each started afresh for each run and its first computation not timed.
 
-Prints the seconds (median of RUNS runs after one not counted, the steps taken in turn in each), frames read per second, two
-workers against one and one against the loop, and the load average before and after each figure.
+The four are run in turn, RUNS rounds after one not counted, so that a change in the machine's
+load falls on all alike.  Prints the median seconds of each, frames read per second, two workers
+against one and one against the loop, and the load average over the rounds.
 
 Each is measured with every worker (and the loop) held to one processor, so that read_log reads
 on one thread (pinned), and with none held (free), or only one of the two (MODE pinned or free).
@@ -21,7 +23,7 @@ Usage: PYTHONPATH=build/python:bench /usr/bin/python3 bench/dask_scale.py [FILES
 generated capture copied FILES times, in a temporary folder.
 """
 
-import contextlib
+import functools
 import os
 import random
 import shutil
@@ -63,29 +65,41 @@ def loop(files, db, taken, tables=True):
     return counts
 
 
-def cluster(stack, workers, pinned, files, db, taken):
-    """A LocalCluster of `workers` workers, open until `stack` closes, and a call that counts."""
-    local = stack.enter_context(LocalCluster(
-        n_workers=workers, threads_per_worker=1, processes=True, host="127.0.0.1",
-        dashboard_address=None))
-    client = stack.enter_context(Client(local, set_as_default=False))
-    # Each worker a session of its own, as a service would start it: Linux shares the
-    # processors out among sessions first (autogroups), so that on a machine busy with
-    # others' work the workers of one session would share one session's part.
-    client.run(os.setsid)
-    if pinned:
-        # Worker i on processor i: read_log then reads on one thread (it takes the threads
-        # of the processors its process may use).
-        for i, address in enumerate(client.scheduler_info()["workers"]):
-            client.run(os.sched_setaffinity, 0, {i}, workers=[address])
+def on_cluster(workers, pinned, files, db, taken):
+    """A call that starts a LocalCluster of `workers` workers, counts once not timed (the workers
+    import the modules), then once timed, and stops it: the seconds and the counts.  Only one
+    cluster is running at a time, so that no idle one takes a share of the processors."""
+    def call():
+        with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+                          host="127.0.0.1", dashboard_address=None) as local, \
+                Client(local) as client:
+            # Each worker a session of its own, as a service would start it: Linux shares the
+            # processors out among sessions first (autogroups), so that on a machine busy with
+            # others' work the workers of one session would share one session's part.
+            client.run(os.setsid)
+            if pinned:
+                # Worker i on processor i: read_log then reads on one thread (it takes the
+                # threads of the processors its process may use).
+                for i, address in enumerate(client.scheduler_info()["workers"]):
+                    client.run(os.sched_setaffinity, 0, {i}, workers=[address])
 
-    def count():
-        messages = cantext.dask.read_logs(files, dbc=db)
-        # index.size, not shape[0]: shape[0] is a Delayed, whose graph Dask does not fuse, so
-        # that each part's count would be a task of its own (twice the tasks).
-        sizes = {name: messages[name].index.size for name in taken}
-        return dask.compute(sizes, scheduler=client)[0]
-    return count
+            def count():
+                messages = cantext.dask.read_logs(files, dbc=db)
+                # index.size, not shape[0]: shape[0] is a Delayed, whose graph Dask does not
+                # fuse, so that each part's count would be a task of its own (twice the tasks).
+                sizes = {name: messages[name].index.size for name in taken}
+                return dask.compute(sizes, scheduler=client)[0]
+            count()
+            start = time.perf_counter()
+            counts = count()
+            return time.perf_counter() - start, counts
+    return call
+
+
+def timed_once(call):
+    start = time.perf_counter()
+    result = call()
+    return time.perf_counter() - start, result
 
 
 def pinned_here(call):
@@ -118,28 +132,26 @@ def measure(pinned, files, db, names, runs):
     lines = len(files) * sum(1 for _ in open(files[0], "rb"))
     print("each worker, and the loop, on one processor" if pinned else
           "no processor set: read_log reads on a thread per idle processor")
-    with contextlib.ExitStack() as stack:
-        steps = {"loop: read_log + decode_log + to_pandas": lambda: loop(files, db, names),
-                 "loop: read_log + decode_log": lambda: loop(files, db, names, False),
-                 "LocalCluster, 1 worker": cluster(stack, 1, pinned, files, db, names),
-                 "LocalCluster, 2 workers": cluster(stack, 2, pinned, files, db, names)}
-        for name in steps:
-            if name.startswith("loop") and pinned:
-                steps[name] = pinned_here(steps[name])
-        # Each step once in turn, run after run, so that a change in the machine's load falls
-        # on all of them alike; the first round, not counted, warms them.
-        times = {name: [] for name in steps}
-        loads = []
-        expected = None
-        for run in range(runs + 1):
-            loads.append(load())
-            for name, call in steps.items():
-                start = time.perf_counter()
-                counts = call()
-                if run:
-                    times[name].append(time.perf_counter() - start)
-                expected = expected or counts
-                assert counts == expected, name
+    steps = {"loop: read_log + decode_log + to_pandas": lambda: loop(files, db, names),
+             "loop: read_log + decode_log": lambda: loop(files, db, names, False)}
+    for name in steps:
+        steps[name] = functools.partial(timed_once, pinned_here(steps[name]) if pinned
+                                        else steps[name])
+    steps["LocalCluster, 1 worker"] = on_cluster(1, pinned, files, db, names)
+    steps["LocalCluster, 2 workers"] = on_cluster(2, pinned, files, db, names)
+    # Each step once in turn, run after run, so that a change in the machine's load falls on all
+    # of them alike; the first round, not counted, warms the loop and the page cache.
+    times = {name: [] for name in steps}
+    loads = []
+    expected = None
+    for run in range(runs + 1):
+        loads.append(load())
+        for name, call in steps.items():
+            seconds, counts = call()
+            if run:
+                times[name].append(seconds)
+            expected = expected or counts
+            assert counts == expected, name
     figures = {name: statistics.median(t) for name, t in times.items()}
     for name, seconds in figures.items():
         print(f"  {name:42} {seconds:7.2f} s {lines / seconds / 1e6:6.2f} M frames/s")
