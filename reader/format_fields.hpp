@@ -368,7 +368,8 @@ bool read_data_field(splitter& words, unsigned base, std::uint8_t& byte) noexcep
 // a space at 1, 4, 7, 10 and 13, each followed by two hex digits.  Returns the bytes, the first
 // in the lowest; clears `good` unless each character of `checked` (a bit each) is as it should
 // be.  The first character is not read: the windows of a run overlap by one.
-inline std::uint64_t five_hex_pairs_sse2(const char* w, unsigned checked, bool& good) noexcept {
+[[gnu::always_inline]] inline std::uint64_t five_hex_pairs_sse2(const char* w, unsigned checked,
+                                                                bool& good) noexcept {
   const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
   __m128i letter;
   const auto digits =
