@@ -372,14 +372,18 @@ CANTEXT_STRAIGHT_STEP padded_id layout_id(std::uint64_t word, char ninth) noexce
 
 // The classic frame line as cantext, python-can and Vector's loggers lay it out, from the end of
 // its time at `at`: " <channel 1-9>  <id>[x]" with the identifier padded to 15 characters, then
-// " Rx|Tx   d|r <dlc>" and the data bytes.  Three words from the identifier's start hold all but
-// the data, so that a few tests on them read the line; any other line is left to usual_classic.
+// " Rx|Tx   d|r <dlc>" and the data bytes.  A word from the time's end and three from the
+// identifier's start hold all but the data, so that a few tests on them read the line; any other
+// line is left to usual_classic.
 bool layout_classic(format_state& state, std::string_view text, std::size_t at, line_parts& out,
                     line_verdict& verdict) noexcept {
   const char* const p = text.data();
   const std::size_t id_begin = at + 4;
   if (id_begin + 24 > text.size()) return false;
-  const unsigned channel = static_cast<unsigned char>(p[at + 1]) - unsigned{'0'};
+  // " <channel>  " before the identifier.
+  const std::uint64_t head = detail::load_word(p + at);
+  constexpr std::uint64_t head_mask = 0xFFFF00FF;
+  const unsigned channel = static_cast<unsigned>(head >> 8 & 0xFF) - unsigned{'0'};
   const std::uint64_t pad_word = detail::load_word(p + id_begin + 8);
   const std::uint64_t tail = detail::load_word(p + id_begin + 16);
   const padded_id id = layout_id(detail::load_word(p + id_begin), static_cast<char>(pad_word));
@@ -387,8 +391,8 @@ bool layout_classic(format_state& state, std::string_view text, std::size_t at, 
   constexpr std::uint64_t tail_mask = 0x00FF00FFFFFFFF00ULL;
   // Spaces from the identifier's end to the direction.
   const std::uint64_t pad = id.length <= 8 ? detail::high_bits : detail::high_bits << 8;
-  if (p[at] != ' ' || channel - 1 > 8 || p[at + 2] != ' ' || p[at + 3] != ' ' || id.length == 0 ||
-      (tail & tail_mask) != (detail::text_word("?x   ? ?") & tail_mask) ||
+  if ((head & head_mask) != (detail::text_word(" ?      ") & head_mask) || channel - 1 > 8 ||
+      id.length == 0 || (tail & tail_mask) != (detail::text_word("?x   ? ?") & tail_mask) ||
       (detail::bytes_equal(pad_word, ' ') & pad) != pad) {
     return false;
   }

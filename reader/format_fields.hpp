@@ -329,14 +329,21 @@ struct usual_cursor {
     const bool whole_ok = decimal_values(whole_values);
     const bool fraction_ok = decimal_values(fraction_values);
     bool ok = count != 0 && (whole_ok & fraction_ok);
-    // A ninth digit, which the word did not hold.
-    if (count == 8 && after < end && !is_space(*after)) {
-      const unsigned ninth = static_cast<unsigned char>(*after) - unsigned{'0'};
-      ok &= ninth <= 9;
-      nanoseconds += ninth;
-      ++after;
+    if (count < 8) {
+      // The fraction ends inside its word, which lies in the 16 characters: the byte that ends
+      // it is in the word, and in the line.
+      ok &= is_space(static_cast<char>(fraction_word >> (8 * count)));
+    } else {
+      // A ninth digit, which the word did not hold.
+      if (after < end && !is_space(*after)) {
+        const unsigned ninth = static_cast<unsigned char>(*after) - unsigned{'0'};
+        ok &= ninth <= 9;
+        nanoseconds += ninth;
+        ++after;
+      }
+      ok &= after == end || is_space(*after);
     }
-    if (!ok || (after < end && !is_space(*after))) {
+    if (!ok) {
       good = false;
       return;
     }
