@@ -551,11 +551,13 @@ line_verdict parse_asc_line(format_state& state, std::string_view text, line_par
   std::int64_t offset = 0;
   int digits = 0;
   // The usual time first (after spaces that fill the first word a second reading takes), else
-  // any field.
-  auto time = fields::usual_cursor::over(text, 0);
+  // any field.  Over the whole line: a final '\r' ends the time as the white space it is to the
+  // general path.
+  const fields::usual_cursor line{text.data(), text.size(), 0};
+  auto time = line;
   time.decimal_field(9, offset, digits);
   if (!time.good && time.peek() == ' ') {
-    time = fields::usual_cursor::over(text, 0);
+    time = line;
     time.spaces();
     time.decimal_field(9, offset, digits);
   }
