@@ -228,10 +228,10 @@ class decompressed_log final : public log_source {
   decompressed_log(std::unique_ptr<log_source> source, const py::object& shown)
       : source_(std::move(source)),
         shown_(shown),
-        ahead_of_python_(source_->reads_at()),
+        read_ahead_(source_->reads_at()),
         from_start_{source_.get(), 0, SIZE_MAX},
-        input_(ahead_of_python_ ? range_bytes(from_start_) : source_->bytes()),
-        ahead_(input_, ahead_of_python_) {}
+        input_(read_ahead_ ? range_bytes(from_start_) : source_->bytes()),
+        ahead_(input_, read_ahead_) {}
   cantext::reader::byte_source bytes() noexcept override { return {this, &read}; }
   [[noreturn]] void raise_read_error(int error) override {
     // What the signal handlers raised.
@@ -246,7 +246,7 @@ class decompressed_log final : public log_source {
  private:
   static long read(void* context, char* buf, std::size_t n) noexcept {
     auto& self = *static_cast<decompressed_log*>(context);
-    if (self.ahead_of_python_ && self.started_ && handlers_raised()) return cancelled();
+    if (self.read_ahead_ && self.started_ && handlers_raised()) return cancelled();
     self.started_ = true;
     const cantext::reader::byte_source bytes = self.ahead_.bytes();
     return bytes.read(bytes.context, buf, n);
@@ -254,7 +254,7 @@ class decompressed_log final : public log_source {
 
   std::unique_ptr<log_source> source_;
   py::object shown_;  // the path as given, or None
-  bool ahead_of_python_;
+  bool read_ahead_;
   bool started_ = false;
   source_range from_start_;
   cantext::compress::compressed_source input_;
