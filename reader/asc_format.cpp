@@ -11,8 +11,13 @@
 
 #include "civil_time.hpp"
 #include "format_fields.hpp"
+#include "instruction_sets.hpp"
 #include "log_time.hpp"
 #include "time_zone.hpp"
+
+#if CANTEXT_X86_KERNELS
+#include "asc_fields_x86.hpp"
+#endif
 
 namespace cantext::reader {
 namespace {
@@ -345,6 +350,26 @@ bool usual_classic(format_state& state, std::string_view text, fields::usual_cur
   return true;
 }
 
+// The data bytes of the writers' layouts, read_few_hex_pairs' and read_hex_pairs' results: with
+// byte shuffles where `shuffles` says the processor has them, eight bytes at a time.
+template <bool shuffles>
+CANTEXT_STRAIGHT_STEP bool layout_few_pairs(const char* p, std::size_t n, std::size_t& at,
+                                            int count, std::uint8_t* data) noexcept {
+#if CANTEXT_X86_KERNELS
+  if constexpr (shuffles) return fields::read_few_hex_pairs_ssse3(p, n, at, count, data);
+#endif
+  return fields::read_few_hex_pairs(p, n, at, count, data);
+}
+
+template <bool shuffles>
+CANTEXT_STRAIGHT_STEP bool layout_pairs(const char* p, std::size_t n, std::size_t& at, int count,
+                                        std::uint8_t* data) noexcept {
+#if CANTEXT_X86_KERNELS
+  if constexpr (shuffles) return fields::read_hex_pairs_ssse3(p, n, at, count, data);
+#endif
+  return fields::read_hex_pairs(p, n, at, count, data);
+}
+
 // The identifier that begins the eight characters of `word` (from load_word), "x" after it for
 // an extended one, and the spaces after it to the word's end, as the writers pad it; `ninth` is
 // the character after the word.  Its length is 0 for any other text.
@@ -370,13 +395,35 @@ CANTEXT_STRAIGHT_STEP padded_id layout_id(std::uint64_t word, char ninth) noexce
   return {extended ? id | can_eff_flag : id, length};
 }
 
+// layout_id of the identifier at `p` padded with spaces to `width` characters (8 or 16, which
+// lie in the line), with byte shuffles where `shuffles` says the processor has them.
+template <bool shuffles>
+CANTEXT_STRAIGHT_STEP padded_id padded_id_at(const char* p, unsigned width) noexcept {
+#if CANTEXT_X86_KERNELS
+  if constexpr (shuffles) {
+    padded_id id{0, 0};
+    id.length = fields::padded_id_ssse3(p, width, id.can_id);
+    return id;
+  }
+#endif
+  const padded_id id = layout_id(detail::load_word(p), p[8]);
+  if (width == 16) {
+    // The second word's spaces, its first character the ninth of "12345678x".
+    const std::uint64_t pad = id.length <= 8 ? detail::high_bits : detail::high_bits << 8;
+    if ((detail::bytes_equal(detail::load_word(p + 8), ' ') & pad) != pad) return {0, 0};
+  }
+  return id;
+}
+
 // The classic frame line as cantext, python-can and Vector's loggers lay it out, from the end of
 // its time at `at`: " <channel 1-9>  <id>[x]" with the identifier padded to 15 characters, then
 // " Rx|Tx   d|r <dlc>" and the data bytes.  A word from the time's end and three from the
 // identifier's start hold all but the data, so that a few tests on them read the line; any other
 // line is left to usual_classic.
-bool layout_classic(format_state& state, std::string_view text, std::size_t at, line_parts& out,
-                    line_verdict& verdict) noexcept {
+template <bool shuffles>
+CANTEXT_STRAIGHT_STEP bool layout_classic(format_state& state, std::string_view text,
+                                          std::size_t at, line_parts& out,
+                                          line_verdict& verdict) noexcept {
   const char* const p = text.data();
   const std::size_t id_begin = at + 4;
   if (id_begin + 24 > text.size()) return false;
@@ -384,16 +431,13 @@ bool layout_classic(format_state& state, std::string_view text, std::size_t at, 
   const std::uint64_t head = detail::load_word(p + at);
   constexpr std::uint64_t head_mask = 0xFFFF00FF;
   const unsigned channel = static_cast<unsigned>(head >> 8 & 0xFF) - unsigned{'0'};
-  const std::uint64_t pad_word = detail::load_word(p + id_begin + 8);
   const std::uint64_t tail = detail::load_word(p + id_begin + 16);
-  const padded_id id = layout_id(detail::load_word(p + id_begin), static_cast<char>(pad_word));
-  // "Rx   d " or "Tx   r " before the length digit, the padding's last space before them.
+  // The identifier and the spaces after it to the direction.
+  const padded_id id = padded_id_at<shuffles>(p + id_begin, 16);
+  // "Rx   d " or "Tx   r " before the length digit.
   constexpr std::uint64_t tail_mask = 0x00FF00FFFFFFFF00ULL;
-  // Spaces from the identifier's end to the direction.
-  const std::uint64_t pad = id.length <= 8 ? detail::high_bits : detail::high_bits << 8;
   if ((head & head_mask) != (detail::text_word(" ?      ") & head_mask) || channel - 1 > 8 ||
-      id.length == 0 || (tail & tail_mask) != (detail::text_word("?x   ? ?") & tail_mask) ||
-      (detail::bytes_equal(pad_word, ' ') & pad) != pad) {
+      id.length == 0 || (tail & tail_mask) != (detail::text_word("?x   ? ?") & tail_mask)) {
     return false;
   }
   const char direction = static_cast<char>(tail);
@@ -408,7 +452,7 @@ bool layout_classic(format_state& state, std::string_view text, std::size_t at, 
   record.can_id = id.can_id;
   record.len = static_cast<std::uint8_t>(dlc > 8 ? 8 : dlc);
   if (kind == 'd') {
-    if (!fields::read_few_hex_pairs(p, text.size(), end, record.len, record.data) &&
+    if (!layout_few_pairs<shuffles>(p, text.size(), end, record.len, record.data) &&
         !usual_data(text, end, record.len, record.data)) {
       std::memset(&record, 0, sizeof record);
       return false;
@@ -429,8 +473,9 @@ bool layout_classic(format_state& state, std::string_view text, std::size_t at, 
 //   " <brs> <esi> <dlc> <length>" with the length right-aligned in 2, the data bytes, and
 //   "        0    0     <flags>" with four hex digits of flags before a space.
 // Words at fixed places hold all but the data; any other line is left to usual_fd.
-bool layout_fd(format_state& state, std::string_view text, std::size_t at, line_parts& out,
-               line_verdict& verdict) noexcept {
+template <bool shuffles>
+CANTEXT_STRAIGHT_STEP bool layout_fd(format_state& state, std::string_view text, std::size_t at,
+                                     line_parts& out, line_verdict& verdict) noexcept {
   const char* const p = text.data();
   const std::size_t size = text.size();
   const std::size_t id_begin = at + 16;
@@ -440,7 +485,7 @@ bool layout_fd(format_state& state, std::string_view text, std::size_t at, line_
   constexpr std::uint64_t channel_mask = 0xFFFFFFFF00FF00FFULL;
   const unsigned channel = static_cast<unsigned>(channel_word >> 8 & 0xFF) - unsigned{'0'};
   const char direction = static_cast<char>(channel_word >> 24);
-  const padded_id id = layout_id(detail::load_word(p + id_begin), p[id_begin + 8]);
+  const padded_id id = padded_id_at<shuffles>(p + id_begin, 8);
   if (detail::load_word(p + at) != detail::text_word(" CANFD  ") || channel - 1 > 8 ||
       (channel_word & channel_mask) != (detail::text_word(" ? ?x   ") & channel_mask) ||
       (direction != 'R' && direction != 'T') || id.length == 0) {
@@ -467,7 +512,7 @@ bool layout_fd(format_state& state, std::string_view text, std::size_t at, line_
   std::size_t end = fields_begin + 9;
   frame_record& record = out.record;
   if (end + 3 * length + 24 > size ||
-      !fields::read_hex_pairs(p, size, end, static_cast<int>(length), record.data)) {
+      !layout_pairs<shuffles>(p, size, end, static_cast<int>(length), record.data)) {
     std::memset(record.data, 0, sizeof record.data);
     return false;
   }
@@ -538,14 +583,17 @@ bool usual_frame(format_state& state, std::string_view text, std::size_t at, lin
 
 // The writers' column layouts from the end of the time at `at`: a classic line has a channel
 // digit after the space, a CAN FD line "CANFD".
-bool layout_frame(format_state& state, std::string_view text, std::size_t at, line_parts& out,
-                  line_verdict& verdict) noexcept {
+template <bool shuffles>
+CANTEXT_STRAIGHT_STEP bool layout_frame(format_state& state, std::string_view text, std::size_t at,
+                                        line_parts& out, line_verdict& verdict) noexcept {
   if (at + 2 > text.size()) return false;
-  return text[at + 1] == 'C' ? layout_fd(state, text, at, out, verdict)
-                             : layout_classic(state, text, at, out, verdict);
+  return text[at + 1] == 'C' ? layout_fd<shuffles>(state, text, at, out, verdict)
+                             : layout_classic<shuffles>(state, text, at, out, verdict);
 }
 
-line_verdict parse_asc_line(format_state& state, std::string_view text, line_parts& out) noexcept {
+template <bool shuffles>
+[[gnu::always_inline]] inline line_verdict parse_asc_as(format_state& state, std::string_view text,
+                                                        line_parts& out) noexcept {
   std::memset(&out.record, 0, sizeof out.record);
   splitter words{text};
   std::int64_t offset = 0;
@@ -555,7 +603,15 @@ line_verdict parse_asc_line(format_state& state, std::string_view text, line_par
   // general path.
   const fields::usual_cursor line{text.data(), text.size(), 0};
   auto time = line;
-  time.decimal_field(9, offset, digits);
+  bool read = false;
+#if CANTEXT_X86_KERNELS
+  if constexpr (shuffles) {
+    // The usual time from one vector of the line's first 16 characters.
+    if (text.size() >= 16) time.at = fields::line_time_ssse3(text.data(), offset, digits);
+    read = time.at != 0;
+  }
+#endif
+  if (!read) time.decimal_field(9, offset, digits);
   if (!time.good && time.peek() == ' ') {
     time = line;
     time.spaces();
@@ -592,8 +648,9 @@ line_verdict parse_asc_line(format_state& state, std::string_view text, line_par
   state.last_ns = ns;
 
   line_verdict verdict = line_verdict::skipped;
-  if ((state.settings & decimal_base) == 0 && (layout_frame(state, text, words.at, out, verdict) ||
-                                               usual_frame(state, text, words.at, out, verdict))) {
+  if ((state.settings & decimal_base) == 0 &&
+      (layout_frame<shuffles>(state, text, words.at, out, verdict) ||
+       usual_frame(state, text, words.at, out, verdict))) {
     return verdict;
   }
   const std::string_view second = words.next();
@@ -612,6 +669,30 @@ line_verdict parse_asc_line(format_state& state, std::string_view text, line_par
   if (channel == 0) return fields::bad("bad channel", out);
   fields::put_channel_name(state, channel, out);
   return classic_line(state, text, third, direction, words, out);
+}
+
+// The reading every processor runs, and on x86-64 the one with byte shuffles where the processor
+// has them (instruction_sets.hpp), chosen once a line.
+line_verdict parse_asc_portable(format_state& state, std::string_view text,
+                                line_parts& out) noexcept {
+  return parse_asc_as<false>(state, text, out);
+}
+
+#if CANTEXT_X86_KERNELS
+// The steps with shuffles may be inlined only into a function built for SSSE3, which the template
+// steps between are not: flatten inlines them here all the same, through those steps.
+__attribute__((target("ssse3"), flatten)) line_verdict parse_asc_ssse3(format_state& state,
+                                                                       std::string_view text,
+                                                                       line_parts& out) noexcept {
+  return parse_asc_as<true>(state, text, out);
+}
+#endif
+
+line_verdict parse_asc_line(format_state& state, std::string_view text, line_parts& out) noexcept {
+#if CANTEXT_X86_KERNELS
+  if (detail::usable_instruction_sets.ssse3) return parse_asc_ssse3(state, text, out);
+#endif
+  return parse_asc_portable(state, text, out);
 }
 
 // An ASC file begins with its header: the first line that is not blank is one of its lines.
