@@ -165,12 +165,14 @@ inline bool read_spaced_data_swar(const char* p, unsigned count, std::uint8_t* d
 
 namespace cantext::reader::trc {
 
-// The readers for this target; with `shuffles`, those of SSSE3, for a caller compiled for it
-// that has asked the processor (instruction_sets.hpp).
-template <bool shuffles>
+// The readers a caller compiled for an instruction set takes, once it has asked the processor
+// (instruction_sets.hpp): the words or SSE2, or SSSE3's shuffles.
+enum class kernels { base, ssse3 };
+
+template <kernels k>
 [[gnu::always_inline]] inline bool read_fixed_columns(const char* p, fixed_columns& f) noexcept {
 #if CANTEXT_X86_KERNELS
-  if constexpr (shuffles) {
+  if constexpr (k == kernels::ssse3) {
     return read_fixed_columns_ssse3(p, f);
   } else {
     return read_fixed_columns_sse2(p, f);
@@ -180,11 +182,11 @@ template <bool shuffles>
 #endif
 }
 
-template <bool shuffles>
+template <kernels k>
 [[gnu::always_inline]] inline bool read_spaced_data(const char* p, unsigned count,
                                                     std::uint8_t* data) noexcept {
 #if CANTEXT_X86_KERNELS
-  if constexpr (shuffles) {
+  if constexpr (k == kernels::ssse3) {
     return read_spaced_data_ssse3(p, count, data);
   } else {
     return read_spaced_data_sse2(p, count, data);

@@ -218,22 +218,54 @@ constexpr char kind_byte(int bits) noexcept {
   return static_cast<char>(bits);
 }
 
-// The kinds of sixteen characters: those their high half allows and'ed with those their low
-// half allows, a table lookup each.  `high` is given the high halves, for hex_values_ssse3.
+// The kinds a character's high half allows, and those its low half allows; a character's kinds
+// are the and of the two.
+alignas(16) constexpr std::int8_t high_half_kinds[16] = {
+    0,
+    0,
+    kind_byte(kind::space | kind::point | kind::dash),
+    kind::decimal,
+    kind::letter | kind::other,
+    kind::other,
+    kind::letter | kind::other,
+    kind::other,
+    0,
+    0,
+    0,
+    0,
+    0,
+    0,
+    0,
+    0};
+alignas(16) constexpr std::int8_t low_half_kinds[16] = {
+    kind_byte(kind::decimal | kind::space | kind::other),
+    kind::hex | kind::other,
+    kind::hex | kind::other,
+    kind::hex | kind::other,
+    kind::hex | kind::other,
+    kind::hex | kind::other,
+    kind::hex | kind::other,
+    kind::decimal | kind::other,
+    kind::decimal | kind::other,
+    kind::decimal | kind::other,
+    kind::other,
+    kind::other,
+    kind::other,
+    kind::dash | kind::other,
+    kind::point | kind::other,
+    kind::other};
+
+inline __m128i load_table(const std::int8_t (&table)[16]) noexcept {
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(table));
+}
+
+// The kinds of sixteen characters, a table lookup by each half.  `high` is given the high
+// halves, for hex_values_ssse3.
 __attribute__((target("ssse3"))) inline __m128i kinds_ssse3(__m128i chars, __m128i& high) noexcept {
-  using namespace kind;
   high = _mm_and_si128(_mm_srli_epi16(chars, 4), _mm_set1_epi8(0x0F));
-  const __m128i by_high =
-      _mm_shuffle_epi8(_mm_setr_epi8(0, 0, kind_byte(space | point | dash), decimal, letter | other,
-                                     other, letter | other, other, 0, 0, 0, 0, 0, 0, 0, 0),
-                       high);
   // A character from 0x80 on has its top bit set, which the shuffle takes for a zero.
-  const __m128i by_low = _mm_shuffle_epi8(
-      _mm_setr_epi8(kind_byte(decimal | space | other), hex | other, hex | other, hex | other,
-                    hex | other, hex | other, hex | other, decimal | other, decimal | other,
-                    decimal | other, other, other, other, dash | other, point | other, other),
-      chars);
-  return _mm_and_si128(by_high, by_low);
+  return _mm_and_si128(_mm_shuffle_epi8(load_table(high_half_kinds), high),
+                       _mm_shuffle_epi8(load_table(low_half_kinds), chars));
 }
 
 // Each lane of `kinds` that holds none of the kinds its lane of `allowed` gives, set.
@@ -268,44 +300,32 @@ alignas(16) constexpr std::int8_t offset_shuffles[5][16] = {
     {4, 5, 6, 7, 8, 9, 10, 11, -1, -1, 13, 14, 15, -1, -1, -1},
 };
 
-// Reads the columns of the 44 bytes from p as read_fixed_columns_sse2 does.
-__attribute__((target("ssse3"))) inline bool read_fixed_columns_ssse3(const char* p,
-                                                                      fixed_columns& f) noexcept {
-  using namespace kind;
-  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-  const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 28));
-  const __m128i offset_chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 5));
-  __m128i a_high;
-  __m128i b_high;
-  __m128i c_high;
-  const __m128i a_kinds = kinds_ssse3(a, a_high);
-  const __m128i b_kinds = kinds_ssse3(b, b_high);
-  const __m128i c_kinds = kinds_ssse3(c, c_high);
-  // What each column may hold, as space_columns and its neighbours say; the type and the
-  // direction are read apart, and columns 28 to 31 are c's.
-  constexpr char ds = kind_byte(decimal | space);
-  constexpr char dsp = kind_byte(decimal | space | point);
-  constexpr char sp = kind_byte(space);
-  constexpr char hs = kind_byte(hex | space);
-  constexpr char all = kind_byte(any);
-  const __m128i wrong = _mm_or_si128(
-      _mm_or_si128(
-          not_allowed_sse2(a_kinds, _mm_setr_epi8(ds, ds, ds, ds, ds, ds, decimal, sp, ds, ds, ds,
-                                                  ds, ds, dsp, dsp, dsp)),
-          not_allowed_sse2(b_kinds, _mm_setr_epi8(dsp, dsp, decimal, decimal, decimal, sp, all, all,
-                                                  sp, ds, decimal, sp, all, all, all, all))),
-      not_allowed_sse2(c_kinds, _mm_setr_epi8(hs, hs, hs, hs, hs, hs, hs, hex | dash, all, all, all,
-                                              all, all, all, all, decimal)));
-  const std::uint64_t spaces =
-      column_bits(a_kinds, 0) | column_bits(b_kinds, 16) | column_bits(c_kinds, 28);
+// What each column may hold, as space_columns and its neighbours say; the type and the
+// direction are read apart.
+namespace allowed {
+using namespace kind;
+constexpr char ds = kind_byte(decimal | space);
+constexpr char dsp = kind_byte(decimal | space | point);
+constexpr char sp = kind_byte(space);
+constexpr char hs = kind_byte(hex | space);
+constexpr char all = kind_byte(any);
+constexpr char dec = decimal;
+constexpr char hd = hex | dash;
+}  // namespace allowed
+
+// The rest of the columns' reading, once the kinds are checked: `spaces` has a bit for each
+// space of columns 0 to 43, `offset_chars` holds columns 5 to 20, `id_chars` 28 to 43 and
+// `id_high` their high halves.
+__attribute__((target("ssse3"))) inline bool read_fixed_fields_ssse3(
+    const char* p, std::uint64_t spaces, __m128i offset_chars, __m128i id_chars, __m128i id_high,
+    fixed_columns& f) noexcept {
   // Only columns 13 to 17 may hold a point.
   const std::uint64_t points = column_bits(_mm_cmpeq_epi8(offset_chars, _mm_set1_epi8('.')), 5);
   const std::uint64_t filled = ~spaces & right_aligned_fields;
   const std::uint64_t direction = detail::load_word(p + 36) & direction_columns;
   // Right-aligned fields; one point, after a digit, and at most 8 digits before it.
-  if (_mm_movemask_epi8(wrong) != 0 || ((filled << 1) & spaces & right_aligned_fields) != 0 ||
-      points == 0 || (points & (points - 1)) != 0 || ((points >> 1) & spaces) != 0 ||
+  if (((filled << 1) & spaces & right_aligned_fields) != 0 || points == 0 ||
+      (points & (points - 1)) != 0 || ((points >> 1) & spaces) != 0 ||
       ((points >> 9) & ~spaces & column_bit(8)) != 0 ||
       (direction != received_columns && direction != sent_columns)) {
     return false;
@@ -325,10 +345,42 @@ __attribute__((target("ssse3"))) inline bool read_fixed_columns_ssse3(const char
   f.bus = static_cast<unsigned>(p[25] & 0x0F) * 10 + static_cast<unsigned>(p[26] & 0x0F);
   // The identifier's pairs in lanes 0 to 3, the first the most significant; spaces are zeros.
   f.id_dash = p[35] == '-';
-  f.id = __builtin_bswap32(
-      static_cast<std::uint32_t>(_mm_cvtsi128_si32(pair_bytes_ssse3(hex_values_ssse3(c, c_high)))));
+  f.id = __builtin_bswap32(static_cast<std::uint32_t>(
+      _mm_cvtsi128_si32(pair_bytes_ssse3(hex_values_ssse3(id_chars, id_high)))));
   f.id_digits = 35 - static_cast<unsigned>(63 - __builtin_clzll(spaces & column_range(27, 34)));
   return true;
+}
+
+// Reads the columns of the 44 bytes from p as read_fixed_columns_sse2 does.
+__attribute__((target("ssse3"))) inline bool read_fixed_columns_ssse3(const char* p,
+                                                                      fixed_columns& f) noexcept {
+  using namespace allowed;
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+  const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 28));
+  __m128i a_high;
+  __m128i b_high;
+  __m128i c_high;
+  const __m128i a_kinds = kinds_ssse3(a, a_high);
+  const __m128i b_kinds = kinds_ssse3(b, b_high);
+  const __m128i c_kinds = kinds_ssse3(c, c_high);
+  // The type's columns 22 and 23 are the caller's to read, whatever they hold: a kind given to
+  // each lets them pass.  The direction's fail unless the word below matches.
+  const __m128i b_checked =
+      _mm_or_si128(b_kinds, _mm_setr_epi8(0, 0, 0, 0, 0, 0, dec, dec, 0, 0, 0, 0, 0, 0, 0, 0));
+  // Columns 28 to 31 are c's to check.
+  const __m128i wrong = _mm_or_si128(
+      _mm_or_si128(not_allowed_sse2(a_kinds, _mm_setr_epi8(ds, ds, ds, ds, ds, ds, dec, sp, ds, ds,
+                                                           ds, ds, ds, dsp, dsp, dsp)),
+                   not_allowed_sse2(b_checked, _mm_setr_epi8(dsp, dsp, dec, dec, dec, sp, all, all,
+                                                             sp, ds, dec, sp, all, all, all, all))),
+      not_allowed_sse2(c_kinds, _mm_setr_epi8(hs, hs, hs, hs, hs, hs, hs, hd, all, all, all, all,
+                                              all, all, all, dec)));
+  if (_mm_movemask_epi8(wrong) != 0) return false;
+  const std::uint64_t spaces =
+      column_bits(a_kinds, 0) | column_bits(b_kinds, 16) | column_bits(c_kinds, 28);
+  return read_fixed_fields_ssse3(
+      p, spaces, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 5)), c, c_high, f);
 }
 
 // The last `rest` pairs (1 to 5) of the 16 characters that end with them, the pairs at lanes

@@ -321,7 +321,7 @@ const message_type* fixed_type(char first, char second) noexcept {
 // Reads a line of the fixed columns as the general path would, true for the frame it holds
 // (every line it takes is one), or returns false with the record as it was for the other paths
 // to read the line.
-template <bool shuffles>
+template <trc::kernels k>
 [[gnu::always_inline]] inline bool fixed_version2_line(format_state& state, std::string_view text,
                                                        line_parts& out) noexcept {
   const char* const p = text.data();
@@ -331,7 +331,7 @@ template <bool shuffles>
   if (n < trc::fixed_columns_size) return false;
   trc::fixed_columns f;
   const message_type* const type = fixed_type(p[22], p[23]);
-  if (!trc::read_fixed_columns<shuffles>(p, f) || type == nullptr || f.bus == 0) return false;
+  if (!trc::read_fixed_columns<k>(p, f) || type == nullptr || f.bus == 0) return false;
   // The DLC, one digit or two, then the end of the line or a space.
   unsigned dlc = static_cast<unsigned>(p[43] - '0');
   std::size_t dlc_end = 44;
@@ -362,7 +362,7 @@ template <bool shuffles>
     const std::uint64_t pad = ~std::uint64_t{0} << 8 * (dlc_end - 40);  // columns to 47
     if (frame_end > n || (frame_end < n && p[frame_end] != ' ') ||
         ((detail::load_word(p + 40) ^ detail::every_byte(' ')) & pad) != 0 ||
-        !trc::read_spaced_data<shuffles>(p + 48, length, record.data)) {
+        !trc::read_spaced_data<k>(p + 48, length, record.data)) {
       std::memset(&record, 0, sizeof record);
       return false;
     }
@@ -465,13 +465,13 @@ line_verdict version2_line(format_state& state, std::string_view text, line_part
                              : version1_line(state, text, words, out);
 }
 
-template <bool shuffles>
+template <trc::kernels k>
 [[gnu::always_inline]] inline line_verdict parse_trc_line_as(format_state& state,
                                                              std::string_view text,
                                                              line_parts& out) noexcept {
   std::memset(&out.record, 0, sizeof out.record);
   if (state.version >= 20 && (state.settings & other_columns) == 0 &&
-      fixed_version2_line<shuffles>(state, text, out)) {
+      fixed_version2_line<k>(state, text, out)) {
     return line_verdict::frame;
   }
   return other_trc_line(state, text, out);
@@ -481,14 +481,14 @@ template <bool shuffles>
 // the line no registers to save.
 [[gnu::noinline]] line_verdict parse_trc_line_portable(format_state& state, std::string_view text,
                                                        line_parts& out) noexcept {
-  return parse_trc_line_as<false>(state, text, out);
+  return parse_trc_line_as<trc::kernels::base>(state, text, out);
 }
 
 #if CANTEXT_X86_KERNELS
 __attribute__((target("ssse3"))) line_verdict parse_trc_line_ssse3(format_state& state,
                                                                    std::string_view text,
                                                                    line_parts& out) noexcept {
-  return parse_trc_line_as<true>(state, text, out);
+  return parse_trc_line_as<trc::kernels::ssse3>(state, text, out);
 }
 #endif
 
