@@ -384,13 +384,23 @@ __attribute__((target("ssse3"))) inline bool read_fixed_columns_ssse3(const char
 }
 
 // The last `rest` pairs (1 to 5) of the 16 characters that end with them, the pairs at lanes
-// 2, 5, 8, 11 and 14, in lanes 0 to 2 * rest - 1 (-1 takes a zero).
-alignas(16) constexpr std::int8_t tail_shuffles[5][16] = {
-    {14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},
-    {11, 12, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},
-    {8, 9, 11, 12, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},
-    {5, 6, 8, 9, 11, 12, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1},
-    {2, 3, 5, 6, 8, 9, 11, 12, 14, 15, -1, -1, -1, -1, -1, -1},
+// 2, 5, 8, 11 and 14, in lanes 0 to 2 * rest - 1 (-1 takes a zero); and the lanes before them,
+// which lie before the data: every kind given to each lets them pass whatever they hold.
+struct tail_lanes {
+  alignas(16) std::int8_t shuffle[16];
+  alignas(16) std::int8_t before[16];
+};
+constexpr tail_lanes tails[5] = {
+    {{14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},
+     {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 0}},
+    {{11, 12, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},
+     {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0}},
+    {{8, 9, 11, 12, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},
+     {-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {{5, 6, 8, 9, 11, 12, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1},
+     {-1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {{2, 3, 5, 6, 8, 9, 11, 12, 14, 15, -1, -1, -1, -1, -1, -1},
+     {-1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
 };
 
 // The bytes "AA BB ..." as read_spaced_data_sse2 reads them, five from each 16 characters.
@@ -414,18 +424,21 @@ __attribute__((target("ssse3"))) inline bool read_spaced_data_ssse3(const char* 
     detail::store_word(data + i,
                        static_cast<std::uint64_t>(_mm_cvtsi128_si64(pair_bytes_ssse3(digits))));
   }
-  // The last one to five pairs from the 16 characters that end with them; lanes 0 and 1 lie
-  // before the first pair, and only the last `chars` lanes are checked.
+  // The last one to five pairs from the 16 characters that end with them; only the last
+  // `chars` lanes are the data's.
   const unsigned rest = count - i;
   const unsigned chars = rest * 3 - 1;
+  const tail_lanes& lanes = tails[rest - 1];
   const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + chars - 16));
   __m128i high;
-  const __m128i tail_wrong = not_allowed_sse2(
-      kinds_ssse3(tail, high),
-      _mm_setr_epi8(hex, sp, hex, hex, sp, hex, hex, sp, hex, hex, sp, hex, hex, sp, hex, hex));
+  const __m128i tail_kinds = _mm_or_si128(
+      kinds_ssse3(tail, high), _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.before)));
+  wrong = _mm_or_si128(
+      wrong, not_allowed_sse2(tail_kinds, _mm_setr_epi8(hex, sp, hex, hex, sp, hex, hex, sp, hex,
+                                                        hex, sp, hex, hex, sp, hex, hex)));
   const __m128i digits =
       _mm_shuffle_epi8(hex_values_ssse3(tail, high),
-                       _mm_load_si128(reinterpret_cast<const __m128i*>(tail_shuffles[rest - 1])));
+                       _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.shuffle)));
   const auto last = static_cast<std::uint64_t>(_mm_cvtsi128_si64(pair_bytes_ssse3(digits)));
   // Past i = 56 only a 64-byte frame's last four (64 = 12 * 5 + 4).
   if (i <= 56) {
@@ -433,8 +446,7 @@ __attribute__((target("ssse3"))) inline bool read_spaced_data_ssse3(const char* 
   } else {
     detail::store_half_word(data + i, static_cast<std::uint32_t>(last));
   }
-  const auto tail_bits = static_cast<unsigned>(_mm_movemask_epi8(tail_wrong)) >> (16 - chars);
-  return (static_cast<unsigned>(_mm_movemask_epi8(wrong)) | tail_bits) == 0;
+  return _mm_movemask_epi8(wrong) == 0;
 }
 
 }  // namespace cantext::reader::trc

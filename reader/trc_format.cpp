@@ -325,9 +325,10 @@ template <trc::kernels k>
 [[gnu::always_inline]] inline bool fixed_version2_line(format_state& state, std::string_view text,
                                                        line_parts& out) noexcept {
   const char* const p = text.data();
-  // A final '\r' is white space to the general path.
-  const std::size_t n = text.size() - (!text.empty() && text.back() == '\r');
-  // Up to the DLC's first digit; the loads below stay in these bytes.
+  // Up to the DLC's first digit; the loads below stay in these bytes.  A final '\r' is white
+  // space to the general path.
+  if (text.size() < trc::fixed_columns_size) return false;
+  const std::size_t n = text.size() - (text.back() == '\r');
   if (n < trc::fixed_columns_size) return false;
   trc::fixed_columns f;
   const message_type* const type = fixed_type(p[22], p[23]);
