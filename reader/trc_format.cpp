@@ -486,9 +486,10 @@ template <trc::kernels k>
 }
 
 #if CANTEXT_X86_KERNELS
-__attribute__((target("ssse3"))) line_verdict parse_trc_line_ssse3(format_state& state,
-                                                                   std::string_view text,
-                                                                   line_parts& out) noexcept {
+// Flattened: the shuffles' readers, compiled for SSSE3, cannot be made always inline into the
+// template, and without this their inlining would hang on the compiler's size limits.
+__attribute__((target("ssse3"), flatten)) line_verdict parse_trc_line_ssse3(
+    format_state& state, std::string_view text, line_parts& out) noexcept {
   return parse_trc_line_as<trc::kernels::ssse3>(state, text, out);
 }
 #endif
