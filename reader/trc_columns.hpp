@@ -8,8 +8,9 @@
 // fills a column otherwise (a wider number, another spacing) is for the other paths.  From
 // column 48 on, the data bytes apart by single spaces.
 //
-// Two readers take the same columns and bytes: one of 64-bit words, which every processor runs,
-// and on x86-64 one of SSE2 vectors (trc_columns_x86.hpp), which checks them in fewer steps.
+// Readers that take the same columns and bytes: one of 64-bit words, which every processor runs,
+// and on x86-64 one of SSE2 vectors and one of SSSE3 shuffles (trc_columns_x86.hpp), which check
+// them in fewer steps.
 #ifndef CANTEXT_READER_TRC_COLUMNS_HPP
 #define CANTEXT_READER_TRC_COLUMNS_HPP
 
@@ -28,13 +29,22 @@ constexpr std::size_t fixed_columns_size = 44;
 // The values of the columns; the type (columns 22 and 23) and the direction (column 37) are the
 // caller's to read.
 struct fixed_columns {
-  std::uint64_t offset;      // the offset's digits without the point, as a number
-  unsigned fraction_digits;  // how many of them follow the point: 3 to 7
+  std::int64_t offset_ns;    // the offset in nanoseconds, a 7th digit of fraction cut off
+  unsigned fraction_digits;  // how many digits follow the point: 3 to 7
   unsigned bus;              // 0 to 99
   std::uint32_t id;          // the identifier's value, unchecked against its range
   unsigned id_digits;        // 1 to 8
   bool id_dash;              // the identifier ends in "-" (error frames write it alone), no id
 };
+
+// The offset in nanoseconds of `whole` milliseconds and a `fraction` of `digits` (3 to 7)
+// digits, as the general path reads it: a 7th digit is cut off.
+inline std::int64_t offset_nanoseconds(std::uint64_t whole, std::uint32_t fraction,
+                                       unsigned digits) noexcept {
+  static constexpr std::uint32_t fraction_scale[] = {1000, 100, 10, 1};
+  const std::uint32_t in_ns = digits <= 6 ? fraction * fraction_scale[digits - 3] : fraction / 10;
+  return static_cast<std::int64_t>(whole * 1000000 + in_ns);
+}
 
 // A field right-aligned in the eight bytes of `x` (spaces before it, none after) of decimal
 // digits: their values, the spaces taken for leading zeros, for fields::eight_digit_value.
@@ -88,8 +98,7 @@ inline bool read_fixed_columns_swar(const char* p, fixed_columns& f) noexcept {
       (detail::load_word(p + point - 8) & ~outside) | (detail::every_byte(' ') & outside), good));
   std::uint32_t fraction = 0;
   good &= fields::digits_before(p + 21, f.fraction_digits, fraction);
-  constexpr std::uint32_t fraction_scale[] = {1000, 10000, 100000, 1000000, 10000000};
-  f.offset = std::uint64_t{whole} * fraction_scale[f.fraction_digits - 3] + fraction;
+  f.offset_ns = offset_nanoseconds(whole, fraction, f.fraction_digits);
   // The type, the bus right-aligned in 2 columns, each after one space and the bus before one.
   constexpr std::uint64_t gaps = 0xFF0000FF0000FF00ULL;  // columns 21, 24 and 27
   good &= (type_bus & gaps) == (detail::every_byte(' ') & gaps);
@@ -156,18 +165,32 @@ inline bool read_spaced_data_swar(const char* p, unsigned count, std::uint8_t* d
 
 namespace cantext::reader::trc {
 
-// The readers for this target.
-inline bool read_fixed_columns(const char* p, fixed_columns& f) noexcept {
+// The readers a caller compiled for an instruction set takes, once it has asked the processor
+// (instruction_sets.hpp): the words or SSE2, or SSSE3's shuffles.
+enum class kernels { base, ssse3 };
+
+template <kernels k>
+[[gnu::always_inline]] inline bool read_fixed_columns(const char* p, fixed_columns& f) noexcept {
 #if CANTEXT_X86_KERNELS
-  return read_fixed_columns_sse2(p, f);
+  if constexpr (k == kernels::ssse3) {
+    return read_fixed_columns_ssse3(p, f);
+  } else {
+    return read_fixed_columns_sse2(p, f);
+  }
 #else
   return read_fixed_columns_swar(p, f);
 #endif
 }
 
-inline bool read_spaced_data(const char* p, unsigned count, std::uint8_t* data) noexcept {
+template <kernels k>
+[[gnu::always_inline]] inline bool read_spaced_data(const char* p, unsigned count,
+                                                    std::uint8_t* data) noexcept {
 #if CANTEXT_X86_KERNELS
-  return read_spaced_data_sse2(p, count, data);
+  if constexpr (k == kernels::ssse3) {
+    return read_spaced_data_ssse3(p, count, data);
+  } else {
+    return read_spaced_data_sse2(p, count, data);
+  }
 #else
   return read_spaced_data_swar(p, count, data);
 #endif

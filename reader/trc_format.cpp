@@ -321,15 +321,18 @@ const message_type* fixed_type(char first, char second) noexcept {
 // Reads a line of the fixed columns as the general path would, true for the frame it holds
 // (every line it takes is one), or returns false with the record as it was for the other paths
 // to read the line.
-bool fixed_version2_line(format_state& state, std::string_view text, line_parts& out) noexcept {
+template <trc::kernels k>
+[[gnu::always_inline]] inline bool fixed_version2_line(format_state& state, std::string_view text,
+                                                       line_parts& out) noexcept {
   const char* const p = text.data();
-  // A final '\r' is white space to the general path.
-  const std::size_t n = text.size() - (!text.empty() && text.back() == '\r');
-  // Up to the DLC's first digit; the loads below stay in these bytes.
+  // Up to the DLC's first digit; the loads below stay in these bytes.  A final '\r' is white
+  // space to the general path.
+  if (text.size() < trc::fixed_columns_size) return false;
+  const std::size_t n = text.size() - (text.back() == '\r');
   if (n < trc::fixed_columns_size) return false;
   trc::fixed_columns f;
   const message_type* const type = fixed_type(p[22], p[23]);
-  if (!trc::read_fixed_columns(p, f) || type == nullptr || f.bus == 0) return false;
+  if (!trc::read_fixed_columns<k>(p, f) || type == nullptr || f.bus == 0) return false;
   // The DLC, one digit or two, then the end of the line or a space.
   unsigned dlc = static_cast<unsigned>(p[43] - '0');
   std::size_t dlc_end = 44;
@@ -340,11 +343,7 @@ bool fixed_version2_line(format_state& state, std::string_view text, line_parts&
     dlc_end = 45;
     if (dlc > 15 || (n > 45 && p[45] != ' ')) return false;
   }
-  // The offset in nanoseconds from its digits, which end in the millisecond's 3rd to 7th place.
-  static constexpr std::int64_t scale[] = {1000, 100, 10, 1};
-  const auto digits = static_cast<std::int64_t>(f.offset);
-  const std::int64_t offset =
-      f.fraction_digits <= 6 ? digits * scale[f.fraction_digits - 3] : digits / 10;
+  const std::int64_t offset = f.offset_ns;
   if (type->error) {
     // The general path reads neither the identifier nor the bytes after the DLC of an error.
     fields::put_channel_name(state, f.bus, out);
@@ -364,7 +363,7 @@ bool fixed_version2_line(format_state& state, std::string_view text, line_parts&
     const std::uint64_t pad = ~std::uint64_t{0} << 8 * (dlc_end - 40);  // columns to 47
     if (frame_end > n || (frame_end < n && p[frame_end] != ' ') ||
         ((detail::load_word(p + 40) ^ detail::every_byte(' ')) & pad) != 0 ||
-        !trc::read_spaced_data(p + 48, length, record.data)) {
+        !trc::read_spaced_data<k>(p + 48, length, record.data)) {
       std::memset(&record, 0, sizeof record);
       return false;
     }
@@ -467,13 +466,39 @@ line_verdict version2_line(format_state& state, std::string_view text, line_part
                              : version1_line(state, text, words, out);
 }
 
-line_verdict parse_trc_line(format_state& state, std::string_view text, line_parts& out) noexcept {
+template <trc::kernels k>
+[[gnu::always_inline]] inline line_verdict parse_trc_line_as(format_state& state,
+                                                             std::string_view text,
+                                                             line_parts& out) noexcept {
   std::memset(&out.record, 0, sizeof out.record);
   if (state.version >= 20 && (state.settings & other_columns) == 0 &&
-      fixed_version2_line(state, text, out)) {
+      fixed_version2_line<k>(state, text, out)) {
     return line_verdict::frame;
   }
   return other_trc_line(state, text, out);
+}
+
+// The readers for each instruction set, each a function of its own, so that choosing one costs
+// the line no registers to save.
+[[gnu::noinline]] line_verdict parse_trc_line_portable(format_state& state, std::string_view text,
+                                                       line_parts& out) noexcept {
+  return parse_trc_line_as<trc::kernels::base>(state, text, out);
+}
+
+#if CANTEXT_X86_KERNELS
+// Flattened: the shuffles' readers, compiled for SSSE3, cannot be made always inline into the
+// template, and without this their inlining would hang on the compiler's size limits.
+__attribute__((target("ssse3"), flatten)) line_verdict parse_trc_line_ssse3(
+    format_state& state, std::string_view text, line_parts& out) noexcept {
+  return parse_trc_line_as<trc::kernels::ssse3>(state, text, out);
+}
+#endif
+
+line_verdict parse_trc_line(format_state& state, std::string_view text, line_parts& out) noexcept {
+#if CANTEXT_X86_KERNELS
+  if (detail::usable_instruction_sets.ssse3) return parse_trc_line_ssse3(state, text, out);
+#endif
+  return parse_trc_line_portable(state, text, out);
 }
 
 // A TRC file begins with its header, whose lines begin with ";".
