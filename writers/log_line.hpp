@@ -16,7 +16,7 @@
 #include "byte_words.hpp"
 #include "cantext/compact_form.hpp"
 #include "format_fields.hpp"
-#include "render/compact_form_render.hpp"
+#include "render/compact_form_inline.hpp"
 
 namespace cantext::writers {
 
@@ -122,8 +122,9 @@ class log_time_out {
 // the direction, where there is one, as a fourth field, and the line break; returns the end.
 inline char* put_log_frame(char* out, const frame_record& record, int max_data_length,
                            std::string_view direction) noexcept {
-  // The renderer itself: the terminator format_frame_compact adds would be overwritten.
-  out = detail::render_compact(out, record, false, max_data_length);
+  // The renderer itself, inline for the usual frame: the terminator format_frame_compact adds
+  // would be overwritten.
+  out = detail::render_compact_inline(out, record, max_data_length);
   if (direction.size() == 1) {
     out[0] = ' ';
     out[1] = direction[0];
