@@ -79,7 +79,9 @@ class convert_writer : public writer_stage {
       *out++ = ' ';
       return block_.commit(writers::put_log_frame(out, l.record, l.max_data_length, l.direction));
     }
-    return write_line(l);
+    // A copy for the call, so that the reader's line need not be in memory on the usual way.
+    const reader::line copy = l;
+    return write_line(copy);
   }
   // Whether the reading is to give the time's text (format_options::time_text): the log writer
   // writes it from the number itself, which costs less than a format's writing it to be copied.
