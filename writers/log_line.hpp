@@ -11,7 +11,6 @@
 
 #include "byte_words.hpp"
 #include "cantext/compact_form.hpp"
-#include "format_fields.hpp"
 #include "render/compact_form_inline.hpp"
 
 namespace cantext::writers {
@@ -71,7 +70,7 @@ inline constexpr digit_groups three_digits = make_digit_groups();
 class log_time_out {
  public:
   // Writes "(seconds.fraction) " for `ns` with `digits` (1 to 9) digits of fraction; returns the
-  // end.  Up to 32 bytes from `out` may be written.
+  // end.  Up to reader::max_log_time + 1 bytes from `out` may be written.
   char* put(char* out, std::int64_t ns, int digits) noexcept {
     const std::uint64_t in_second = static_cast<std::uint64_t>(ns) - second_ns_;
     // A time before the kept second wraps to far above a second.  A negative time is never
