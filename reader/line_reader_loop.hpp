@@ -164,17 +164,29 @@ bool line_reader::take_piece(Consumer& consumer, std::size_t begin, std::size_t 
     ++skipped_;
     return loop::hand_skipped_line(consumer, {text, size - whole}, number);
   }
-  const bool frame = verdict == line_verdict::frame;
+  // A line of its own for each call: the frame's is a temporary whose address the consumer's
+  // line(), inline, need not take, so that its fields are read from `parts` with no copy.
+  if (verdict == line_verdict::frame) {
+    return consumer.line(line{{parts.fields[0], parts.fields[1], parts.fields[2]},
+                              parts.direction,
+                              parts.record,
+                              parts.max_data_length,
+                              number,
+                              nullptr,
+                              {text, size - whole},
+                              parts.time_ns,
+                              parts.time_digits});
+  }
   const line l{{parts.fields[0], parts.fields[1], parts.fields[2]},
                parts.direction,
                parts.record,
-               frame ? parts.max_data_length : 0,
+               0,
                number,
-               frame ? nullptr : parts.problem,
+               parts.problem,
                {text, size - whole},
                parts.time_ns,
                parts.time_digits};
-  return frame ? consumer.line(l) : consumer.bad_line(l, parts.fault, {text, size});
+  return consumer.bad_line(l, parts.fault, {text, size});
 }
 
 template <class Consumer>

@@ -54,7 +54,9 @@ int convert(const command_line& line) noexcept {
     say("--channel-map takes FROM=TO pairs apart by commas: '%s'", line.channel_map);
     return 2;
   }
+  const cantext::writers::line_writer& to_writer = *cantext::writers::find_writer(line.to);
   cantext::reader::format_options read_options;
+  read_options.time_text = convert_writer::wants_time_text(to_writer);
   cantext::writers::writer_options write_options;
   if (line.timezone != nullptr) {
     if (!zone.load(line.timezone)) {
@@ -97,8 +99,7 @@ int convert(const command_line& line) noexcept {
         written = writer.finish_output();
         return read_status;
       },
-      *cantext::writers::find_writer(line.to), write_options, channels, block, fd_sink(&err_fd),
-      line.keep_going);
+      to_writer, write_options, channels, block, fd_sink(&err_fd), line.keep_going);
   if (written && !packed.finish()) {
     report_error(fd_sink(&err_fd), "write", errno);
     written = false;

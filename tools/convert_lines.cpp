@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "log_time.hpp"
+
 namespace cantext::tool {
 namespace {
 
@@ -58,7 +60,13 @@ std::string_view channel_map::mapped(std::string_view name) const noexcept {
 }
 
 bool convert_writer::write_line(const reader::line& l) noexcept {
-  const writers::frame_line frame{l.fields[0],  channels_(l.fields[1]), l.direction,
+  // A time the format gave as a number alone (wants_time_text) is written here as its text.
+  char time_text[reader::max_log_time + 1];
+  std::string_view time = l.fields[0];
+  if (time.empty() && l.time_digits != 0) {
+    time = {time_text, reader::put_log_time(time_text, l.time_ns, l.time_digits)};
+  }
+  const writers::frame_line frame{time,         channels_(l.fields[1]), l.direction,
                                   l.record,     l.max_data_length,      l.time_ns,
                                   l.time_digits};
   char* out = block_.end();

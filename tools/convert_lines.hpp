@@ -60,20 +60,33 @@ class convert_writer : public writer_stage {
   // Inline in the reader's loop: a conversion to the log, the usual one, writes its line here,
   // without a call through the writer's table.  The time and the channel are the reader's
   // fields, which may be read reader::field_read_room bytes from their start (a mapped channel
-  // name may not): one fixed-size copy each, into the block's room past its end.
+  // name may not): one fixed-size copy each, into the block's room past its end.  A format
+  // that was asked for the time as a number alone (wants_time_text) leaves the time's field
+  // empty: it is written from the number then.
   bool line(const reader::line& l) noexcept {
     if (straight_log_ && (l.fields[0].size() | l.fields[1].size()) <= reader::field_read_room) {
       ++state_.count;
       char* out = block_.end();
-      std::memcpy(out, l.fields[0].data(), reader::field_read_room);
-      out += l.fields[0].size();
-      *out++ = ' ';
+      if (l.fields[0].empty() && l.time_digits != 0) {
+        out = times_.put(out, l.time_ns, l.time_digits);
+      } else {
+        std::memcpy(out, l.fields[0].data(), reader::field_read_room);
+        out += l.fields[0].size();
+        *out++ = ' ';
+      }
       std::memcpy(out, l.fields[1].data(), reader::field_read_room);
       out += l.fields[1].size();
       *out++ = ' ';
       return block_.commit(writers::put_log_frame(out, l.record, l.max_data_length, l.direction));
     }
-    return write_line(l);
+    // A copy for the call, so that the reader's line need not be in memory on the usual way.
+    const reader::line copy = l;
+    return write_line(copy);
+  }
+  // Whether the reading is to give the time's text (format_options::time_text): the log writer
+  // writes it from the number itself, which costs less than a format's writing it to be copied.
+  static bool wants_time_text(const writers::line_writer& writer) noexcept {
+    return &writer != &writers::log_writer;
   }
   // The header (when no frame came) and the footer; false when the write fails.
   bool finish_output() noexcept;
@@ -89,6 +102,7 @@ class convert_writer : public writer_stage {
   const writers::line_writer& writer_;
   const channel_map& channels_;
   writers::writer_state state_;
+  writers::log_time_out times_;
   bool header_written_ = false;
   // Lines go to the log writer, past its header, with no channel map: line() writes them.
   bool straight_log_ = false;

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "log_line.hpp"
 #include "log_time.hpp"
 
 namespace {
@@ -46,7 +48,8 @@ TEST(log_time, reads_back_what_it_writes_to_the_digits_asked_for) {
 }
 
 // Writing each time of a run over the last one's text gives the text written afresh: times of
-// the same second (of ten digits and of fewer), the next second, going back, negative ones.
+// the same second (of ten digits and of fewer), the next second, going back, negative ones.  The
+// log writer's own writing of the times, which keeps the second's text, gives it too.
 TEST(log_time, next_time_writes_what_a_fresh_one_does) {
   std::mt19937_64 rng(12);
   std::vector<std::int64_t> times;
@@ -60,6 +63,7 @@ TEST(log_time, next_time_writes_what_a_fresh_one_does) {
   }
   char text[cantext::reader::max_log_time + 1] = {};
   std::int64_t previous = 0;
+  cantext::writers::log_time_out writer;
   for (const std::int64_t ns : times) {
     const int digits = 1 + static_cast<int>(rng() % 9);
     char fresh[cantext::reader::max_log_time + 1];
@@ -67,6 +71,9 @@ TEST(log_time, next_time_writes_what_a_fresh_one_does) {
     ASSERT_EQ(cantext::reader::put_next_log_time(text, previous, ns, digits), n) << fresh;
     EXPECT_STREQ(text, fresh);
     previous = ns;
+    char field[48];
+    std::memset(field, '?', sizeof field);
+    EXPECT_EQ(std::string(field, writer.put(field, ns, digits)), std::string(fresh) + ' ');
   }
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cantext/cantext.hpp"
+#include "render/compact_form_inline.hpp"
 #include "render/compact_form_render.hpp"
 #include "render/long_form_render.hpp"
 
@@ -86,6 +87,11 @@ std::string compact_text_of(char* (*render)(char*, const frame_record&, bool, in
   return std::string(buf, render(buf, r, sep, maxdlen));
 }
 
+// The writers' inline way, which has no separators.
+char* render_compact_inline(char* out, const frame_record& r, bool, int maxdlen) {
+  return detail::render_compact_inline(out, r, maxdlen);
+}
+
 TEST_P(long_form_paths, compact_form_every_way_gives_the_same_text) {
   for (int len = 0; len <= 64; ++len) {
     frame_record r;
@@ -100,6 +106,9 @@ TEST_P(long_form_paths, compact_form_every_way_gives_the_same_text) {
                   compact_text_of(detail::render_compact_portable, r, sep, maxdlen))
             << "len " << len << " sep " << sep << " maxdlen " << maxdlen;
       }
+      EXPECT_EQ(compact_text_of(render_compact_inline, r, false, maxdlen),
+                compact_text_of(detail::render_compact_portable, r, false, maxdlen))
+          << "len " << len << " maxdlen " << maxdlen;
     }
   }
 }
