@@ -224,7 +224,9 @@ class _Decoded:
 
     def __getitem__(self, name):
         if name in self.columns:
-            return _with_file(self.columns[name].to_pandas(), self.path)
+            columns = self.columns[name]._pandas_columns()
+            columns["file"] = _file_column(self.path, len(self.columns[name]))
+            return pd.DataFrame(columns, copy=False)
         return _template(self.db, name).copy()
 
     def nbytes(self):

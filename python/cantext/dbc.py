@@ -189,13 +189,20 @@ class MessageColumns:
         without one as its number's text)."""
         import pandas as pd
 
+        return pd.DataFrame(self._pandas_columns(), copy=False)
+
+    def _pandas_columns(self):
+        # to_pandas' columns by name, for a table that has more (pandas makes a table with one
+        # column more for less than it adds a column to one).
+        import pandas as pd
+
         columns = {"time": self.time.view("datetime64[ns]"),
                    "channel": pd.Categorical.from_codes(self.channel.astype(np.int64),
                                                         self.channels)}
         for signal in self.message.signals:
             values = self.signals[signal.name]
             columns[signal.name] = _categories(values, signal.choices) if signal.choices else values
-        return pd.DataFrame(columns, copy=False)
+        return columns
 
 
 def _categories(values, choices):
