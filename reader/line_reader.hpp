@@ -31,6 +31,13 @@
 //   // Optional: a line that holds no frame and is passed over (a header, a comment, an event of
 //   // another format), `text` without its line break.  False stops the reading.
 //   bool skipped_line(std::string_view text, std::uint64_t number) noexcept;
+//   // Optional: a whole line (one piece) of a format other than the log, `text` without its line
+//   // break, before the format reads it: the consumer may take it straight from its text (a
+//   // conversion that writes lines of one format from another's in one pass), or leave it to
+//   // the format and line().
+//   cantext::reader::text_verdict line_text(const cantext::reader::line_format& format,
+//                                           const cantext::reader::format_state& state,
+//                                           std::string_view text) noexcept;
 //
 // Example, a consumer that counts the CAN FD frames and skips bad lines:
 //
@@ -109,6 +116,10 @@ struct line {
   std::int64_t time_ns = 0;
   int time_digits = 0;
 };
+
+// What a consumer's line_text() made of a line: left to the format, taken, or taken and the
+// reading to stop.
+enum class text_verdict : std::uint8_t { left, taken, stop };
 
 // Why the reading ended.
 enum class ending {

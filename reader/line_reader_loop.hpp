@@ -87,6 +87,15 @@ bool hand_skipped_line(Consumer& consumer, std::string_view text, std::uint64_t 
   }
 }
 
+// A consumer that takes some lines straight from their text has line_text().
+template <class Consumer, class = void>
+struct takes_line_texts : std::false_type {};
+template <class Consumer>
+struct takes_line_texts<Consumer, std::void_t<decltype(std::declval<Consumer&>().line_text(
+                                      std::declval<const line_format&>(),
+                                      std::declval<const format_state&>(), std::string_view()))>>
+    : std::true_type {};
+
 // The straight path reads words around a frame; the room around the data keeps them in the input.
 static_assert(input_front >= cantext::detail::usual_frame_reach &&
               input_slack >= cantext::detail::usual_frame_reach);
@@ -208,6 +217,15 @@ bool line_reader::take_whole_lines(Consumer& consumer, std::uint64_t& number) no
     const std::size_t begin = start;
     start += line_break + 1;
     b.start = start;
+    if constexpr (loop::takes_line_texts<Consumer>::value) {
+      const text_verdict verdict =
+          consumer.line_text(*format_, state_, {b.buf + begin, line_break});
+      if (verdict != text_verdict::left) {
+        ++number;
+        if (verdict == text_verdict::stop) return false;
+        continue;
+      }
+    }
     if (!take_piece(consumer, begin, line_break + 1, true, number++)) return false;
   }
   return true;

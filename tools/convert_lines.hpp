@@ -12,6 +12,7 @@
 #include "capture_writer.hpp"
 #include "line_writer.hpp"
 #include "log_line.hpp"
+#include "trc_log_line.hpp"
 
 namespace cantext::tool {
 
@@ -83,6 +84,18 @@ class convert_writer : public writer_stage {
     const reader::line copy = l;
     return write_line(copy);
   }
+  // Inline in the reader's loop, before the format reads a line: a TRC line of the fixed columns
+  // on its way to the log, with no channel map, is written straight from its text
+  // (trc_log_line.hpp).
+  reader::text_verdict line_text(const reader::line_format& format,
+                                 const reader::format_state& state,
+                                 std::string_view text) noexcept {
+    if (!straight_trc_ || &format != &reader::trc_format) return reader::text_verdict::left;
+    char* const end = writers::put_trc_log_line(state, text, block_.end(), times_);
+    if (end == nullptr) return reader::text_verdict::left;
+    ++state_.count;
+    return block_.commit(end) ? reader::text_verdict::taken : reader::text_verdict::stop;
+  }
   // Whether the reading is to give the time's text (format_options::time_text): the log writer
   // writes it from the number itself, which costs less than a format's writing it to be copied.
   static bool wants_time_text(const writers::line_writer& writer) noexcept {
@@ -106,6 +119,8 @@ class convert_writer : public writer_stage {
   bool header_written_ = false;
   // Lines go to the log writer, past its header, with no channel map: line() writes them.
   bool straight_log_ = false;
+  // And the processor has what put_trc_log_line needs.
+  bool straight_trc_ = false;
 };
 
 }  // namespace cantext::tool

@@ -1,0 +1,238 @@
+// SPDX-License-Identifier: MIT
+// A TRC line of the fixed columns straight to its log line (trc_log_line.hpp).  It takes exactly
+// the lines that the format's straight path for those columns takes (fixed_version2_line in
+// reader/trc_format.cpp), with the same column readers, and writes what the log writer writes
+// of the frame that path reads: the time from the offset added to the start, "canN" from the
+// bus, the identifier's digits from its value, and the data's digits moved by shuffles from the
+// spaced pairs of the TRC text, checked on the way.
+#include "trc_log_line.hpp"
+
+#include <cstdint>
+#include <cstring>
+
+#include "byte_words.hpp"
+#include "cantext/frame.hpp"
+#include "cantext/length_codes.hpp"
+#include "instruction_sets.hpp"
+#include "trc_columns.hpp"
+
+#if CANTEXT_X86_KERNELS
+#include "render/hex_runs_x86.hpp"
+#endif
+
+namespace cantext::writers {
+
+#if CANTEXT_X86_KERNELS
+namespace {
+
+using namespace reader::trc;
+
+// What the type's two letters (columns 22 and 23) make of the frame; for CAN FD, the digit of
+// its flags that the compact notation writes (BRS 1, ESI 2).
+enum class frame_type : std::uint8_t { none, data, remote, fd, error };
+struct type_letters {
+  frame_type type;
+  char flags;
+};
+
+type_letters read_type(char first, char second) noexcept {
+  switch ((static_cast<unsigned>(static_cast<unsigned char>(first)) << 8) |
+          static_cast<unsigned char>(second)) {
+    case 'D' << 8 | 'T':
+      return {frame_type::data, 0};
+    case 'R' << 8 | 'R':
+      return {frame_type::remote, 0};
+    case 'F' << 8 | 'D':
+      return {frame_type::fd, '0'};
+    case 'F' << 8 | 'B':
+      return {frame_type::fd, '1'};
+    case 'F' << 8 | 'E':
+      return {frame_type::fd, '2'};
+    case 'B' << 8 | 'I':
+      return {frame_type::fd, '3'};
+    case 'E' << 8 | 'R':
+      return {frame_type::error, 0};
+    default:
+      return {frame_type::none, 0};  // events: the reader's
+  }
+}
+
+// "canN " for each bus of two columns, 1 to 99 (the log's channel N is bus N + 1), as one word
+// to store: five characters, six from bus 11 on.
+struct channel_names {
+  char name[100][8];
+};
+
+constexpr channel_names make_channel_names() noexcept {
+  channel_names t{};
+  for (int bus = 1; bus < 100; ++bus) {
+    char* const c = t.name[bus];
+    c[0] = 'c';
+    c[1] = 'a';
+    c[2] = 'n';
+    const int n = bus - 1;
+    if (n < 10) {
+      c[3] = static_cast<char>('0' + n);
+      c[4] = ' ';
+    } else {
+      c[3] = static_cast<char>('0' + n / 10);
+      c[4] = static_cast<char>('0' + n % 10);
+      c[5] = ' ';
+    }
+  }
+  return t;
+}
+
+constexpr channel_names channels = make_channel_names();
+
+// Hex digits in upper case, as the log writes them: each lower-case letter (high half 6 once the
+// kinds are checked) less 0x20.
+__attribute__((target("ssse3"))) inline __m128i upper_case_ssse3(__m128i chars,
+                                                                 __m128i high) noexcept {
+  return _mm_sub_epi8(chars,
+                      _mm_and_si128(_mm_cmpeq_epi8(high, _mm_set1_epi8(6)), _mm_set1_epi8(0x20)));
+}
+
+// The digits of `count` (1 to 64) data bytes written "AA BB ..." from p, at `out` as the log
+// writes them, without the gaps: the 16 characters of each five pairs checked as
+// read_spaced_data_ssse3 checks them and shuffled into ten digits, then the last one to five
+// pairs from the 16 characters that end with them.  False unless each pair is two hex digits and
+// each gap one space.  The count * 3 - 1 characters from p lie in the line, p - 14 too; up to 16
+// bytes past the digits are written.
+__attribute__((target("ssse3"))) inline bool put_spaced_digits_ssse3(const char* p, unsigned count,
+                                                                     char* out) noexcept {
+  using namespace kind;
+  constexpr char sp = kind_byte(space);
+  // The next pair's first digit at lane 15 is the next window's to check.
+  const __m128i allowed = _mm_setr_epi8(hex, hex, sp, hex, hex, sp, hex, hex, sp, hex, hex, sp, hex,
+                                        hex, sp, kind_byte(any));
+  const __m128i pairs = _mm_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, -1, -1, -1, -1, -1, -1);
+  __m128i wrong = _mm_setzero_si128();
+  unsigned i = 0;
+  for (; i + 6 <= count; i += 5, p += 15, out += 10) {
+    const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i high;
+    wrong = _mm_or_si128(wrong, not_allowed_sse2(kinds_ssse3(chars, high), allowed));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_shuffle_epi8(upper_case_ssse3(chars, high), pairs));
+  }
+  const unsigned rest = count - i;
+  const tail_lanes& lanes = tails[rest - 1];
+  const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + rest * 3 - 1 - 16));
+  __m128i high;
+  const __m128i tail_kinds = _mm_or_si128(
+      kinds_ssse3(tail, high), _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.before)));
+  wrong = _mm_or_si128(
+      wrong, not_allowed_sse2(tail_kinds, _mm_setr_epi8(hex, sp, hex, hex, sp, hex, hex, sp, hex,
+                                                        hex, sp, hex, hex, sp, hex, hex)));
+  _mm_storeu_si128(
+      reinterpret_cast<__m128i*>(out),
+      _mm_shuffle_epi8(upper_case_ssse3(tail, high),
+                       _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.shuffle))));
+  return _mm_movemask_epi8(wrong) == 0;
+}
+
+// " R" or " T" from the direction's column and the line break, one store of four bytes: the
+// fourth lands where the next line begins.
+inline char* put_direction(char* out, char direction) noexcept {
+  const std::uint32_t text =
+      ' ' | static_cast<std::uint32_t>(static_cast<unsigned char>(direction)) << 8 |
+      std::uint32_t{'\n'} << 16;
+  std::memcpy(out, &text, 4);
+  return out + 3;
+}
+
+__attribute__((target("ssse3"))) char* trc_log_line_ssse3(const reader::format_state& state,
+                                                          std::string_view text, char* out,
+                                                          log_time_out& times) noexcept {
+  // The checks of fixed_version2_line, in its order where the order tells.
+  if (!may_have_fixed_columns(state) || text.size() < fixed_columns_size) return nullptr;
+  const char* const p = text.data();
+  const std::size_t n = text.size() - (text.back() == '\r');
+  if (n < fixed_columns_size) return nullptr;
+  const type_letters type = read_type(p[22], p[23]);
+  fixed_columns f;
+  if (type.type == frame_type::none || !read_fixed_columns_ssse3(p, f) || f.bus == 0) {
+    return nullptr;
+  }
+  unsigned dlc = static_cast<unsigned>(p[43] - '0');
+  std::size_t dlc_end = 44;
+  if (n > 44 && p[44] != ' ') {
+    const unsigned second = static_cast<unsigned>(static_cast<unsigned char>(p[44])) - '0';
+    if (second > 9) return nullptr;
+    dlc = dlc * 10 + second;
+    dlc_end = 45;
+    if (dlc > 15 || (n > 45 && p[45] != ' ')) return nullptr;
+  }
+  // A time before the epoch is rare enough for the reader to write from its text.
+  const std::int64_t ns = state.start_ns + f.offset_ns;
+  if (ns < 0) return nullptr;
+  const int digits = f.fraction_digits >= 6 ? 9 : static_cast<int>(f.fraction_digits) + 3;
+  if (type.type == frame_type::error) {
+    // The reader's bus error: the identifier and the bytes of the line are not read.
+    out = times.put(out, ns, digits);
+    std::memcpy(out, channels.name[f.bus], 8);
+    out += f.bus > 10 ? 6 : 5;
+    std::memcpy(out, "20000080#0000000000000000", 25);
+    return put_direction(out + 25, p[37]);
+  }
+  const bool extended = f.id_digits > 4;
+  if (f.id_dash || f.id > (extended ? can_eff_mask : can_sff_mask)) return nullptr;
+  const bool fd = type.type == frame_type::fd;
+  const unsigned length = fd ? dlc_to_len(dlc) : (dlc > 8 ? 8 : dlc);
+  const bool has_data = type.type != frame_type::remote && length != 0;
+  if (has_data) {
+    // The bytes from column 48, the DLC's column padded with spaces before them.
+    const std::size_t frame_end = 48 + length * 3 - 1;
+    const std::uint64_t pad = ~std::uint64_t{0} << 8 * (dlc_end - 40);  // columns to 47
+    if (frame_end > n || (frame_end < n && p[frame_end] != ' ') ||
+        ((detail::load_word(p + 40) ^ detail::every_byte(' ')) & pad) != 0) {
+      return nullptr;
+    }
+  }
+  out = times.put(out, ns, digits);
+  std::memcpy(out, channels.name[f.bus], 8);
+  out += f.bus > 10 ? 6 : 5;
+  // As the compact notation writes it: eight digits, or the last three of a standard one.
+  detail::store_word(out, detail::eight_digits_ssse3(extended ? f.id : f.id << 20));
+  out += extended ? 8 : 3;
+  *out++ = '#';
+  if (type.type == frame_type::remote) {
+    // The length requested, where it is one.
+    *out = 'R';
+    out[1] = static_cast<char>('0' + length);
+    out += length != 0 ? 2 : 1;
+  } else if (fd) {
+    out[0] = '#';
+    out[1] = type.flags;
+    out += 2;
+  }
+  if (has_data) {
+    if (!put_spaced_digits_ssse3(p + 48, length, out)) return nullptr;
+    out += 2 * length;
+  }
+  return put_direction(out, p[37]);
+}
+
+}  // namespace
+#endif
+
+bool trc_log_lines_usable() noexcept {
+#if CANTEXT_X86_KERNELS
+  return detail::usable_instruction_sets.ssse3;
+#else
+  return false;
+#endif
+}
+
+char* put_trc_log_line(const reader::format_state& state, std::string_view text, char* out,
+                       log_time_out& times) noexcept {
+#if CANTEXT_X86_KERNELS
+  return trc_log_line_ssse3(state, text, out, times);
+#else
+  (void)state, (void)text, (void)out, (void)times;
+  return nullptr;
+#endif
+}
+
+}  // namespace cantext::writers

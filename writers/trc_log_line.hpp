@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+// A TRC line straight to the capture log's line, for `convert --to log`: the lines of version
+// 2.1's fixed columns (reader/trc_columns.hpp), which cantext and python-can write, are checked
+// and written in one pass, their hex digits moved from the TRC text into the log's by byte
+// shuffles, with no record in between to fill and render again.  Every other line, and every
+// line on a processor without SSSE3 or another than x86-64, is left to the format's reader.
+#ifndef CANTEXT_WRITERS_TRC_LOG_LINE_HPP
+#define CANTEXT_WRITERS_TRC_LOG_LINE_HPP
+
+#include <string_view>
+
+#include "line_format.hpp"
+#include "log_line.hpp"
+
+namespace cantext::writers {
+
+// Whether this processor and build take any line in put_trc_log_line: x86-64 with SSSE3.
+bool trc_log_lines_usable() noexcept;
+
+// The log line of `text`, one line of a TRC reading in `state` without its line break, at
+// `out` (which has room for the longest log line and 16 bytes more), the times of a second from
+// `times`; returns its end, or null for a line that the format's reader must read (then what was
+// written at `out` means nothing).  What it writes is what that reader's frame written by the
+// log writer gives, to the byte.  Only where trc_log_lines_usable(), and for a reading that wants
+// the time as a number alone (format_options::time_text false), as a conversion to the log does.
+char* put_trc_log_line(const reader::format_state& state, std::string_view text, char* out,
+                       log_time_out& times) noexcept;
+
+}  // namespace cantext::writers
+
+#endif
