@@ -31,13 +31,14 @@
 //   // Optional: a line that holds no frame and is passed over (a header, a comment, an event of
 //   // another format), `text` without its line break.  False stops the reading.
 //   bool skipped_line(std::string_view text, std::uint64_t number) noexcept;
-//   // Optional: a whole line (one piece) of a format other than the log, `text` without its line
-//   // break, before the format reads it: the consumer may take it straight from its text (a
-//   // conversion that writes lines of one format from another's in one pass), or leave it to
-//   // the format and line().
-//   cantext::reader::text_verdict line_text(const cantext::reader::line_format& format,
-//                                           const cantext::reader::format_state& state,
-//                                           std::string_view text) noexcept;
+//   // Optional: the next line of a format other than the log, before the format reads it, as
+//   // the input from its start on (up to max_piece bytes, or what is read; the 16 bytes after
+//   // that may be read too): the consumer may take it straight from its text, finding its end
+//   // (a conversion that writes one format's lines from another's in one pass), or leave it,
+//   // length 0, to the format and line().  go_on false stops the reading.
+//   cantext::reader::text_taken line_text(const cantext::reader::line_format& format,
+//                                         const cantext::reader::format_state& state,
+//                                         std::string_view text) noexcept;
 //
 // Example, a consumer that counts the CAN FD frames and skips bad lines:
 //
@@ -117,9 +118,12 @@ struct line {
   int time_digits = 0;
 };
 
-// What a consumer's line_text() made of a line: left to the format, taken, or taken and the
-// reading to stop.
-enum class text_verdict : std::uint8_t { left, taken, stop };
+// What a consumer's line_text() took: the line's length with its line break, 0 for none, and
+// whether the reading goes on.
+struct text_taken {
+  std::size_t length;
+  bool go_on;
+};
 
 // Why the reading ended.
 enum class ending {

@@ -99,7 +99,7 @@ struct takes_line_texts<Consumer, std::void_t<decltype(std::declval<Consumer&>()
 // The straight path reads words around a frame; the room around the data keeps them in the input.
 static_assert(input_front >= cantext::detail::usual_frame_reach &&
               input_slack >= cantext::detail::usual_frame_reach);
-static_assert(input_slack >= field_read_room);
+static_assert(input_slack >= field_read_room && input_slack >= 16);
 
 // Hands the consumer the lines from `start` on while each is whole in the block and one piece
 // long, of the usual shape (its first two fields at most field_read_room bytes and, with the
@@ -203,6 +203,18 @@ bool line_reader::take_whole_lines(Consumer& consumer, std::uint64_t& number) no
   block_state& b = block_;
   std::size_t start = b.start;
   for (;;) {
+    if constexpr (loop::takes_line_texts<Consumer>::value) {
+      // The line's end is the consumer's to find, when it takes the line.
+      const std::size_t room = b.end - start < max_piece ? b.end - start : max_piece;
+      const text_taken taken = consumer.line_text(*format_, state_, {b.buf + start, room});
+      if (taken.length != 0) {
+        start += taken.length;
+        b.start = start;
+        ++number;
+        if (!taken.go_on) return false;
+        continue;
+      }
+    }
     // The pieces next_piece would give: a line break within the next max_piece bytes of the
     // block ends one.  Most lines end within the window of bits of one load.
     const std::uint64_t breaks = bits_window(b.marks.breaks, start);
@@ -217,15 +229,6 @@ bool line_reader::take_whole_lines(Consumer& consumer, std::uint64_t& number) no
     const std::size_t begin = start;
     start += line_break + 1;
     b.start = start;
-    if constexpr (loop::takes_line_texts<Consumer>::value) {
-      const text_verdict verdict =
-          consumer.line_text(*format_, state_, {b.buf + begin, line_break});
-      if (verdict != text_verdict::left) {
-        ++number;
-        if (verdict == text_verdict::stop) return false;
-        continue;
-      }
-    }
     if (!take_piece(consumer, begin, line_break + 1, true, number++)) return false;
   }
   return true;

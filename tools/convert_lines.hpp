@@ -87,14 +87,14 @@ class convert_writer : public writer_stage {
   // Inline in the reader's loop, before the format reads a line: a TRC line of the fixed columns
   // on its way to the log, with no channel map, is written straight from its text
   // (trc_log_line.hpp).
-  reader::text_verdict line_text(const reader::line_format& format,
-                                 const reader::format_state& state,
-                                 std::string_view text) noexcept {
-    if (!straight_trc_ || &format != &reader::trc_format) return reader::text_verdict::left;
-    char* const end = writers::put_trc_log_line(state, text, block_.end(), times_);
-    if (end == nullptr) return reader::text_verdict::left;
+  reader::text_taken line_text(const reader::line_format& format, const reader::format_state& state,
+                               std::string_view text) noexcept {
+    if (!straight_trc_ || &format != &reader::trc_format) return {0, true};
+    char* end = block_.end();
+    const std::size_t length = writers::put_trc_log_line(state, text, end, times_);
+    if (length == 0) return {0, true};
     ++state_.count;
-    return block_.commit(end) ? reader::text_verdict::taken : reader::text_verdict::stop;
+    return {length, block_.commit(end)};
   }
   // Whether the reading is to give the time's text (format_options::time_text): the log writer
   // writes it from the number itself, which costs less than a format's writing it to be copied.

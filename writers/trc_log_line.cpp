@@ -142,79 +142,124 @@ inline char* put_direction(char* out, char direction) noexcept {
   return out + 3;
 }
 
-__attribute__((target("ssse3"))) char* trc_log_line_ssse3(const reader::format_state& state,
-                                                          std::string_view text, char* out,
-                                                          log_time_out& times) noexcept {
-  // The checks of fixed_version2_line, in its order where the order tells.
-  if (!may_have_fixed_columns(state) || text.size() < fixed_columns_size) return nullptr;
-  const char* const p = text.data();
-  const std::size_t n = text.size() - (text.back() == '\r');
-  if (n < fixed_columns_size) return nullptr;
-  const type_letters type = read_type(p[22], p[23]);
-  fixed_columns f;
-  if (type.type == frame_type::none || !read_fixed_columns_ssse3(p, f) || f.bus == 0) {
-    return nullptr;
-  }
-  unsigned dlc = static_cast<unsigned>(p[43] - '0');
-  std::size_t dlc_end = 44;
-  if (n > 44 && p[44] != ' ') {
-    const unsigned second = static_cast<unsigned>(static_cast<unsigned char>(p[44])) - '0';
-    if (second > 9) return nullptr;
-    dlc = dlc * 10 + second;
-    dlc_end = 45;
-    if (dlc > 15 || (n > 45 && p[45] != ' ')) return nullptr;
-  }
-  // A time before the epoch is rare enough for the reader to write from its text.
-  const std::int64_t ns = state.start_ns + f.offset_ns;
-  if (ns < 0) return nullptr;
-  const int digits = f.fraction_digits >= 6 ? 9 : static_cast<int>(f.fraction_digits) + 3;
-  if (type.type == frame_type::error) {
-    // The reader's bus error: the identifier and the bytes of the line are not read.
-    out = times.put(out, ns, digits);
-    std::memcpy(out, channels.name[f.bus], 8);
-    out += f.bus > 10 ? 6 : 5;
-    std::memcpy(out, "20000080#0000000000000000", 25);
-    return put_direction(out + 25, p[37]);
-  }
-  const bool extended = f.id_digits > 4;
-  if (f.id_dash || f.id > (extended ? can_eff_mask : can_sff_mask)) return nullptr;
-  const bool fd = type.type == frame_type::fd;
-  const unsigned length = fd ? dlc_to_len(dlc) : (dlc > 8 ? 8 : dlc);
-  const bool has_data = type.type != frame_type::remote && length != 0;
-  if (has_data) {
-    // The bytes from column 48, the DLC's column padded with spaces before them.
-    const std::size_t frame_end = 48 + length * 3 - 1;
-    const std::uint64_t pad = ~std::uint64_t{0} << 8 * (dlc_end - 40);  // columns to 47
-    if (frame_end > n || (frame_end < n && p[frame_end] != ' ') ||
-        ((detail::load_word(p + 40) ^ detail::every_byte(' ')) & pad) != 0) {
-      return nullptr;
-    }
-  }
-  out = times.put(out, ns, digits);
-  std::memcpy(out, channels.name[f.bus], 8);
-  out += f.bus > 10 ? 6 : 5;
-  // As the compact notation writes it: eight digits, or the last three of a standard one.
-  detail::store_word(out, detail::eight_digits_ssse3(extended ? f.id : f.id << 20));
-  out += extended ? 8 : 3;
-  *out++ = '#';
-  if (type.type == frame_type::remote) {
-    // The length requested, where it is one.
-    *out = 'R';
-    out[1] = static_cast<char>('0' + length);
-    out += length != 0 ? 2 : 1;
-  } else if (fd) {
-    out[0] = '#';
-    out[1] = type.flags;
-    out += 2;
-  }
-  if (has_data) {
-    if (!put_spaced_digits_ssse3(p + 48, length, out)) return nullptr;
-    out += 2 * length;
-  }
-  return put_direction(out, p[37]);
+// The identifier's columns 28 to 35, the low lanes of `chars` (columns 28 to 43, whose high
+// halves are `high`), as hex digits in upper case with leading zeros for the spaces before
+// them; `fits` is cleared when the identifier's value lies beyond its kind's range (an extended
+// one's first digit above 1; a standard one's fourth digit from the end not 0 or the third above
+// 7).  Then the identifier as the compact notation writes it, followed by "#": the eight digits
+// of an extended one, the last three of a standard one.
+__attribute__((target("ssse3"))) inline __m128i identifier_text_ssse3(__m128i chars, __m128i high,
+                                                                      bool extended,
+                                                                      bool& fits) noexcept {
+  alignas(16) static constexpr std::int8_t picks[2][16] = {
+      {5, 6, 7, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},
+      {0, 1, 2, 3, 4, 5, 6, 7, -1, -1, -1, -1, -1, -1, -1, -1}};
+  alignas(16) static constexpr char hashes[2][16] = {{0, 0, 0, '#'}, {0, 0, 0, 0, 0, 0, 0, 0, '#'}};
+  const __m128i digits = _mm_max_epu8(upper_case_ssse3(chars, high), _mm_set1_epi8('0'));
+  const auto columns = static_cast<std::uint64_t>(_mm_cvtsi128_si64(digits));
+  fits = extended ? (columns & 0xFF) <= '1'
+                  : (columns >> 32 & 0xFF) == '0' && (columns >> 40 & 0xFF) <= '7';
+  return _mm_or_si128(
+      _mm_shuffle_epi8(digits, _mm_load_si128(reinterpret_cast<const __m128i*>(picks[extended]))),
+      _mm_load_si128(reinterpret_cast<const __m128i*>(hashes[extended])));
+}
+
+// Where a line with no data bytes (a remote frame, a length of 0) ends, from `end`, the end of
+// its DLC: there, or past spaces from there to column 47, as python-can pads an empty data
+// column; 0 for a line that goes on otherwise, which the reader takes as it may (it reads
+// nothing past the DLC).  The eight bytes from column 40 may be read.
+inline std::size_t bare_end(const char* p, std::size_t end) noexcept {
+  if (p[end] != ' ') return end;
+  const std::uint64_t pad = ~std::uint64_t{0} << 8 * (end - 40);  // columns to 47
+  return ((detail::load_word(p + 40) ^ detail::every_byte(' ')) & pad) == 0 ? 48 : 0;
 }
 
 }  // namespace
+
+// The checks of fixed_version2_line, in its order where the order tells, on a line that ends
+// where its last field does: a line that the reader takes with more after that is left to it.
+__attribute__((target("ssse3"))) std::size_t put_trc_log_line(const reader::format_state& state,
+                                                              std::string_view text, char*& out,
+                                                              log_time_out& times) noexcept {
+  // The 44 columns, the DLC's second digit or what follows the first, and the line break.
+  if (!may_have_fixed_columns(state) || text.size() < fixed_columns_size + 2) return 0;
+  const char* const p = text.data();
+  const type_letters type = read_type(p[22], p[23]);
+  fixed_columns f;
+  if (type.type == frame_type::none || !read_fixed_columns_ssse3(p, f) || f.bus == 0) return 0;
+  // The DLC, one digit or two, then a space or the line's end.
+  unsigned dlc = static_cast<unsigned>(p[43] - '0');
+  std::size_t dlc_end = 44;
+  const unsigned second = static_cast<unsigned>(static_cast<unsigned char>(p[44])) - '0';
+  if (second <= 9) {
+    dlc = dlc * 10 + second;
+    dlc_end = 45;
+    if (dlc > 15) return 0;
+  }
+  const bool fd = type.type == frame_type::fd;
+  const unsigned length = fd ? dlc_to_len(dlc) : (dlc > 8 ? 8 : dlc);
+  // The reader reads no bytes of an error; its line is taken here when it ends with as many as
+  // a classic frame of its DLC has, as cantext writes it.
+  const bool has_data = type.type != frame_type::remote && length != 0;
+  std::size_t end = has_data ? 48 + length * 3 - 1 : bare_end(p, dlc_end);
+  // Then "\n" or "\r\n", within the text.
+  if (end == 0 || end >= text.size()) return 0;
+  end += p[end] == '\r';
+  if (end >= text.size() || p[end] != '\n') return 0;
+  // The DLC's column padded with spaces to column 47.
+  const std::uint64_t pad = ~std::uint64_t{0} << 8 * (dlc_end - 40);
+  if (has_data && ((detail::load_word(p + 40) ^ detail::every_byte(' ')) & pad) != 0) return 0;
+  // A time before the epoch is rare enough for the reader to write from its text.
+  const std::int64_t ns = state.start_ns + f.offset_ns;
+  if (ns < 0) return 0;
+  const __m128i id_chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 28));
+  const __m128i id_high = _mm_and_si128(_mm_srli_epi16(id_chars, 4), _mm_set1_epi8(0x0F));
+  // An identifier written with more than four digits is extended.
+  const bool extended = f.id_digits > 4;
+  bool id_fits;
+  const __m128i id_text = identifier_text_ssse3(id_chars, id_high, extended, id_fits);
+  const bool error = type.type == frame_type::error;
+  if (!error && (f.id_dash || !id_fits)) return 0;
+  const int digits = f.fraction_digits >= 6 ? 9 : static_cast<int>(f.fraction_digits) + 3;
+  char* o = times.put(out, ns, digits);
+  std::memcpy(o, channels.name[f.bus], 8);
+  o += f.bus > 10 ? 6 : 5;
+  if (error) {
+    // The reader's bus error, whatever the identifier and the bytes, which are checked where the
+    // text goes.
+    if (has_data && !put_spaced_digits_ssse3(p + 48, length, o)) return 0;
+    std::memcpy(o, "20000080#0000000000000000", 25);
+    o += 25;
+  } else {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), id_text);
+    o += extended ? 9 : 4;
+    if (type.type == frame_type::remote) {
+      // The length requested, where it is one.
+      o[0] = 'R';
+      o[1] = static_cast<char>('0' + length);
+      o += length != 0 ? 2 : 1;
+    } else {
+      if (fd) {
+        o[0] = '#';
+        o[1] = type.flags;
+        o += 2;
+      }
+      // The bytes' digits, checked as they are written.
+      if (has_data && !put_spaced_digits_ssse3(p + 48, length, o)) return 0;
+      o += 2 * length;
+    }
+  }
+  out = put_direction(o, p[37]);
+  return end + 1;
+}
+
+#else
+
+std::size_t put_trc_log_line(const reader::format_state&, std::string_view, char*&,
+                             log_time_out&) noexcept {
+  return 0;
+}
+
 #endif
 
 bool trc_log_lines_usable() noexcept {
@@ -222,16 +267,6 @@ bool trc_log_lines_usable() noexcept {
   return detail::usable_instruction_sets.ssse3;
 #else
   return false;
-#endif
-}
-
-char* put_trc_log_line(const reader::format_state& state, std::string_view text, char* out,
-                       log_time_out& times) noexcept {
-#if CANTEXT_X86_KERNELS
-  return trc_log_line_ssse3(state, text, out, times);
-#else
-  (void)state, (void)text, (void)out, (void)times;
-  return nullptr;
 #endif
 }
 

@@ -7,7 +7,10 @@
 #ifndef CANTEXT_WRITERS_TRC_LOG_LINE_HPP
 #define CANTEXT_WRITERS_TRC_LOG_LINE_HPP
 
+#include <cstddef>
 #include <string_view>
+
+#include "instruction_sets.hpp"
 
 #include "line_format.hpp"
 #include "log_line.hpp"
@@ -17,14 +20,20 @@ namespace cantext::writers {
 // Whether this processor and build take any line in put_trc_log_line: x86-64 with SSSE3.
 bool trc_log_lines_usable() noexcept;
 
-// The log line of `text`, one line of a TRC reading in `state` without its line break, at
-// `out` (which has room for the longest log line and 16 bytes more), the times of a second from
-// `times`; returns its end, or null for a line that the format's reader must read (then what was
-// written at `out` means nothing).  What it writes is what that reader's frame written by the
-// log writer gives, to the byte.  Only where trc_log_lines_usable(), and for a reading that wants
-// the time as a number alone (format_options::time_text false), as a conversion to the log does.
-char* put_trc_log_line(const reader::format_state& state, std::string_view text, char* out,
-                       log_time_out& times) noexcept;
+// The log line of the TRC line at the start of `text`, the input of a TRC reading in `state`
+// from the line's start on (up to a piece of it, or what is read; the 16 bytes after it may be
+// read too), at `out`, which has room for the longest log line and 16 bytes more; the times of
+// a second from `times`.  Returns the TRC line's length with its line break, 0 for a line that
+// the format's reader must read (then what was written at `out` means nothing).  What it writes
+// is what that reader's frame written by the log writer gives, to the byte.  Only where
+// trc_log_lines_usable(), for a reading that wants the time as a number alone
+// (format_options::time_text false), as a conversion to the log does.
+#if CANTEXT_X86_KERNELS
+__attribute__((target("ssse3")))
+#endif
+std::size_t
+put_trc_log_line(const reader::format_state& state, std::string_view text, char*& out,
+                 log_time_out& times) noexcept;
 
 }  // namespace cantext::writers
 
