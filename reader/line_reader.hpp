@@ -32,8 +32,8 @@
 //   // another format), `text` without its line break.  False stops the reading.
 //   bool skipped_line(std::string_view text, std::uint64_t number) noexcept;
 //   // Optional: the next line of a format other than the log, before the format reads it, as
-//   // the input from its start on (up to max_piece bytes, or what is read; the 16 bytes after
-//   // that may be read too): the consumer may take it straight from its text, finding its end
+//   // the input from its start on (up to max_piece bytes, or what is read; its first 64 bytes
+//   // may be read even where it is shorter): the consumer may take it straight from its text, finding its end
 //   // (a conversion that writes one format's lines from another's in one pass), or leave it,
 //   // length 0, to the format and line().  go_on false stops the reading.
 //   cantext::reader::text_taken line_text(const cantext::reader::line_format& format,

@@ -99,7 +99,7 @@ struct takes_line_texts<Consumer, std::void_t<decltype(std::declval<Consumer&>()
 // The straight path reads words around a frame; the room around the data keeps them in the input.
 static_assert(input_front >= cantext::detail::usual_frame_reach &&
               input_slack >= cantext::detail::usual_frame_reach);
-static_assert(input_slack >= field_read_room && input_slack >= 16);
+static_assert(input_slack >= field_read_room && input_slack >= 64);
 
 // Hands the consumer the lines from `start` on while each is whole in the block and one piece
 // long, of the usual shape (its first two fields at most field_read_room bytes and, with the

@@ -142,26 +142,13 @@ inline char* put_direction(char* out, char direction) noexcept {
   return out + 3;
 }
 
-// The identifier's columns 28 to 35, the low lanes of `chars` (columns 28 to 43, whose high
-// halves are `high`), as hex digits in upper case with leading zeros for the spaces before
-// them; `fits` is cleared when the identifier's value lies beyond its kind's range (an extended
-// one's first digit above 1; a standard one's fourth digit from the end not 0 or the third above
-// 7).  Then the identifier as the compact notation writes it, followed by "#": the eight digits
-// of an extended one, the last three of a standard one.
-__attribute__((target("ssse3"))) inline __m128i identifier_text_ssse3(__m128i chars, __m128i high,
-                                                                      bool extended,
-                                                                      bool& fits) noexcept {
-  alignas(16) static constexpr std::int8_t picks[2][16] = {
-      {5, 6, 7, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1},
-      {0, 1, 2, 3, 4, 5, 6, 7, -1, -1, -1, -1, -1, -1, -1, -1}};
-  alignas(16) static constexpr char hashes[2][16] = {{0, 0, 0, '#'}, {0, 0, 0, 0, 0, 0, 0, 0, '#'}};
-  const __m128i digits = _mm_max_epu8(upper_case_ssse3(chars, high), _mm_set1_epi8('0'));
-  const auto columns = static_cast<std::uint64_t>(_mm_cvtsi128_si64(digits));
-  fits = extended ? (columns & 0xFF) <= '1'
-                  : (columns >> 32 & 0xFF) == '0' && (columns >> 40 & 0xFF) <= '7';
-  return _mm_or_si128(
-      _mm_shuffle_epi8(digits, _mm_load_si128(reinterpret_cast<const __m128i*>(picks[extended]))),
-      _mm_load_si128(reinterpret_cast<const __m128i*>(hashes[extended])));
+// The identifier's columns 28 to 35 as a word, hex digits with spaces before them (as the
+// columns' check leaves them), as hex digits in upper case, with leading zeros for the spaces.
+// A letter has bit 6 set, a lower-case one bit 5 too, which is cleared; a space is the only
+// character with neither bit 6 nor bit 4, which is set for it to make it '0'.
+constexpr std::uint64_t identifier_digits(std::uint64_t columns) noexcept {
+  const std::uint64_t letters = columns & detail::every_byte(0x40);
+  return (columns & ~(letters >> 1)) | (~(columns | letters >> 2) & detail::every_byte(0x10));
 }
 
 // Where a line with no data bytes (a remote frame, a length of 0) ends, from `end`, the end of
@@ -174,20 +161,92 @@ inline std::size_t bare_end(const char* p, std::size_t end) noexcept {
   return ((detail::load_word(p + 40) ^ detail::every_byte(' ')) & pad) == 0 ? 48 : 0;
 }
 
+// What each of the 64 columns from the line's start may hold (the kinds of
+// trc_columns_x86.hpp), in two rows of 32: those of the 44 fixed columns as
+// read_fixed_columns_ssse3 checks them, then those of the columns after them as the line's DLC
+// and bytes say.  A column of `care` clear may hold anything, as one past the line's end.
+struct column_row {
+  alignas(32) char allowed[32];
+  std::uint32_t care;
+};
+
+constexpr column_row first_columns = [] {
+  using namespace allowed;
+  return column_row{{ds,  ds,  ds,  ds,  ds,  ds, dec, sp,  ds, ds, ds,  ds, ds, dsp, dsp, dsp,
+                     dsp, dsp, dec, dec, dec, sp, all, all, sp, ds, dec, sp, hs, hs,  hs,  hs},
+                    ~std::uint32_t{0}};
+}();
+
+// Columns 32 to 63 of a line whose DLC ends at `dlc_end` (44 or 45) and whose `pairs` (1 to 6)
+// first data bytes lie in them or begin there, from column 48; with no bytes (`pairs` 0), those
+// after the DLC are the line's end's business (bare_end).
+constexpr column_row later_columns(unsigned dlc_end, unsigned pairs) noexcept {
+  using namespace allowed;
+  column_row row{{hs, hs, hs, hd, all, all, all, all, all, all, all, dec}, 0xFFF};
+  if (pairs == 0) return row;
+  auto set = [&row](unsigned column, char kinds) {
+    row.allowed[column - 32] = kinds;
+    row.care |= std::uint32_t{1} << (column - 32);
+  };
+  for (unsigned column = 44; column < 48; ++column) {
+    set(column, column < dlc_end ? dec : sp);
+  }
+  for (unsigned i = 0; i < pairs && 48 + 3 * i < 64; ++i) {
+    set(48 + 3 * i, kind::hex);
+    if (49 + 3 * i < 64) set(49 + 3 * i, kind::hex);
+    if (i + 1 < pairs && 50 + 3 * i < 64) set(50 + 3 * i, sp);
+  }
+  return row;
+}
+
+struct later_rows {
+  column_row row[2][7];  // by dlc_end - 44 and the pairs up to 6
+};
+
+constexpr later_rows make_later_rows() noexcept {
+  later_rows t{};
+  for (unsigned end = 0; end < 2; ++end) {
+    for (unsigned pairs = 0; pairs < 7; ++pairs) t.row[end][pairs] = later_columns(44 + end, pairs);
+  }
+  return t;
+}
+
+constexpr later_rows later = make_later_rows();
+
+// The kinds of 32 characters, as kinds_ssse3 gives them for 16.
+__attribute__((target("avx2"))) inline __m256i kinds_avx2(__m256i chars, __m256i& high) noexcept {
+  high = _mm256_and_si256(_mm256_srli_epi16(chars, 4), _mm256_set1_epi8(0x0F));
+  const __m256i high_table = _mm256_broadcastsi128_si256(load_table(high_half_kinds));
+  const __m256i low_table = _mm256_broadcastsi128_si256(load_table(low_half_kinds));
+  return _mm256_and_si256(_mm256_shuffle_epi8(high_table, high),
+                          _mm256_shuffle_epi8(low_table, chars));
+}
+
+// The columns of `row` whose characters' `kinds` it does not allow, a bit each.
+__attribute__((target("avx2"))) inline std::uint32_t wrong_columns(__m256i kinds,
+                                                                   const column_row& row) noexcept {
+  const __m256i allowed = _mm256_load_si256(reinterpret_cast<const __m256i*>(row.allowed));
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(
+             _mm256_cmpeq_epi8(_mm256_and_si256(kinds, allowed), _mm256_setzero_si256()))) &
+         row.care;
+}
+
 }  // namespace
 
 // The checks of fixed_version2_line, in its order where the order tells, on a line that ends
-// where its last field does: a line that the reader takes with more after that is left to it.
-__attribute__((target("ssse3"))) std::size_t put_trc_log_line(const reader::format_state& state,
-                                                              std::string_view text, char*& out,
-                                                              log_time_out& times) noexcept {
+// where its last field does (a line that the reader takes with more after that is left to it):
+// the 64 columns from its start in two vectors of 32, which hold the fixed columns and the
+// first five data bytes, each column checked for what it may hold at once.
+__attribute__((target("avx2"))) std::size_t put_trc_log_line(const reader::format_state& state,
+                                                             std::string_view text, char*& out,
+                                                             log_time_out& times) noexcept {
   // The 44 columns, the DLC's second digit or what follows the first, and the line break.
   if (!may_have_fixed_columns(state) || text.size() < fixed_columns_size + 2) return 0;
   const char* const p = text.data();
   const type_letters type = read_type(p[22], p[23]);
-  fixed_columns f;
-  if (type.type == frame_type::none || !read_fixed_columns_ssse3(p, f) || f.bus == 0) return 0;
-  // The DLC, one digit or two, then a space or the line's end.
+  if (type.type == frame_type::none) return 0;
+  // The DLC, one digit or two (column 43 is checked with the others), then a space or the
+  // line's end.
   unsigned dlc = static_cast<unsigned>(p[43] - '0');
   std::size_t dlc_end = 44;
   const unsigned second = static_cast<unsigned>(static_cast<unsigned char>(p[44])) - '0';
@@ -206,32 +265,52 @@ __attribute__((target("ssse3"))) std::size_t put_trc_log_line(const reader::form
   if (end == 0 || end >= text.size()) return 0;
   end += p[end] == '\r';
   if (end >= text.size() || p[end] != '\n') return 0;
-  // The DLC's column padded with spaces to column 47.
-  const std::uint64_t pad = ~std::uint64_t{0} << 8 * (dlc_end - 40);
-  if (has_data && ((detail::load_word(p + 40) ^ detail::every_byte(' ')) & pad) != 0) return 0;
+  // Every column up to the fifth data byte, and the spaces among them.
+  const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i later_chars = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+  __m256i first_high;
+  __m256i later_high;
+  const __m256i first_kinds = kinds_avx2(first, first_high);
+  const __m256i later_kinds = kinds_avx2(later_chars, later_high);
+  const column_row& row = later.row[dlc_end - 44][has_data ? (length < 6 ? length : 6) : 0];
+  if ((wrong_columns(first_kinds, first_columns) | wrong_columns(later_kinds, row)) != 0) {
+    return 0;
+  }
+  const std::uint64_t spaces =
+      static_cast<std::uint32_t>(_mm256_movemask_epi8(first_kinds)) |
+      std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(later_kinds))} << 32;
+  fixed_columns f;
+  if (!read_fixed_fields_ssse3(p, spaces, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 5)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 28)),
+                               _mm_setzero_si128(), f) ||
+      f.bus == 0) {
+    return 0;
+  }
   // A time before the epoch is rare enough for the reader to write from its text.
   const std::int64_t ns = state.start_ns + f.offset_ns;
   if (ns < 0) return 0;
-  const __m128i id_chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 28));
-  const __m128i id_high = _mm_and_si128(_mm_srli_epi16(id_chars, 4), _mm_set1_epi8(0x0F));
-  // An identifier written with more than four digits is extended.
-  const bool extended = f.id_digits > 4;
-  bool id_fits;
-  const __m128i id_text = identifier_text_ssse3(id_chars, id_high, extended, id_fits);
+  // An identifier written with more than four digits is extended: its value is read from its
+  // digits, as the compact notation writes it.  A standard one's fourth digit from the end is
+  // 0 and the third at most 7, an extended one's first at most 1.
+  const bool extended = (spaces >> 31 & 1) == 0;
+  const std::uint64_t id = identifier_digits(detail::load_word(p + 28));
+  const bool id_fits =
+      extended ? (id & 0xFF) <= '1' : (id >> 32 & 0xFF) == '0' && (id >> 40 & 0xFF) <= '7';
   const bool error = type.type == frame_type::error;
   if (!error && (f.id_dash || !id_fits)) return 0;
   const int digits = f.fraction_digits >= 6 ? 9 : static_cast<int>(f.fraction_digits) + 3;
   char* o = times.put(out, ns, digits);
   std::memcpy(o, channels.name[f.bus], 8);
   o += f.bus > 10 ? 6 : 5;
+  // Where the bytes' digits go: an error's are written over.
+  char* const bytes = error ? o : o + (extended ? 9 : 4) + (fd ? 2 : 0);
   if (error) {
-    // The reader's bus error, whatever the identifier and the bytes, which are checked where the
-    // text goes.
-    if (has_data && !put_spaced_digits_ssse3(p + 48, length, o)) return 0;
-    std::memcpy(o, "20000080#0000000000000000", 25);
+    // The reader's bus error, whatever the identifier and the bytes.
     o += 25;
   } else {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), id_text);
+    // Eight digits, or three and "#", then "#" where it goes after eight.
+    detail::store_word(o, extended ? id : id >> 40 | std::uint64_t{'#'} << 24);
+    o[8] = '#';
     o += extended ? 9 : 4;
     if (type.type == frame_type::remote) {
       // The length requested, where it is one.
@@ -242,13 +321,22 @@ __attribute__((target("ssse3"))) std::size_t put_trc_log_line(const reader::form
       if (fd) {
         o[0] = '#';
         o[1] = type.flags;
-        o += 2;
       }
-      // The bytes' digits, checked as they are written.
-      if (has_data && !put_spaced_digits_ssse3(p + 48, length, o)) return 0;
-      o += 2 * length;
+      o = bytes + 2 * length;
     }
   }
+  if (has_data) {
+    // The first five bytes' digits from columns 48 to 63, checked with the others; then those of
+    // the rest, checked as they are written.
+    const __m128i pairs = _mm_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, -1, -1, -1, -1, -1, -1);
+    const __m256i upper = _mm256_sub_epi8(
+        later_chars, _mm256_and_si256(_mm256_cmpeq_epi8(later_high, _mm256_set1_epi8(6)),
+                                      _mm256_set1_epi8(0x20)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes),
+                     _mm_shuffle_epi8(_mm256_extracti128_si256(upper, 1), pairs));
+    if (length > 5 && !put_spaced_digits_ssse3(p + 63, length - 5, bytes + 10)) return 0;
+  }
+  if (error) std::memcpy(bytes, "20000080#0000000000000000", 25);
   out = put_direction(o, p[37]);
   return end + 1;
 }
@@ -264,7 +352,7 @@ std::size_t put_trc_log_line(const reader::format_state&, std::string_view, char
 
 bool trc_log_lines_usable() noexcept {
 #if CANTEXT_X86_KERNELS
-  return detail::usable_instruction_sets.ssse3;
+  return detail::usable_instruction_sets.ssse3 && detail::usable_instruction_sets.avx2;
 #else
   return false;
 #endif

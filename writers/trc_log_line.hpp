@@ -3,7 +3,7 @@
 // 2.1's fixed columns (reader/trc_columns.hpp), which cantext and python-can write, are checked
 // and written in one pass, their hex digits moved from the TRC text into the log's by byte
 // shuffles, with no record in between to fill and render again.  Every other line, and every
-// line on a processor without SSSE3 or another than x86-64, is left to the format's reader.
+// line on a processor without AVX2 or another than x86-64, is left to the format's reader.
 #ifndef CANTEXT_WRITERS_TRC_LOG_LINE_HPP
 #define CANTEXT_WRITERS_TRC_LOG_LINE_HPP
 
@@ -17,19 +17,19 @@
 
 namespace cantext::writers {
 
-// Whether this processor and build take any line in put_trc_log_line: x86-64 with SSSE3.
+// Whether this processor and build take any line in put_trc_log_line: x86-64 with AVX2.
 bool trc_log_lines_usable() noexcept;
 
 // The log line of the TRC line at the start of `text`, the input of a TRC reading in `state`
-// from the line's start on (up to a piece of it, or what is read; the 16 bytes after it may be
-// read too), at `out`, which has room for the longest log line and 16 bytes more; the times of
+// from the line's start on (up to a piece of it, or what is read; its first 64 bytes may be
+// read even where it is shorter), at `out`, which has room for the longest log line and 16 bytes more; the times of
 // a second from `times`.  Returns the TRC line's length with its line break, 0 for a line that
 // the format's reader must read (then what was written at `out` means nothing).  What it writes
 // is what that reader's frame written by the log writer gives, to the byte.  Only where
 // trc_log_lines_usable(), for a reading that wants the time as a number alone
 // (format_options::time_text false), as a conversion to the log does.
 #if CANTEXT_X86_KERNELS
-__attribute__((target("ssse3")))
+__attribute__((target("avx2")))
 #endif
 std::size_t
 put_trc_log_line(const reader::format_state& state, std::string_view text, char*& out,
