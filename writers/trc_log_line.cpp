@@ -170,12 +170,33 @@ struct column_row {
   std::uint32_t care;
 };
 
-constexpr column_row first_columns = [] {
+// Columns 0 to 31 of a line whose offset has its point at column `point` (13 to 17): what
+// read_fixed_columns_ssse3 allows them with the point there, which leaves the right alignment
+// of the fields to be checked apart.  No more than eight digits before the point.
+constexpr column_row first_columns(unsigned point) noexcept {
   using namespace allowed;
-  return column_row{{ds,  ds,  ds,  ds,  ds,  ds, dec, sp,  ds, ds, ds,  ds, ds, dsp, dsp, dsp,
-                     dsp, dsp, dec, dec, dec, sp, all, all, sp, ds, dec, sp, hs, hs,  hs,  hs},
-                    ~std::uint32_t{0}};
-}();
+  column_row row{{ds, ds, ds, ds, ds,  ds,  dec, sp, point == 17 ? sp : ds,
+                  ds, ds, ds, ds, ds,  ds,  ds,  ds, ds,
+                  ds, ds, ds, sp, all, all, sp,  ds, dec,
+                  sp, hs, hs, hs, hs},
+                 ~std::uint32_t{0}};
+  row.allowed[point - 1] = dec;
+  row.allowed[point] = kind::point;
+  for (unsigned column = point + 1; column <= 20; ++column) row.allowed[column] = dec;
+  return row;
+}
+
+struct first_rows {
+  column_row row[5];  // by the point's column - 13
+};
+
+constexpr first_rows make_first_rows() noexcept {
+  first_rows t{};
+  for (unsigned point = 13; point <= 17; ++point) t.row[point - 13] = first_columns(point);
+  return t;
+}
+
+constexpr first_rows first = make_first_rows();
 
 // Columns 32 to 63 of a line whose DLC ends at `dlc_end` (44 or 45) and whose `pairs` (1 to 6)
 // first data bytes lie in them or begin there, from column 48; with no bytes (`pairs` 0), those
@@ -231,6 +252,23 @@ __attribute__((target("avx2"))) inline std::uint32_t wrong_columns(__m256i kinds
          row.care;
 }
 
+// The offset in nanoseconds of a line whose point is at column `point`, as
+// read_fixed_fields_ssse3 reads it: the digits of columns 5 to 20 shuffled into the milliseconds
+// and the nanoseconds, each a number made by multiplies of neighbours.
+__attribute__((target("ssse3"))) inline std::int64_t offset_ssse3(const char* p,
+                                                                  unsigned point) noexcept {
+  const __m128i digits = _mm_and_si128(
+      _mm_shuffle_epi8(
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 5)),
+          _mm_load_si128(reinterpret_cast<const __m128i*>(offset_shuffles[point - 13]))),
+      _mm_set1_epi8(0x0F));
+  const __m128i twos = _mm_maddubs_epi16(digits, _mm_set1_epi16(1 << 8 | 10));
+  const __m128i fours = _mm_madd_epi16(twos, _mm_set1_epi32(1 << 16 | 100));
+  const auto both = static_cast<std::uint64_t>(_mm_cvtsi128_si64(
+      _mm_madd_epi16(_mm_packs_epi32(fours, fours), _mm_set1_epi32(1 << 16 | 10000))));
+  return static_cast<std::int64_t>((both & 0xFFFFFFFF) * 1000000 + (both >> 32));
+}
+
 }  // namespace
 
 // The checks of fixed_version2_line, in its order where the order tells, on a line that ends
@@ -265,27 +303,41 @@ __attribute__((target("avx2"))) std::size_t put_trc_log_line(const reader::forma
   if (end == 0 || end >= text.size()) return 0;
   end += p[end] == '\r';
   if (end >= text.size() || p[end] != '\n') return 0;
-  // Every column up to the fifth data byte, and the spaces among them.
-  const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  // Every column up to the fifth data byte, and the spaces among them; the offset's point,
+  // which only columns 13 to 17 may hold, tells what the columns before it may.
+  const __m256i first_chars = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
   const __m256i later_chars = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
   __m256i first_high;
   __m256i later_high;
-  const __m256i first_kinds = kinds_avx2(first, first_high);
+  const __m256i first_kinds = kinds_avx2(first_chars, first_high);
   const __m256i later_kinds = kinds_avx2(later_chars, later_high);
+  const auto points =
+      static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_slli_epi16(first_kinds, 5))) >> 13 &
+      0x1F;
+  if (points == 0) return 0;
+  const auto point = 13 + static_cast<unsigned>(__builtin_ctz(points));
   const column_row& row = later.row[dlc_end - 44][has_data ? (length < 6 ? length : 6) : 0];
-  if ((wrong_columns(first_kinds, first_columns) | wrong_columns(later_kinds, row)) != 0) {
+  if ((wrong_columns(first_kinds, first.row[point - 13]) | wrong_columns(later_kinds, row)) != 0) {
     return 0;
   }
+  // Right-aligned fields: no space after a character of one.
   const std::uint64_t spaces =
       static_cast<std::uint32_t>(_mm256_movemask_epi8(first_kinds)) |
       std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(later_kinds))} << 32;
-  fixed_columns f;
-  if (!read_fixed_fields_ssse3(p, spaces, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 5)),
-                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 28)),
-                               _mm_setzero_si128(), f) ||
-      f.bus == 0) {
+  const std::uint64_t filled = ~spaces & right_aligned_fields;
+  const std::uint64_t direction = detail::load_word(p + 36) & direction_columns;
+  if (((filled << 1) & spaces & right_aligned_fields) != 0 ||
+      (direction != received_columns && direction != sent_columns)) {
     return 0;
   }
+  const unsigned bus =
+      static_cast<unsigned>(p[25] & 0x0F) * 10 + static_cast<unsigned>(p[26] & 0x0F);
+  if (bus == 0) return 0;
+  fixed_columns f;
+  f.offset_ns = offset_ssse3(p, point);
+  f.fraction_digits = 20 - point;
+  f.bus = bus;
+  f.id_dash = p[35] == '-';
   // A time before the epoch is rare enough for the reader to write from its text.
   const std::int64_t ns = state.start_ns + f.offset_ns;
   if (ns < 0) return 0;
@@ -300,8 +352,8 @@ __attribute__((target("avx2"))) std::size_t put_trc_log_line(const reader::forma
   if (!error && (f.id_dash || !id_fits)) return 0;
   const int digits = f.fraction_digits >= 6 ? 9 : static_cast<int>(f.fraction_digits) + 3;
   char* o = times.put(out, ns, digits);
-  std::memcpy(o, channels.name[f.bus], 8);
-  o += f.bus > 10 ? 6 : 5;
+  std::memcpy(o, channels.name[bus], 8);
+  o += bus > 10 ? 6 : 5;
   // Where the bytes' digits go: an error's are written over.
   char* const bytes = error ? o : o + (extended ? 9 : 4) + (fd ? 2 : 0);
   if (error) {
