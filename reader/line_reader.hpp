@@ -31,11 +31,11 @@
 //   // Optional: a line that holds no frame and is passed over (a header, a comment, an event of
 //   // another format), `text` without its line break.  False stops the reading.
 //   bool skipped_line(std::string_view text, std::uint64_t number) noexcept;
-//   // Optional: the next line of a format other than the log, before the format reads it, as
-//   // the input from its start on (up to max_piece bytes, or what is read; its first 64 bytes
-//   // may be read even where it is shorter): the consumer may take it straight from its text, finding its end
-//   // (a conversion that writes one format's lines from another's in one pass), or leave it,
-//   // length 0, to the format and line().  go_on false stops the reading.
+//   // Optional: the next lines of a format other than the log, before the format reads them,
+//   // as the input from the first one's start on (what is read of it; its first 64 bytes may
+//   // be read even where it is shorter): the consumer may take lines straight from their text,
+//   // finding their ends (a conversion that writes one format's lines from another's in one
+//   // pass), or leave them, 0 lines, to the format and line().  go_on false stops the reading.
 //   cantext::reader::text_taken line_text(const cantext::reader::line_format& format,
 //                                         const cantext::reader::format_state& state,
 //                                         std::string_view text) noexcept;
@@ -118,10 +118,11 @@ struct line {
   int time_digits = 0;
 };
 
-// What a consumer's line_text() took: the line's length with its line break, 0 for none, and
-// whether the reading goes on.
+// What a consumer's line_text() took: the lines' length with their line breaks and their
+// count, 0 for none, and whether the reading goes on.
 struct text_taken {
   std::size_t length;
+  std::size_t lines;
   bool go_on;
 };
 

@@ -204,13 +204,12 @@ bool line_reader::take_whole_lines(Consumer& consumer, std::uint64_t& number) no
   std::size_t start = b.start;
   for (;;) {
     if constexpr (loop::takes_line_texts<Consumer>::value) {
-      // The line's end is the consumer's to find, when it takes the line.
-      const std::size_t room = b.end - start < max_piece ? b.end - start : max_piece;
-      const text_taken taken = consumer.line_text(*format_, state_, {b.buf + start, room});
-      if (taken.length != 0) {
+      // The lines' ends are the consumer's to find, for the lines it takes.
+      const text_taken taken = consumer.line_text(*format_, state_, {b.buf + start, b.end - start});
+      if (taken.lines != 0) {
         start += taken.length;
         b.start = start;
-        ++number;
+        number += taken.lines;
         if (!taken.go_on) return false;
         continue;
       }

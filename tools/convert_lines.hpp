@@ -84,17 +84,17 @@ class convert_writer : public writer_stage {
     const reader::line copy = l;
     return write_line(copy);
   }
-  // Inline in the reader's loop, before the format reads a line: a TRC line of the fixed columns
-  // on its way to the log, with no channel map, is written straight from its text
-  // (trc_log_line.hpp).
+  // Inline in the reader's loop, before the format reads a line: TRC lines of the fixed columns
+  // on their way to the log, with no channel map, are written straight from their text
+  // (trc_log_line.hpp), as many as follow each other.
   reader::text_taken line_text(const reader::line_format& format, const reader::format_state& state,
                                std::string_view text) noexcept {
-    if (!straight_trc_ || &format != &reader::trc_format) return {0, true};
-    char* end = block_.end();
-    const std::size_t length = writers::put_trc_log_line(state, text, end, times_);
-    if (length == 0) return {0, true};
-    ++state_.count;
-    return {length, block_.commit(end)};
+    if (!straight_trc_ || &format != &reader::trc_format) return {0, 0, true};
+    const writers::taken_lines taken =
+        writers::put_trc_log_lines(state, text, block_.end(), block_.limit(), times_);
+    if (taken.lines == 0) return {0, 0, true};
+    state_.count += taken.lines;
+    return {taken.length, taken.lines, block_.commit(taken.out)};
   }
   // Whether the reading is to give the time's text (format_options::time_text): the log writer
   // writes it from the number itself, which costs less than a format's writing it to be copied.

@@ -269,17 +269,16 @@ __attribute__((target("ssse3"))) inline std::int64_t offset_ssse3(const char* p,
   return static_cast<std::int64_t>((both & 0xFFFFFFFF) * 1000000 + (both >> 32));
 }
 
-}  // namespace
-
-// The checks of fixed_version2_line, in its order where the order tells, on a line that ends
-// where its last field does (a line that the reader takes with more after that is left to it):
-// the 64 columns from its start in two vectors of 32, which hold the fixed columns and the
-// first five data bytes, each column checked for what it may hold at once.
-__attribute__((target("avx2"))) std::size_t put_trc_log_line(const reader::format_state& state,
-                                                             std::string_view text, char*& out,
-                                                             log_time_out& times) noexcept {
+// One line for put_trc_log_lines, of a reading whose columns may be the fixed ones: its length
+// with its line break, or 0.  The checks of fixed_version2_line, in its order where the order
+// tells, on a line that ends where its last field does (a line that the reader takes with more
+// after that is left to it): the 64 columns from its start in two vectors of 32, which hold the
+// fixed columns and the first five data bytes, each column checked for what it may hold at once.
+__attribute__((target("avx2"), always_inline)) inline std::size_t put_trc_log_line(
+    const reader::format_state& state, std::string_view text, char*& out,
+    log_time_out& times) noexcept {
   // The 44 columns, the DLC's second digit or what follows the first, and the line break.
-  if (!may_have_fixed_columns(state) || text.size() < fixed_columns_size + 2) return 0;
+  if (text.size() < fixed_columns_size + 2) return 0;
   const char* const p = text.data();
   const type_letters type = read_type(p[22], p[23]);
   if (type.type == frame_type::none) return 0;
@@ -393,11 +392,29 @@ __attribute__((target("avx2"))) std::size_t put_trc_log_line(const reader::forma
   return end + 1;
 }
 
+}  // namespace
+
+__attribute__((target("avx2"))) taken_lines put_trc_log_lines(const reader::format_state& state,
+                                                              std::string_view text, char* out,
+                                                              const char* out_limit,
+                                                              log_time_out& times) noexcept {
+  taken_lines taken{0, 0, out};
+  if (!may_have_fixed_columns(state)) return taken;
+  while (taken.out <= out_limit) {
+    const std::size_t length = put_trc_log_line(
+        state, {text.data() + taken.length, text.size() - taken.length}, taken.out, times);
+    if (length == 0) break;
+    taken.length += length;
+    ++taken.lines;
+  }
+  return taken;
+}
+
 #else
 
-std::size_t put_trc_log_line(const reader::format_state&, std::string_view, char*&,
-                             log_time_out&) noexcept {
-  return 0;
+taken_lines put_trc_log_lines(const reader::format_state&, std::string_view, char* out, const char*,
+                              log_time_out&) noexcept {
+  return {0, 0, out};
 }
 
 #endif

@@ -20,20 +20,28 @@ namespace cantext::writers {
 // Whether this processor and build take any line in put_trc_log_line: x86-64 with AVX2.
 bool trc_log_lines_usable() noexcept;
 
-// The log line of the TRC line at the start of `text`, the input of a TRC reading in `state`
-// from the line's start on (up to a piece of it, or what is read; its first 64 bytes may be
-// read even where it is shorter), at `out`, which has room for the longest log line and 16 bytes more; the times of
-// a second from `times`.  Returns the TRC line's length with its line break, 0 for a line that
-// the format's reader must read (then what was written at `out` means nothing).  What it writes
-// is what that reader's frame written by the log writer gives, to the byte.  Only where
-// trc_log_lines_usable(), for a reading that wants the time as a number alone
-// (format_options::time_text false), as a conversion to the log does.
+// What put_trc_log_lines took and wrote: the bytes and the lines read, and the end of the
+// log lines.
+struct taken_lines {
+  std::size_t length;
+  std::size_t lines;
+  char* out;
+};
+
+// The log lines of the TRC lines at the start of `text`, the input of a TRC reading in `state`
+// from a line's start on (its first 64 bytes may be read even where it is shorter), written at
+// `out`, the times of a second from `times`: line after line, up to the first that the format's
+// reader must read or the first that would begin past `out_limit` (with room past it for the
+// longest log line and 32 bytes more).  What it writes of a line is what that reader's frame
+// written by the log writer gives, to the byte.  Only where trc_log_lines_usable(), for a
+// reading that wants the time as a number alone (format_options::time_text false), as a
+// conversion to the log does.
 #if CANTEXT_X86_KERNELS
 __attribute__((target("avx2")))
 #endif
-std::size_t
-put_trc_log_line(const reader::format_state& state, std::string_view text, char*& out,
-                 log_time_out& times) noexcept;
+taken_lines
+put_trc_log_lines(const reader::format_state& state, std::string_view text, char* out,
+                  const char* out_limit, log_time_out& times) noexcept;
 
 }  // namespace cantext::writers
 
