@@ -186,6 +186,9 @@ class line_reader {
     mark_function mark;
     std::size_t end;  // bytes [0, end) of buf are read and marked
     bool has_nul;
+    // The marks of the bytes from `start` on are still to be made (mark_from), as the block was
+    // read for a consumer that may take its lines without them.
+    bool marks_owed;
     bool at_end;
     std::size_t start;  // the next line starts here
     std::uint64_t number;

@@ -23,9 +23,12 @@ void mark_all(block_state& b) noexcept;
 // Length of the next piece from b.start, or 0 when more input is needed to tell.
 std::size_t next_piece(const block_state& b) noexcept;
 
-// Keeps the unfinished piece from b.start on, reads more after it and marks the block; false
-// with `error` set when the read fails.
-bool refill(block_state& b, byte_source in, int& error) noexcept;
+// Marks the block from b.start on (has_nul then tells of those bytes alone).
+void mark_from(block_state& b) noexcept;
+
+// Keeps the unfinished piece from b.start on, reads more after it and marks the block, or with
+// `owe_marks` leaves the marks to mark_from; false with `error` set when the read fails.
+bool refill(block_state& b, byte_source in, int& error, bool owe_marks) noexcept;
 
 // The three fields of a line whose first two and the start of the third lie in its first
 // window_bits bytes, from the white space bits of those bytes (with the bits past the window or
@@ -213,6 +216,7 @@ bool line_reader::take_whole_lines(Consumer& consumer, std::uint64_t& number) no
         if (!taken.go_on) return false;
         continue;
       }
+      if (b.marks_owed) loop::mark_from(b);
     }
     // The pieces next_piece would give: a line break within the next max_piece bytes of the
     // block ends one.  Most lines end within the window of bits of one load.
@@ -264,7 +268,11 @@ ending line_reader::read(Consumer& consumer) noexcept {
     b.number = number;
     if (b.at_end) return ending::end_of_input;
     if (!consumer.before_read()) return ending::stopped;
-    if (!loop::refill(b, in_, error_)) return ending::read_error;
+    // A consumer that takes lines of a format other than the log from their text may need no
+    // marks for most of the block: they are made when the format is to read a line.
+    const bool owe_marks =
+        loop::takes_line_texts<Consumer>::value && format_ != nullptr && format_ != &log_format;
+    if (!loop::refill(b, in_, error_, owe_marks)) return ending::read_error;
   }
   b.number = number;
   return ending::stopped;

@@ -234,13 +234,40 @@ constexpr later_rows make_later_rows() noexcept {
 
 constexpr later_rows later = make_later_rows();
 
+// The vectors of 32 bytes that the reading of a line uses, in memory: a load each, where the
+// compiler would build them again from smaller ones for every line.
+struct byte_vectors {
+  alignas(32) std::int8_t high_kinds[32];  // the tables of kinds_ssse3, twice
+  alignas(32) std::int8_t low_kinds[32];
+  alignas(32) std::int8_t low_half[32];    // 0x0F
+  alignas(32) std::int8_t lower_case[32];  // 6, the high half of a lower-case hex letter
+  alignas(32) std::int8_t case_bit[32];    // 0x20
+};
+
+constexpr byte_vectors make_byte_vectors() noexcept {
+  byte_vectors v{};
+  for (int i = 0; i < 32; ++i) {
+    v.high_kinds[i] = high_half_kinds[i % 16];
+    v.low_kinds[i] = low_half_kinds[i % 16];
+    v.low_half[i] = 0x0F;
+    v.lower_case[i] = 6;
+    v.case_bit[i] = 0x20;
+  }
+  return v;
+}
+
+constexpr byte_vectors vectors = make_byte_vectors();
+
+__attribute__((target("avx2"))) inline __m256i load_vector(
+    const std::int8_t (&bytes)[32]) noexcept {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes));
+}
+
 // The kinds of 32 characters, as kinds_ssse3 gives them for 16.
 __attribute__((target("avx2"))) inline __m256i kinds_avx2(__m256i chars, __m256i& high) noexcept {
-  high = _mm256_and_si256(_mm256_srli_epi16(chars, 4), _mm256_set1_epi8(0x0F));
-  const __m256i high_table = _mm256_broadcastsi128_si256(load_table(high_half_kinds));
-  const __m256i low_table = _mm256_broadcastsi128_si256(load_table(low_half_kinds));
-  return _mm256_and_si256(_mm256_shuffle_epi8(high_table, high),
-                          _mm256_shuffle_epi8(low_table, chars));
+  high = _mm256_and_si256(_mm256_srli_epi16(chars, 4), load_vector(vectors.low_half));
+  return _mm256_and_si256(_mm256_shuffle_epi8(load_vector(vectors.high_kinds), high),
+                          _mm256_shuffle_epi8(load_vector(vectors.low_kinds), chars));
 }
 
 // The columns of `row` whose characters' `kinds` it does not allow, a bit each.
@@ -381,8 +408,9 @@ __attribute__((target("avx2"), always_inline)) inline std::size_t put_trc_log_li
     // the rest, checked as they are written.
     const __m128i pairs = _mm_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, -1, -1, -1, -1, -1, -1);
     const __m256i upper = _mm256_sub_epi8(
-        later_chars, _mm256_and_si256(_mm256_cmpeq_epi8(later_high, _mm256_set1_epi8(6)),
-                                      _mm256_set1_epi8(0x20)));
+        later_chars,
+        _mm256_and_si256(_mm256_cmpeq_epi8(later_high, load_vector(vectors.lower_case)),
+                         load_vector(vectors.case_bit)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes),
                      _mm_shuffle_epi8(_mm256_extracti128_si256(upper, 1), pairs));
     if (length > 5 && !put_spaced_digits_ssse3(p + 63, length - 5, bytes + 10)) return 0;
