@@ -258,16 +258,31 @@ constexpr byte_vectors make_byte_vectors() noexcept {
 
 constexpr byte_vectors vectors = make_byte_vectors();
 
+// The vectors in registers for a run of lines.  Each is taken as loaded (the empty asm hides
+// its value), where the compiler would build it again from an immediate for every line.
+struct line_vectors {
+  __m256i high_kinds, low_kinds, low_half, lower_case, case_bit;
+};
+
 __attribute__((target("avx2"))) inline __m256i load_vector(
     const std::int8_t (&bytes)[32]) noexcept {
-  return _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes));
+  __m256i v = _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes));
+  asm("" : "+x"(v));
+  return v;
+}
+
+__attribute__((target("avx2"))) inline line_vectors load_line_vectors() noexcept {
+  return {load_vector(vectors.high_kinds), load_vector(vectors.low_kinds),
+          load_vector(vectors.low_half), load_vector(vectors.lower_case),
+          load_vector(vectors.case_bit)};
 }
 
 // The kinds of 32 characters, as kinds_ssse3 gives them for 16.
-__attribute__((target("avx2"))) inline __m256i kinds_avx2(__m256i chars, __m256i& high) noexcept {
-  high = _mm256_and_si256(_mm256_srli_epi16(chars, 4), load_vector(vectors.low_half));
-  return _mm256_and_si256(_mm256_shuffle_epi8(load_vector(vectors.high_kinds), high),
-                          _mm256_shuffle_epi8(load_vector(vectors.low_kinds), chars));
+__attribute__((target("avx2"))) inline __m256i kinds_avx2(__m256i chars, __m256i& high,
+                                                          const line_vectors& v) noexcept {
+  high = _mm256_and_si256(_mm256_srli_epi16(chars, 4), v.low_half);
+  return _mm256_and_si256(_mm256_shuffle_epi8(v.high_kinds, high),
+                          _mm256_shuffle_epi8(v.low_kinds, chars));
 }
 
 // The columns of `row` whose characters' `kinds` it does not allow, a bit each.
@@ -302,8 +317,8 @@ __attribute__((target("ssse3"))) inline std::int64_t offset_ssse3(const char* p,
 // after that is left to it): the 64 columns from its start in two vectors of 32, which hold the
 // fixed columns and the first five data bytes, each column checked for what it may hold at once.
 __attribute__((target("avx2"), always_inline)) inline std::size_t put_trc_log_line(
-    const reader::format_state& state, std::string_view text, char*& out,
-    log_time_out& times) noexcept {
+    const reader::format_state& state, std::string_view text, char*& out, log_time_out& times,
+    const line_vectors& v) noexcept {
   // The 44 columns, the DLC's second digit or what follows the first, and the line break.
   if (text.size() < fixed_columns_size + 2) return 0;
   const char* const p = text.data();
@@ -335,8 +350,8 @@ __attribute__((target("avx2"), always_inline)) inline std::size_t put_trc_log_li
   const __m256i later_chars = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
   __m256i first_high;
   __m256i later_high;
-  const __m256i first_kinds = kinds_avx2(first_chars, first_high);
-  const __m256i later_kinds = kinds_avx2(later_chars, later_high);
+  const __m256i first_kinds = kinds_avx2(first_chars, first_high, v);
+  const __m256i later_kinds = kinds_avx2(later_chars, later_high, v);
   const auto points =
       static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_slli_epi16(first_kinds, 5))) >> 13 &
       0x1F;
@@ -408,9 +423,7 @@ __attribute__((target("avx2"), always_inline)) inline std::size_t put_trc_log_li
     // the rest, checked as they are written.
     const __m128i pairs = _mm_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, -1, -1, -1, -1, -1, -1);
     const __m256i upper = _mm256_sub_epi8(
-        later_chars,
-        _mm256_and_si256(_mm256_cmpeq_epi8(later_high, load_vector(vectors.lower_case)),
-                         load_vector(vectors.case_bit)));
+        later_chars, _mm256_and_si256(_mm256_cmpeq_epi8(later_high, v.lower_case), v.case_bit));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes),
                      _mm_shuffle_epi8(_mm256_extracti128_si256(upper, 1), pairs));
     if (length > 5 && !put_spaced_digits_ssse3(p + 63, length - 5, bytes + 10)) return 0;
@@ -428,9 +441,10 @@ __attribute__((target("avx2"))) taken_lines put_trc_log_lines(const reader::form
                                                               log_time_out& times) noexcept {
   taken_lines taken{0, 0, out};
   if (!may_have_fixed_columns(state)) return taken;
+  const line_vectors v = load_line_vectors();
   while (taken.out <= out_limit) {
     const std::size_t length = put_trc_log_line(
-        state, {text.data() + taken.length, text.size() - taken.length}, taken.out, times);
+        state, {text.data() + taken.length, text.size() - taken.length}, taken.out, times, v);
     if (length == 0) break;
     taken.length += length;
     ++taken.lines;
