@@ -391,7 +391,9 @@ __attribute__((target("avx2"), always_inline)) inline std::size_t put_trc_log_li
       extended ? (id & 0xFF) <= '1' : (id >> 32 & 0xFF) == '0' && (id >> 40 & 0xFF) <= '7';
   const bool error = type.type == frame_type::error;
   if (!error && (f.id_dash || !id_fits)) return 0;
-  const int digits = f.fraction_digits >= 6 ? 9 : static_cast<int>(f.fraction_digits) + 3;
+  // The log's digits of fraction, three more than the offset's, at most 9.
+  static constexpr std::uint8_t digits_by_point[5] = {9, 9, 8, 7, 6};
+  const int digits = digits_by_point[point - 13];
   char* o = times.put(out, ns, digits);
   std::memcpy(o, channels.name[bus], 8);
   o += bus > 10 ? 6 : 5;
