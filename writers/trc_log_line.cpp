@@ -374,13 +374,8 @@ __attribute__((target("avx2"), always_inline)) inline std::size_t put_trc_log_li
   const unsigned bus =
       static_cast<unsigned>(p[25] & 0x0F) * 10 + static_cast<unsigned>(p[26] & 0x0F);
   if (bus == 0) return 0;
-  fixed_columns f;
-  f.offset_ns = offset_ssse3(p, point);
-  f.fraction_digits = 20 - point;
-  f.bus = bus;
-  f.id_dash = p[35] == '-';
   // A time before the epoch is rare enough for the reader to write from its text.
-  const std::int64_t ns = state.start_ns + f.offset_ns;
+  const std::int64_t ns = state.start_ns + offset_ssse3(p, point);
   if (ns < 0) return 0;
   // An identifier written with more than four digits is extended: its value is read from its
   // digits, as the compact notation writes it.  A standard one's fourth digit from the end is
@@ -390,7 +385,7 @@ __attribute__((target("avx2"), always_inline)) inline std::size_t put_trc_log_li
   const bool id_fits =
       extended ? (id & 0xFF) <= '1' : (id >> 32 & 0xFF) == '0' && (id >> 40 & 0xFF) <= '7';
   const bool error = type.type == frame_type::error;
-  if (!error && (f.id_dash || !id_fits)) return 0;
+  if (!error && (p[35] == '-' || !id_fits)) return 0;  // no identifier, or one too large
   // The log's digits of fraction, three more than the offset's, at most 9.
   static constexpr std::uint8_t digits_by_point[5] = {9, 9, 8, 7, 6};
   const int digits = digits_by_point[point - 13];
