@@ -1,24 +1,26 @@
 // SPDX-License-Identifier: MIT
-// A TRC line of the fixed columns straight to its log line (trc_log_line.hpp).  It takes exactly
-// the lines that the format's straight path for those columns takes (fixed_version2_line in
-// reader/trc_format.cpp), with the same column readers, and writes what the log writer writes
-// of the frame that path reads: the time from the offset added to the start, "canN" from the
-// bus, the identifier's digits from its value, and the data's digits moved by shuffles from the
-// spaced pairs of the TRC text, checked on the way.
+// TRC lines of the fixed columns straight to log lines (trc_log_line.hpp).  A line is taken only
+// where the format's straight path for those columns (fixed_version2_line in
+// reader/trc_format.cpp) takes it, its columns checked for what that path's readers allow there
+// (the kinds of trc_columns_x86.hpp), and what is written is what the log writer writes of the
+// frame that path reads: the time from the offset added to the start, "canN" from the bus, the
+// identifier's and the data's hex digits moved from the TRC text in upper case, without the
+// spaces.  The 64 columns from a line's start, which hold the fixed columns and the first five
+// data bytes, are two vectors of 32 (AVX2), each column checked at once.
 #include "trc_log_line.hpp"
 
 #include <cstdint>
 #include <cstring>
 
+#include "instruction_sets.hpp"
+#if CANTEXT_X86_KERNELS
+#include <immintrin.h>
+#endif
+
 #include "byte_words.hpp"
 #include "cantext/frame.hpp"
 #include "cantext/length_codes.hpp"
-#include "instruction_sets.hpp"
 #include "trc_columns.hpp"
-
-#if CANTEXT_X86_KERNELS
-#include "render/hex_runs_x86.hpp"
-#endif
 
 namespace cantext::writers {
 

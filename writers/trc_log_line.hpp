@@ -11,13 +11,12 @@
 #include <string_view>
 
 #include "instruction_sets.hpp"
-
 #include "line_format.hpp"
 #include "log_line.hpp"
 
 namespace cantext::writers {
 
-// Whether this processor and build take any line in put_trc_log_line: x86-64 with AVX2.
+// Whether this processor and build take any line in put_trc_log_lines: x86-64 with AVX2.
 bool trc_log_lines_usable() noexcept;
 
 // What put_trc_log_lines took and wrote: the bytes and the lines read, and the end of the
