@@ -90,7 +90,8 @@ bool hand_skipped_line(Consumer& consumer, std::string_view text, std::uint64_t 
   }
 }
 
-// A consumer that takes some lines straight from their text has line_text().
+// A consumer that takes some lines straight from their text has line_text() (and
+// takes_line_texts(), which says for which format).
 template <class Consumer, class = void>
 struct takes_line_texts : std::false_type {};
 template <class Consumer>
@@ -98,6 +99,16 @@ struct takes_line_texts<Consumer, std::void_t<decltype(std::declval<Consumer&>()
                                       std::declval<const line_format&>(),
                                       std::declval<const format_state&>(), std::string_view()))>>
     : std::true_type {};
+
+template <class Consumer>
+bool wants_line_texts(const Consumer& consumer, const line_format& format) noexcept {
+  if constexpr (takes_line_texts<Consumer>::value) {
+    return consumer.takes_line_texts(format);
+  } else {
+    (void)consumer, (void)format;
+    return false;
+  }
+}
 
 // The straight path reads words around a frame; the room around the data keeps them in the input.
 static_assert(input_front >= cantext::detail::usual_frame_reach &&
@@ -203,10 +214,20 @@ bool line_reader::take_piece(Consumer& consumer, std::size_t begin, std::size_t 
 
 template <class Consumer>
 bool line_reader::take_whole_lines(Consumer& consumer, std::uint64_t& number) noexcept {
+  // Two loops, so that the one without line texts tests nothing more for each line.
+  if constexpr (loop::takes_line_texts<Consumer>::value) {
+    if (consumer.takes_line_texts(*format_)) return take_whole_lines_as<true>(consumer, number);
+  }
+  if (block_.marks_owed) loop::mark_from(block_);
+  return take_whole_lines_as<false>(consumer, number);
+}
+
+template <bool texts, class Consumer>
+bool line_reader::take_whole_lines_as(Consumer& consumer, std::uint64_t& number) noexcept {
   block_state& b = block_;
   std::size_t start = b.start;
   for (;;) {
-    if constexpr (loop::takes_line_texts<Consumer>::value) {
+    if constexpr (texts) {
       // The lines' ends are the consumer's to find, for the lines it takes.
       const text_taken taken = consumer.line_text(*format_, state_, {b.buf + start, b.end - start});
       if (taken.lines != 0) {
@@ -271,7 +292,7 @@ ending line_reader::read(Consumer& consumer) noexcept {
     // A consumer that takes lines of a format other than the log from their text may need no
     // marks for most of the block: they are made when the format is to read a line.
     const bool owe_marks =
-        loop::takes_line_texts<Consumer>::value && format_ != nullptr && format_ != &log_format;
+        format_ != nullptr && format_ != &log_format && loop::wants_line_texts(consumer, *format_);
     if (!loop::refill(b, in_, error_, owe_marks)) return ending::read_error;
   }
   b.number = number;

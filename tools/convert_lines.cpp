@@ -79,7 +79,6 @@ bool convert_writer::write_line(const reader::line& l) noexcept {
 char* convert_writer::write_header(const writers::frame_line& first, char* out) noexcept {
   header_written_ = true;
   straight_log_ = &writer_ == &writers::log_writer && channels_.none();
-  straight_trc_ = straight_log_ && writers::trc_log_lines_usable();
   return out + writer_.header(state_, &first, out);
 }
 

@@ -54,7 +54,11 @@ class convert_writer : public writer_stage {
                  bool keep_going) noexcept
       : writer_stage(block, err, bad_line_style::command, keep_going),
         writer_(writer),
-        channels_(channels) {
+        channels_(channels),
+        // The log writer's header is empty: lines may be written before the first frame's,
+        // which writes it.
+        straight_trc_(&writer == &writers::log_writer && channels.none() &&
+                      writers::trc_log_lines_usable()) {
     state_.options = options;
   }
 
@@ -84,12 +88,14 @@ class convert_writer : public writer_stage {
     const reader::line copy = l;
     return write_line(copy);
   }
-  // Inline in the reader's loop, before the format reads a line: TRC lines of the fixed columns
-  // on their way to the log, with no channel map, are written straight from their text
-  // (trc_log_line.hpp), as many as follow each other.
-  reader::text_taken line_text(const reader::line_format& format, const reader::format_state& state,
+  // TRC lines of the fixed columns on their way to the log, with no channel map, are written
+  // straight from their text (trc_log_line.hpp), as many as follow each other: inline in the
+  // reader's loop, before the format reads a line.
+  bool takes_line_texts(const reader::line_format& format) const noexcept {
+    return straight_trc_ && &format == &reader::trc_format;
+  }
+  reader::text_taken line_text(const reader::line_format&, const reader::format_state& state,
                                std::string_view text) noexcept {
-    if (!straight_trc_ || &format != &reader::trc_format) return {0, 0, true};
     const writers::taken_lines taken =
         writers::put_trc_log_lines(state, text, block_.end(), block_.limit(), times_);
     if (taken.lines == 0) return {0, 0, true};
@@ -119,8 +125,9 @@ class convert_writer : public writer_stage {
   bool header_written_ = false;
   // Lines go to the log writer, past its header, with no channel map: line() writes them.
   bool straight_log_ = false;
-  // And the processor has what put_trc_log_line needs.
-  bool straight_trc_ = false;
+  // Lines go to the log writer with no channel map, and the processor has what
+  // put_trc_log_lines needs.
+  bool straight_trc_;
 };
 
 }  // namespace cantext::tool
