@@ -137,6 +137,7 @@ struct line_format {
 
 // Each format, defined in a file of its own.
 extern const line_format log_format;  // "(seconds.fraction) channel frame [R|T]"
+extern const line_format trc_format;  // PEAK TRC, which a conversion to the log may read itself
 
 // The formats a reader knows, the log format first (line_formats.cpp).
 extern const line_format* const line_formats[];

@@ -31,6 +31,17 @@
 //   // Optional: a line that holds no frame and is passed over (a header, a comment, an event of
 //   // another format), `text` without its line break.  False stops the reading.
 //   bool skipped_line(std::string_view text, std::uint64_t number) noexcept;
+//   // Optional, both or neither: whether the consumer takes lines of `format` (other than the
+//   // log) from their text, as the reading goes; and the next lines, before the format reads
+//   // them, as the input from the first one's start on (what is read of it; its first 64 bytes
+//   // may be read even where it is shorter): the consumer takes lines straight from their
+//   // text, finding their ends (a conversion that writes one format's lines from another's in
+//   // one pass), or leaves them, 0 lines, to the format and line().  go_on false stops the
+//   // reading.
+//   bool takes_line_texts(const cantext::reader::line_format& format) const noexcept;
+//   cantext::reader::text_taken line_text(const cantext::reader::line_format& format,
+//                                         const cantext::reader::format_state& state,
+//                                         std::string_view text) noexcept;
 //
 // Example, a consumer that counts the CAN FD frames and skips bad lines:
 //
@@ -110,6 +121,14 @@ struct line {
   int time_digits = 0;
 };
 
+// What a consumer's line_text() took: the lines' length with their line breaks and their
+// count, 0 for none, and whether the reading goes on.
+struct text_taken {
+  std::size_t length;
+  std::size_t lines;
+  bool go_on;
+};
+
 // Why the reading ended.
 enum class ending {
   end_of_input,
@@ -170,6 +189,9 @@ class line_reader {
     mark_function mark;
     std::size_t end;  // bytes [0, end) of buf are read and marked
     bool has_nul;
+    // The marks of the bytes from `start` on are still to be made (mark_from), as the block was
+    // read for a consumer that may take its lines without them.
+    bool marks_owed;
     bool at_end;
     std::size_t start;  // the next line starts here
     std::uint64_t number;
@@ -187,6 +209,9 @@ class line_reader {
   // there, or when the consumer stops (then returns false).
   template <class Consumer>
   bool take_whole_lines(Consumer& consumer, std::uint64_t& number) noexcept;
+  // Its loop, with the consumer's line_text() first for each line (`texts`) or without.
+  template <bool texts, class Consumer>
+  bool take_whole_lines_as(Consumer& consumer, std::uint64_t& number) noexcept;
 
   byte_source in_;
   block_state block_;

@@ -23,9 +23,12 @@ void mark_all(block_state& b) noexcept;
 // Length of the next piece from b.start, or 0 when more input is needed to tell.
 std::size_t next_piece(const block_state& b) noexcept;
 
-// Keeps the unfinished piece from b.start on, reads more after it and marks the block; false
-// with `error` set when the read fails.
-bool refill(block_state& b, byte_source in, int& error) noexcept;
+// Marks the block from b.start on (has_nul then tells of those bytes alone).
+void mark_from(block_state& b) noexcept;
+
+// Keeps the unfinished piece from b.start on, reads more after it and marks the block, or with
+// `owe_marks` leaves the marks to mark_from; false with `error` set when the read fails.
+bool refill(block_state& b, byte_source in, int& error, bool owe_marks) noexcept;
 
 // The three fields of a line whose first two and the start of the third lie in its first
 // window_bits bytes, from the white space bits of those bytes (with the bits past the window or
@@ -87,10 +90,30 @@ bool hand_skipped_line(Consumer& consumer, std::string_view text, std::uint64_t 
   }
 }
 
+// A consumer that takes some lines straight from their text has line_text() (and
+// takes_line_texts(), which says for which format).
+template <class Consumer, class = void>
+struct takes_line_texts : std::false_type {};
+template <class Consumer>
+struct takes_line_texts<Consumer, std::void_t<decltype(std::declval<Consumer&>().line_text(
+                                      std::declval<const line_format&>(),
+                                      std::declval<const format_state&>(), std::string_view()))>>
+    : std::true_type {};
+
+template <class Consumer>
+bool wants_line_texts(const Consumer& consumer, const line_format& format) noexcept {
+  if constexpr (takes_line_texts<Consumer>::value) {
+    return consumer.takes_line_texts(format);
+  } else {
+    (void)consumer, (void)format;
+    return false;
+  }
+}
+
 // The straight path reads words around a frame; the room around the data keeps them in the input.
 static_assert(input_front >= cantext::detail::usual_frame_reach &&
               input_slack >= cantext::detail::usual_frame_reach);
-static_assert(input_slack >= field_read_room);
+static_assert(input_slack >= field_read_room && input_slack >= 64);
 
 // Hands the consumer the lines from `start` on while each is whole in the block and one piece
 // long, of the usual shape (its first two fields at most field_read_room bytes and, with the
@@ -191,9 +214,31 @@ bool line_reader::take_piece(Consumer& consumer, std::size_t begin, std::size_t 
 
 template <class Consumer>
 bool line_reader::take_whole_lines(Consumer& consumer, std::uint64_t& number) noexcept {
+  // Two loops, so that the one without line texts tests nothing more for each line.
+  if constexpr (loop::takes_line_texts<Consumer>::value) {
+    if (consumer.takes_line_texts(*format_)) return take_whole_lines_as<true>(consumer, number);
+  }
+  if (block_.marks_owed) loop::mark_from(block_);
+  return take_whole_lines_as<false>(consumer, number);
+}
+
+template <bool texts, class Consumer>
+bool line_reader::take_whole_lines_as(Consumer& consumer, std::uint64_t& number) noexcept {
   block_state& b = block_;
   std::size_t start = b.start;
   for (;;) {
+    if constexpr (texts) {
+      // The lines' ends are the consumer's to find, for the lines it takes.
+      const text_taken taken = consumer.line_text(*format_, state_, {b.buf + start, b.end - start});
+      if (taken.lines != 0) {
+        start += taken.length;
+        b.start = start;
+        number += taken.lines;
+        if (!taken.go_on) return false;
+        continue;
+      }
+      if (b.marks_owed) loop::mark_from(b);
+    }
     // The pieces next_piece would give: a line break within the next max_piece bytes of the
     // block ends one.  Most lines end within the window of bits of one load.
     const std::uint64_t breaks = bits_window(b.marks.breaks, start);
@@ -244,7 +289,11 @@ ending line_reader::read(Consumer& consumer) noexcept {
     b.number = number;
     if (b.at_end) return ending::end_of_input;
     if (!consumer.before_read()) return ending::stopped;
-    if (!loop::refill(b, in_, error_)) return ending::read_error;
+    // A consumer that takes lines of a format other than the log from their text may need no
+    // marks for most of the block: they are made when the format is to read a line.
+    const bool owe_marks =
+        format_ != nullptr && format_ != &log_format && loop::wants_line_texts(consumer, *format_);
+    if (!loop::refill(b, in_, error_, owe_marks)) return ending::read_error;
   }
   b.number = number;
   return ending::stopped;

@@ -36,6 +36,7 @@ line_reader::line_reader(byte_source in, reader_buffers& buffers, mark_function 
              0,
              false,
              false,
+             false,
              0,
              1} {
   // What lies before the data is read but never used; it is set all the same.
@@ -51,6 +52,16 @@ void mark_all(block_state& b) noexcept {
   const std::size_t words = b.end / 64 + 2;
   std::memset(b.buf + b.end, ' ', words * 64 - b.end);
   b.has_nul = b.mark(b.buf, words, b.marks);
+}
+
+void mark_from(block_state& b) noexcept {
+  // From the word of b.start on: no search looks before it.
+  const std::size_t first = b.start / 64;
+  const std::size_t words = b.end / 64 + 2;
+  std::memset(b.buf + b.end, ' ', words * 64 - b.end);
+  b.has_nul =
+      b.mark(b.buf + 64 * first, words - first, {b.marks.spaces + first, b.marks.breaks + first});
+  b.marks_owed = false;
 }
 
 std::size_t next_piece(const block_state& b) noexcept {
@@ -69,7 +80,7 @@ std::size_t next_piece(const block_state& b) noexcept {
   return b.at_end ? avail : 0;
 }
 
-bool refill(block_state& b, byte_source in, int& error) noexcept {
+bool refill(block_state& b, byte_source in, int& error, bool owe_marks) noexcept {
   std::memmove(b.buf, b.buf + b.start, b.end - b.start);
   b.end -= b.start;
   b.start = 0;
@@ -82,7 +93,11 @@ bool refill(block_state& b, byte_source in, int& error) noexcept {
     b.end += static_cast<std::size_t>(n);
   }
   // After a failed read too: the kept piece has moved.
-  mark_all(b);
+  if (owe_marks) {
+    b.marks_owed = true;
+  } else {
+    mark_all(b);
+  }
   return n >= 0;
 }
 

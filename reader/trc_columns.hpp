@@ -26,6 +26,15 @@ namespace cantext::reader::trc {
 // The columns the readers need in the line: up to the DLC's first digit.
 constexpr std::size_t fixed_columns_size = 44;
 
+// A bit of format_state::settings: ";$COLUMNS" gave columns other than N,O,T,B,I,d,R,L,D.
+constexpr std::uint32_t other_columns = 1;
+
+// Whether the lines of a reading in `state` may be of the fixed columns: version 2.0 or 2.1
+// with the usual columns.
+inline bool may_have_fixed_columns(const format_state& state) noexcept {
+  return state.version >= 20 && (state.settings & other_columns) == 0;
+}
+
 // The values of the columns; the type (columns 22 and 23) and the direction (column 37) are the
 // caller's to read.
 struct fixed_columns {

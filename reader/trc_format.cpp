@@ -26,8 +26,7 @@ using fields::same_word;
 using fields::splitter;
 
 constexpr std::uint32_t can_err_buserror = 0x80;
-// A bit of format_state::settings: ";$COLUMNS" gave columns other than N,O,T,B,I,d,R,L,D.
-constexpr std::uint32_t other_columns = 1;
+using trc::other_columns;
 // 1899-12-30, the day the start time counts from, is this many days before the epoch.
 constexpr std::int64_t start_day_before_epoch = 25569;
 
@@ -471,8 +470,7 @@ template <trc::kernels k>
                                                              std::string_view text,
                                                              line_parts& out) noexcept {
   std::memset(&out.record, 0, sizeof out.record);
-  if (state.version >= 20 && (state.settings & other_columns) == 0 &&
-      fixed_version2_line<k>(state, text, out)) {
+  if (trc::may_have_fixed_columns(state) && fixed_version2_line<k>(state, text, out)) {
     return line_verdict::frame;
   }
   return other_trc_line(state, text, out);

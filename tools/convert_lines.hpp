@@ -12,6 +12,7 @@
 #include "capture_writer.hpp"
 #include "line_writer.hpp"
 #include "log_line.hpp"
+#include "trc_log_line.hpp"
 
 namespace cantext::tool {
 
@@ -53,7 +54,11 @@ class convert_writer : public writer_stage {
                  bool keep_going) noexcept
       : writer_stage(block, err, bad_line_style::command, keep_going),
         writer_(writer),
-        channels_(channels) {
+        channels_(channels),
+        // The log writer's header is empty: lines may be written before the first frame's,
+        // which writes it.
+        straight_trc_(&writer == &writers::log_writer && channels.none() &&
+                      writers::trc_log_lines_usable()) {
     state_.options = options;
   }
 
@@ -83,6 +88,20 @@ class convert_writer : public writer_stage {
     const reader::line copy = l;
     return write_line(copy);
   }
+  // TRC lines of the fixed columns on their way to the log, with no channel map, are written
+  // straight from their text (trc_log_line.hpp), as many as follow each other: inline in the
+  // reader's loop, before the format reads a line.
+  bool takes_line_texts(const reader::line_format& format) const noexcept {
+    return straight_trc_ && &format == &reader::trc_format;
+  }
+  reader::text_taken line_text(const reader::line_format&, const reader::format_state& state,
+                               std::string_view text) noexcept {
+    const writers::taken_lines taken =
+        writers::put_trc_log_lines(state, text, block_.end(), block_.limit(), times_);
+    if (taken.lines == 0) return {0, 0, true};
+    state_.count += taken.lines;
+    return {taken.length, taken.lines, block_.commit(taken.out)};
+  }
   // Whether the reading is to give the time's text (format_options::time_text): the log writer
   // writes it from the number itself, which costs less than a format's writing it to be copied.
   static bool wants_time_text(const writers::line_writer& writer) noexcept {
@@ -106,6 +125,9 @@ class convert_writer : public writer_stage {
   bool header_written_ = false;
   // Lines go to the log writer, past its header, with no channel map: line() writes them.
   bool straight_log_ = false;
+  // Lines go to the log writer with no channel map, and the processor has what
+  // put_trc_log_lines needs.
+  bool straight_trc_;
 };
 
 }  // namespace cantext::tool

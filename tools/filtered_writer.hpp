@@ -28,6 +28,8 @@ class filtered : public Writer {
   [[gnu::always_inline]] bool line(const reader::line& l) noexcept {
     return !selector_.template keeps<Tests>(l.record, l.fields[1]) || Writer::line(l);
   }
+  // Hides the writer's own, if it has one: every frame comes through line() and the filter.
+  void line_text() = delete;
 
  private:
   reader::frame_selector selector_;

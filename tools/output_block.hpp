@@ -57,6 +57,8 @@ class output_block {
 
   // Where the next line is rendered.
   char* end() noexcept { return buf_ + used_; }
+  // The end of a full block: a line that begins past it is not rendered before a commit.
+  const char* limit() const noexcept { return buf_ + reader::block_size; }
 
   // Takes the text rendered at end() up to text_end; writes the block out once it is full.
   // False when that write fails.

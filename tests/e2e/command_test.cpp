@@ -28,6 +28,11 @@ const char* const files[][2] = {
      "date Wed Nov 15 10:00:00.000 am 2023\nbase hex  timestamps absolute\nBegin Triggerblock\n"
      "   0.001000 1  123             Rx   d 2 14 00\n"
      "   0.002000 2  Statistic: D 0 R 0 XD 0 XR 0 E 0 O 0 B 0.00%\nEnd TriggerBlock\n"},
+    {"capture.trc",
+     ";$FILEVERSION=2.1\n;$STARTTIME=45244.9259273575\n;$COLUMNS=N,O,T,B,I,d,R,L,D\n"
+     "      1         0.204 DT  1     04E0 Rx -  2    11 22\r\n"
+     "      2         0.297 DT  2 1B265F39 Tx -  1    33\r\n"
+     "      3      1000.297 RR  2     04E0 Tx -  3\r\n"},
     {"sig.dbc", "BO_ 291 Msg: 2 Node\n SG_ Speed : 0|16@1+ (0.5,0) [0|100] \"km/h\" Node\n"},
     {"bad.dbc", "BO_ 291 Msg: 2 Node\n SG_ Speed : 0|16@1+ (0.5,0 [0|100] \"km/h\" Node\n"},
 };
@@ -93,6 +98,15 @@ const command_case option_effects[] = {
     {"convert_in_a_time_zone_with_a_channel_map",
      "convert --to log --timezone CET-1 --channel-map 1=vcan5 --from asc capture.asc", "",
      "(1700038800.001000) vcan5 123#1400 R\n", "", 0},
+    // The lines after the first take the one-pass conversion where the options let them.
+    {"convert_trc_to_log", "convert --to log capture.trc", "",
+     "(1700000000.123892) can0 4E0#1122 R\n(1700000000.123985) can1 1B265F39#33 T\n"
+     "(1700000001.123985) can1 4E0#R3 T\n", "", 0},
+    {"convert_trc_with_a_channel_map", "convert --to log --channel-map 2=vcan5 capture.trc", "",
+     "(1700000000.123892) can0 4E0#1122 R\n(1700000000.123985) vcan5 1B265F39#33 T\n"
+     "(1700000001.123985) vcan5 4E0#R3 T\n", "", 0},
+    {"convert_trc_by_identifier", "convert --to log --id 4E0 capture.trc", "",
+     "(1700000000.123892) can0 4E0#1122 R\n(1700000001.123985) can1 4E0#R3 T\n", "", 0},
     {"decode_known_frames_and_other_lines", "decode --dbc sig.dbc - capture.asc",
      "(1.5) can0 123#1400\n(1.6) can0 7FF#00\n",
      "(1.5) can0 123#1400  :: Msg(Speed: 10 km/h)\n(1.6) can0 7FF#00\n"

@@ -12,8 +12,10 @@
 #include "cantext/length_codes.hpp"
 #include "capture_writer.hpp"
 #include "format_test_support.hpp"
+#include "log_line.hpp"
 #include "log_time.hpp"
 #include "time_zone.hpp"
+#include "trc_log_line.hpp"
 
 namespace {
 
@@ -266,6 +268,59 @@ void expect_same_as_general(const reader::line_format& format, const std::string
   }
 }
 
+// TRC lines of shapes the writers write and others, which each path must read as the general
+// path does.
+std::string odd_trc_lines() {
+  return ";$FILEVERSION=2.1\n"
+         "      1         0.171 DT  2 0409F134 Rx -  4    3C FD E6 F1\n"
+         "      2        12.171 RR  2 0409F134 Tx -  4\r\n"
+         "      3         1.5   FD  1     0001 -  -  9    00 01 02 03 04 05 06 07 08 09 0A 0B\n"
+         "      4         1.5   FB  1     0001 Rx -  1    0\n"
+         "      5         1.5   DT  0     0001 Rx -  1    00\n"
+         "      6         1.5   XX  1     0001 Rx -  1    00\n"
+         "      7         1.5   DT  1     0001 Rx -  2    00\n"
+         "      8         1.5   DT  1    10000 Rx -  2    00 01\n"
+         "     10     12345.678 DT 12  1234567 Tx -  0    \r\n"
+         "     11      0.123456 FE  3     07FF Rx -  13   00 01 02 03 04 05 06 07 08 09 0A 0B 0C "
+         "0D "
+         "0E 0F 10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F\r\n"
+         "     12         1.500 DT  1     0800 Rx -  1    00\n"
+         "     13         1.500 DT  1     0001 Rx -  5    00 01 02 03  04\n"
+         "     14         1.500 DT  1     0001 Rx -  5    00 01 02 03 0G\n"
+         "     15         1.500 DT  1     0001 Rx -  2    00 01 02\n"
+         "     16         1.500 BI  1     0001 Rx -  2    00 01x\n"
+         "     17         1.500 DT  0     0001 Rx -  1    00\n"
+         "     18    1.2.3     DT  1     0001 Rx -  1    00\n"
+         "     19         1.500 dt  1     0001 rx -  1    00\n"
+         "     20         1.500 DT  1     0001 Rx -  16   00 01 02 03 04 05 06 07 08\n"
+         "   1 1         1.500 DT  1     0001 Rx -  1    00\n"
+         "     21         1.500 ER  1     0123 Tx -  0\n"
+         "     22         1.500 ER  1        - Rx -  16   00\n"
+         "     23         1.500 DT  1        - Rx -  1    00\n"
+         "     24         1.500 DT  1     0001 Rx -  8    00 01 02 03 0G 05 06 07\n"
+         "     25         1.500 DT  1     0001 Rx -  8    00 01 02 03 04-05 06 07\n"
+         // python-can's: seven digits of an extended identifier, an empty data column.
+         "     27         2.000 DT  1  409F134 Rx -  8    11 22 33 44 55 66 77 88\n"
+         "     28         2.001 RR  2     07FF Tx -  3    \n"
+         "     29         2.002 DT 13     07ff Rx -  2    ab cD\r\n"
+         "     30     2000.0021 FB 11 1FFFFFFF Tx -  10   00 11 22 33 44 55 66 77 88 99 aA "
+         "bB cC dD eE fF\n"
+         "     31         3.000 DT  1     0001 Rx -  0    \n"
+         "     32         3.000 RR  1     0001 Rx -  0    x\n"
+         "     33         3.000 DT  1     0001 Rx -  1    01 \n"
+         "     34         3.000 DT  1 20000000 Rx -  1    01\n"
+         "     35         3.000 ER  2        - Tx -  5    00 00 00 00 00\n"
+         "     36         3.000 ER  2        - Tx -  5    00 00 00 00 0\n"
+         "     37         3.000 BI  1     0001 Rx -  9    00 01 02 03 04 05 06 07 08 09 0A 0B\r\r\n"
+         "     38  99999999.000 DT  1     0001 Rx -  0\n"
+         "     26         1.500 FD  1     0001 Rx -  15   " +
+         [] {
+           std::string bytes;
+           for (int i = 0; i < 64; ++i) bytes += i == 63 ? "0G\n" : "00 ";
+           return bytes;
+         }();
+}
+
 TEST(straight_path, reads_as_the_general_path) {
   for (const char* name : {"asc", "trc"}) {
     const std::vector<generated> frames = every_kind(7, 6);
@@ -345,43 +400,94 @@ TEST(straight_path, reads_as_the_general_path) {
       "0F 10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F        0    0     3000\n"
       "base dec\n"
       "   1.000000 1  291  Rx   d 1 255\n");
-  expect_same_as_general(
-      *reader::find_format("trc"),
-      ";$FILEVERSION=2.1\n"
-      "      1         0.171 DT  2 0409F134 Rx -  4    3C FD E6 F1\n"
-      "      2        12.171 RR  2 0409F134 Tx -  4\r\n"
-      "      3         1.5   FD  1     0001 -  -  9    00 01 02 03 04 05 06 07 08 09 0A 0B\n"
-      "      4         1.5   FB  1     0001 Rx -  1    0\n"
-      "      5         1.5   DT  0     0001 Rx -  1    00\n"
-      "      6         1.5   XX  1     0001 Rx -  1    00\n"
-      "      7         1.5   DT  1     0001 Rx -  2    00\n"
-      "      8         1.5   DT  1    10000 Rx -  2    00 01\n"
-      "     10     12345.678 DT 12  1234567 Tx -  0    \r\n"
-      "     11      0.123456 FE  3     07FF Rx -  13   00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D "
-      "0E 0F 10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F\r\n"
-      "     12         1.500 DT  1     0800 Rx -  1    00\n"
-      "     13         1.500 DT  1     0001 Rx -  5    00 01 02 03  04\n"
-      "     14         1.500 DT  1     0001 Rx -  5    00 01 02 03 0G\n"
-      "     15         1.500 DT  1     0001 Rx -  2    00 01 02\n"
-      "     16         1.500 BI  1     0001 Rx -  2    00 01x\n"
-      "     17         1.500 DT  0     0001 Rx -  1    00\n"
-      "     18    1.2.3     DT  1     0001 Rx -  1    00\n"
-      "     19         1.500 dt  1     0001 rx -  1    00\n"
-      "     20         1.500 DT  1     0001 Rx -  16   00 01 02 03 04 05 06 07 08\n"
-      "   1 1         1.500 DT  1     0001 Rx -  1    00\n"
-      "     21         1.500 ER  1     0123 Tx -  0\n"
-      "     22         1.500 ER  1        - Rx -  16   00\n"
-      "     23         1.500 DT  1        - Rx -  1    00\n"
-      "     24         1.500 DT  1     0001 Rx -  8    00 01 02 03 0G 05 06 07\n"
-      "     25         1.500 DT  1     0001 Rx -  8    00 01 02 03 04-05 06 07\n"
-      "     26         1.500 FD  1     0001 Rx -  15   " +
-          [] {
-            std::string bytes;
-            for (int i = 0; i < 64; ++i) bytes += i == 63 ? "0G\n" : "00 ";
-            return bytes;
-          }() +
-          ";$COLUMNS=N,O,T,B,I,d,l,L,D\n"
-          "      9         1.5   FD  1     0001 Rx 2 2    00 01\n");
+  expect_same_as_general(*reader::find_format("trc"),
+                         odd_trc_lines() +
+                             ";$COLUMNS=N,O,T,B,I,d,l,L,D\n"
+                             "      9         1.5   FD  1     0001 Rx 2 2    00 01\n");
+}
+
+// The one-pass conversion of TRC lines to log lines (trc_log_line.hpp) writes what the reader's
+// frame written by the log writer gives, line by line, on the lines it takes: the writers'
+// lines of every kind with times in and out of order across seconds, with 6 and 9 digits; the
+// odd shapes; and the writers' lines changed a character at a time, most of which it must leave
+// to the reader.
+std::string log_line_of(reader::format_state& state, std::string_view line) {
+  reader::line_parts parts{};
+  if (reader::trc_format.parse(state, line, parts) != reader::line_verdict::frame) return "none";
+  char time[reader::max_log_time + 1];
+  std::string_view t = parts.fields[0];
+  if (t.empty()) t = {time, reader::put_log_time(time, parts.time_ns, parts.time_digits)};
+  char frame[256];
+  char* const end =
+      writers::put_log_frame(frame, parts.record, parts.max_data_length, parts.direction);
+  return std::string(t) + " " + std::string(parts.fields[1]) + " " +
+         std::string(frame, static_cast<std::size_t>(end - frame));
+}
+
+// The lines of `text` that the one-pass conversion took, each checked against the reader's;
+// every other call may write one line only.
+std::size_t expect_one_pass_as_reader(const std::string& text) {
+  reader::format_state state;
+  state.options.time_text = false;
+  writers::log_time_out times;
+  // The reads the conversion may make past the input's end lie in it.
+  const std::string input = text + std::string(64, '\0');
+  std::vector<char> out(3 * text.size() + 1024);
+  std::size_t taken = 0;
+  auto next_line = [&text](std::size_t& at) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view line(text.data() + at, end - at);
+    at = end + 1;
+    return line;
+  };
+  for (std::size_t start = 0, calls = 0; start < text.size(); ++calls) {
+    const char* const limit = calls % 2 != 0 ? out.data() : out.data() + out.size() - 1024;
+    const writers::taken_lines t = writers::put_trc_log_lines(
+        state, {input.data() + start, text.size() - start}, out.data(), limit, times);
+    EXPECT_LE(t.lines, calls % 2 != 0 ? 1u : text.size());
+    std::string expected;
+    std::size_t at = start;
+    for (std::size_t i = 0; i < t.lines; ++i) expected += log_line_of(state, next_line(at));
+    EXPECT_EQ(at - start, t.length);
+    EXPECT_EQ(std::string(out.data(), t.out), expected) << text.substr(start, at - start);
+    taken += t.lines;
+    // The line after them is the reader's.
+    if (t.lines == 0 && at < text.size()) log_line_of(state, next_line(at));
+    start = at;
+  }
+  return taken;
+}
+
+TEST(one_pass, trc_to_log_as_the_reader) {
+  if (!writers::trc_log_lines_usable()) GTEST_SKIP() << "no one-pass conversion here";
+  for (const int digits : {6, 9}) {
+    std::vector<generated> frames = every_kind(13, digits);
+    expect_one_pass_as_reader(write_all(writers::trc_writer, frames, {}));
+    std::sort(frames.begin(), frames.end(),
+              [](const generated& a, const generated& b) { return a.time < b.time; });
+    const std::string text = write_all(writers::trc_writer, frames, {});
+    // None before the start: every frame is taken.
+    EXPECT_EQ(expect_one_pass_as_reader(text), frames.size()) << digits;
+    // The first lines changed a character at a time, with the header and the next line.
+    const std::size_t first = text.find("\n      1 ") + 1;
+    const std::string header = text.substr(0, first);
+    for (std::size_t start = first, n = 0; n < 24; ++n) {
+      const std::size_t end = text.find('\n', start) + 1;
+      const std::string line = text.substr(start, end - start);
+      const std::string next = text.substr(end, text.find('\n', end) + 1 - end);
+      for (std::size_t at = 0; at < line.size(); ++at) {
+        for (const char c : std::string(" 09AaFfGx.-\r\n\t\x80")) {
+          std::string changed = line;
+          changed[at] = c;
+          expect_one_pass_as_reader(header + changed + next);
+        }
+      }
+      start = end;
+    }
+  }
+  // Lines 1, 2, 10, 11, 21, 27 to 31, 35 and 38.
+  EXPECT_EQ(expect_one_pass_as_reader(odd_trc_lines()), 12u);
 }
 
 }  // namespace
