@@ -10,7 +10,10 @@ with standard identifiers, 20% extended, 15% CAN FD (a quarter extended, BRS/ESI
 50-600 us apart; only lines python-can's log reader reads.  The ASC and TRC inputs of both tools
 are the files cantext writes from it.  cantext runs `--runs` times per direction (the least
 processor time counts); python-can once on the first `--python-lines` lines (the whole capture
-by default), its rate scaled from those lines.  Before timing, the script checks that the
+by default), its rate scaled from those lines.  Beside them, the processor time of reading the
+source and writing as many bytes as cantext wrote, with nothing converted (dd, 128 KiB blocks):
+the kernel's part of any conversion, and python-can's time over it the most a converter could
+reach here.  Before timing, the script checks that the
 capture comes back from ASC and TRC as it was (error frames aside: ASC gives them no direction,
 TRC writes them received).
 
@@ -77,6 +80,16 @@ def convert(cantext, to, source, target):
         return timed([cantext, "convert", "--to", to, str(source)], stdout=out)
 
 
+def copy_alone(source, target, size):
+    """Processor time of the kernel's part of a conversion alone: the source read and `size`
+    bytes written to the target, in blocks of 128 KiB as the command reads and writes, nothing
+    converted."""
+    with open(target, "wb") as out:
+        return timed(["sh", "-c", 'dd if="$1" of=/dev/null bs=128K status=none && '
+                      'dd if=/dev/zero bs=128K count="$2" iflag=count_bytes status=none',
+                      "sh", str(source), str(size)], stdout=out)
+
+
 def same_frames(original, back, what):
     """Whether a capture converted and back is the original: every line the same, but the
     direction of error frames, which ASC does not keep and TRC writes as received."""
@@ -134,7 +147,7 @@ def main():
         directions = [("log", "asc"), ("asc", "log"), ("log", "trc"), ("trc", "log"),
                       ("classic trc", "log")]
         print(f"{'direction':<18} {'cantext wall':>13} {'cantext cpu':>12} {'lines/s (cpu)':>14}"
-              f" {'python-can cpu':>15} {'lines/s':>10} {'ratio':>7}")
+              f" {'python-can cpu':>15} {'lines/s':>10} {'ratio':>7} {'read+write alone':>17}")
         against = []
         for source, target in directions:
             runs, other_runs = [], []
@@ -144,13 +157,16 @@ def main():
                     other_runs.append(convert(args.against, target, inputs[source],
                                               work / f"other.{target}"))
             wall, cpu = min(runs, key=lambda r: r[1])
+            written = (work / f"out.{target}").stat().st_size
+            floor = min(copy_alone(inputs[source], work / "copy.out", written)[1]
+                        for _ in range(args.runs))
             if args.against:
                 other_cpu = min(r[1] for r in other_runs)
                 against.append(f"{source + ' to ' + target:<18} {other_cpu:.3f} s "
                                f"{rate(args.lines, other_cpu) / 1e6:.2f} M lines/s, this build "
                                f"{other_cpu / cpu:.2f}x as fast")
             ours = rate(args.lines, cpu)
-            theirs_text, ratio_text = "-", "-"
+            theirs_text, ratio_text, floor_text = "-", "-", f"{floor:.3f}s"
             if not args.no_python_can:
                 part = work / f"part.{source}"
                 if python_lines == args.lines:
@@ -172,12 +188,17 @@ def main():
                 theirs = rate(python_lines, py_cpu)
                 theirs_text = f"{py_cpu:.2f} s {theirs / 1e3:7.0f} K"
                 ratio_text = f"{ours / theirs:.0f}x"
+                floor_text += f" ({python_lines / theirs / floor:.0f}x)"
             print(f"{source + ' to ' + target:<18} {wall:5.3f}s {cpu:11.3f}s {ours / 1e6:11.2f} M"
-                  f" {theirs_text:>26} {ratio_text:>7}")
+                  f" {theirs_text:>26} {ratio_text:>7} {floor_text:>17}")
         if not args.no_python_can:
             if python_lines != args.lines:
                 print(f"python-can ran on the first {python_lines} lines; its rate is lines per"
                       " processor second, its interpreter's start included")
+            print("read+write alone: dd reading the source and writing as many bytes as the"
+                  " conversion wrote (the least processor time of --runs), and python-can's time"
+                  " over it: the most any converter could reach with this machine's reads and"
+                  " writes")
             print("python-can's TRC writer leaves out remote requests, error frames and CAN FD"
                   " frames (a warning for each); its TRC reader reads the DT lines alone")
 
