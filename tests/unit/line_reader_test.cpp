@@ -88,6 +88,10 @@ TEST_P(block_marks, every_way_gives_the_bits_of_the_per_character_rule) {
     EXPECT_EQ(m.mark(bytes.data(), words, {s.data(), b.data()}), any_nul) << m.name;
     EXPECT_EQ(s, spaces) << m.name;
     EXPECT_EQ(b, breaks) << m.name;
+    // The breaks alone, for the formats that do not look at the white space.
+    std::vector<std::uint64_t> alone(words, 0xA5A5);
+    EXPECT_EQ(m.mark(bytes.data(), words, {nullptr, alone.data()}), any_nul) << m.name;
+    EXPECT_EQ(alone, breaks) << m.name << " breaks alone";
   }
 }
 
