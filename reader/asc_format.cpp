@@ -591,6 +591,40 @@ CANTEXT_STRAIGHT_STEP bool layout_frame(format_state& state, std::string_view te
                              : layout_classic<shuffles>(state, text, at, out, verdict);
 }
 
+// The time at the start of a line that begins as the line before did, up to the point of its
+// time (format_state::time_head), and has as many digits of fraction after it, then white
+// space: what the readings of parse_asc_as give for it, in a few word operations.  `end` gets
+// where the fraction ends.  The line has 16 bytes or more.
+CANTEXT_STRAIGHT_STEP bool known_time_head(const format_state::kept_time_head& head, const char* p,
+                                           std::int64_t& offset, int& digits,
+                                           std::size_t& end) noexcept {
+  std::uint32_t fraction = 0;
+  if (((detail::load_word(p) ^ head.text) & head.mask) != 0 ||
+      !fields::digits_from(p + head.fraction_at, head.digits, fraction) ||
+      !fields::is_space(p[head.fraction_at + head.digits])) {
+    return false;
+  }
+  offset = head.whole_ns + std::int64_t{fraction} * head.fraction_scale;
+  digits = static_cast<int>(head.digits);
+  end = head.fraction_at + head.digits;
+  return true;
+}
+
+// Keeps the start of a time read from the line's start for known_time_head, where it reads it:
+// a point among the first eight bytes of a line of 16 or more, and 1 to 7 digits of fraction
+// (which the readings all take alike).
+void keep_time_head(format_state::kept_time_head& head, std::string_view text, std::int64_t offset,
+                    int digits, std::size_t end) noexcept {
+  const std::size_t point = end - static_cast<std::size_t>(digits) - 1;
+  if (text.size() < 16 || digits < 1 || digits > 7 || point > 7) return;
+  head.text = detail::load_word(text.data());
+  head.mask = point == 7 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * (point + 1))) - 1;
+  head.whole_ns = offset - offset % ns_per_second;
+  head.fraction_at = static_cast<std::uint32_t>(point + 1);
+  head.digits = static_cast<std::uint32_t>(digits);
+  head.fraction_scale = static_cast<std::uint32_t>(fields::powers_of_ten[9 - digits]);
+}
+
 template <bool shuffles>
 [[gnu::always_inline]] inline line_verdict parse_asc_as(format_state& state, std::string_view text,
                                                         line_parts& out) noexcept {
@@ -603,12 +637,16 @@ template <bool shuffles>
   // general path.
   const fields::usual_cursor line{text.data(), text.size(), 0};
   auto time = line;
-  bool read = false;
+  const bool known =
+      text.size() >= 16 && known_time_head(state.time_head, text.data(), offset, digits, time.at);
+  bool read = known;
 #if CANTEXT_X86_KERNELS
   if constexpr (shuffles) {
     // The usual time from one vector of the line's first 16 characters.
-    if (text.size() >= 16) time.at = fields::line_time_ssse3(text.data(), offset, digits);
-    read = time.at != 0;
+    if (!read && text.size() >= 16) {
+      time.at = fields::line_time_ssse3(text.data(), offset, digits);
+      read = time.at != 0;
+    }
   }
 #endif
   if (!read) time.decimal_field(9, offset, digits);
@@ -619,6 +657,7 @@ template <bool shuffles>
   }
   if (time.good) {
     words.at = time.at;
+    if (!known) keep_time_head(state.time_head, text, offset, digits, time.at);
   } else {
     const std::string_view first = words.next();
     if (first.empty()) return line_verdict::skipped;
