@@ -254,8 +254,14 @@ bool line_reader::take_whole_lines_as(Consumer& consumer, std::uint64_t& number)
     // block ends one.  Most lines end within the window of bits of one load.
     const std::uint64_t breaks = bits_window(b.marks.breaks, start);
     std::size_t line_break;
+    std::uint64_t next_breaks;
     if (breaks != 0) {
       line_break = lowest_set_bit(breaks);
+    } else if (2 * window_bits <= b.end - start &&
+               (next_breaks = bits_window(b.marks.breaks, start + window_bits)) != 0) {
+      // The lines of the formats other than the log are often longer than a window: the next
+      // one, where it lies in the block, holds most of the others' ends.
+      line_break = window_bits + lowest_set_bit(next_breaks);
     } else {
       const std::size_t limit = b.end - start < max_piece ? b.end - start : max_piece;
       line_break = next_set(b.marks.breaks, start + window_bits, start + limit) - start;
