@@ -285,6 +285,12 @@ const line_shape line_shapes[] = {
          padded("a b 123#11", 518) + "\n" + padded("a b 123#11", 1500) + "\n" + log_lines(20) +
          "a b 123#33",
      ""},
+    // Their ends found in the first window of marks, the second, or past both.
+    {"long_lines_of_a_block_with_a_nul",
+     std::string("\0\n", 2) + padded("a b 123#11", 56) + "\n" + padded("a b 123#22", 57) + "\n" +
+         padded("a b 123#33", 113) + "\n" + padded("a b 123#44", 114) + "\n" +
+         padded("a b 123#55", 200) + "\n" + log_lines(40),
+     ""},
 };
 
 void PrintTo(const line_shape& c, std::ostream* os) {
