@@ -592,19 +592,20 @@ CANTEXT_STRAIGHT_STEP bool layout_frame(format_state& state, std::string_view te
 }
 
 // The time at the start of a line that begins as the line before did, up to the point of its
-// time (format_state::time_head), and has as many digits of fraction after it, then white
-// space: what the readings of parse_asc_as give for it, in a few word operations.  `end` gets
-// where the fraction ends.  The line has 16 bytes or more.
+// time (format_state::time_head), and has as many digits of fraction after it, then a space:
+// what the readings of parse_asc_as give for it, in a few word operations.  `end` gets where the
+// fraction ends.  The line has 16 bytes or more.
 CANTEXT_STRAIGHT_STEP bool known_time_head(const format_state::kept_time_head& head, const char* p,
                                            std::int64_t& offset, int& digits,
                                            std::size_t& end) noexcept {
-  std::uint32_t fraction = 0;
+  const std::uint64_t fraction_word = detail::load_word(p + head.fraction_at);
+  // The digits in the word's top bytes, zeros below them (as fields::digits_from has them).
+  const std::uint64_t values = (fraction_word ^ detail::every_byte('0')) << head.fraction_shift;
   if (((detail::load_word(p) ^ head.text) & head.mask) != 0 ||
-      !fields::digits_from(p + head.fraction_at, head.digits, fraction) ||
-      !fields::is_space(p[head.fraction_at + head.digits])) {
+      (fraction_word & head.end_mask) != head.end_space || !fields::decimal_values(values)) {
     return false;
   }
-  offset = head.whole_ns + std::int64_t{fraction} * head.fraction_scale;
+  offset = head.whole_ns + std::int64_t{fields::eight_digit_value(values)} * head.fraction_scale;
   digits = static_cast<int>(head.digits);
   end = head.fraction_at + head.digits;
   return true;
@@ -617,11 +618,15 @@ void keep_time_head(format_state::kept_time_head& head, std::string_view text, s
                     int digits, std::size_t end) noexcept {
   const std::size_t point = end - static_cast<std::size_t>(digits) - 1;
   if (text.size() < 16 || digits < 1 || digits > 7 || point > 7) return;
+  const auto count = static_cast<unsigned>(digits);
   head.text = detail::load_word(text.data());
   head.mask = point == 7 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * (point + 1))) - 1;
+  head.end_mask = std::uint64_t{0xFF} << (8 * count);
+  head.end_space = std::uint64_t{' '} << (8 * count);
   head.whole_ns = offset - offset % ns_per_second;
   head.fraction_at = static_cast<std::uint32_t>(point + 1);
-  head.digits = static_cast<std::uint32_t>(digits);
+  head.digits = count;
+  head.fraction_shift = 8 * (8 - count);
   head.fraction_scale = static_cast<std::uint32_t>(fields::powers_of_ten[9 - digits]);
 }
 
