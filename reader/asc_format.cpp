@@ -634,7 +634,6 @@ template <bool shuffles>
 [[gnu::always_inline]] inline line_verdict parse_asc_as(format_state& state, std::string_view text,
                                                         line_parts& out) noexcept {
   std::memset(&out.record, 0, sizeof out.record);
-  splitter words{text};
   std::int64_t offset = 0;
   int digits = 0;
   // The usual time first (after spaces that fill the first word a second reading takes), else
@@ -660,15 +659,19 @@ template <bool shuffles>
     time.spaces();
     time.decimal_field(9, offset, digits);
   }
+  // Where the time ends: the words after it are split only where the straight paths leave the
+  // line to the general one.
+  std::size_t time_end = time.at;
   if (time.good) {
-    words.at = time.at;
     if (!known) keep_time_head(state.time_head, text, offset, digits, time.at);
   } else {
+    splitter words{text};
     const std::string_view first = words.next();
     if (first.empty()) return line_verdict::skipped;
     if (!fields::read_scaled_in(text, first, 9, offset, digits)) {
       return header_line(state, first, words, out);
     }
+    time_end = words.at;
   }
   // The time of every timed line, events too: relative times count from the line before.
   const std::int64_t base_ns = state.settings & relative_times ? state.last_ns : state.start_ns;
@@ -693,10 +696,11 @@ template <bool shuffles>
 
   line_verdict verdict = line_verdict::skipped;
   if ((state.settings & decimal_base) == 0 &&
-      (layout_frame<shuffles>(state, text, words.at, out, verdict) ||
-       usual_frame(state, text, words.at, out, verdict))) {
+      (layout_frame<shuffles>(state, text, time_end, out, verdict) ||
+       usual_frame(state, text, time_end, out, verdict))) {
     return verdict;
   }
+  splitter words{text, time_end};
   const std::string_view second = words.next();
   if (second == "CANFD") return fd_line(state, text, words, out);
   std::uint32_t channel = 0;
