@@ -516,17 +516,20 @@ CANTEXT_STRAIGHT_STEP bool layout_fd(format_state& state, std::string_view text,
     std::memset(record.data, 0, sizeof record.data);
     return false;
   }
-  std::uint64_t bad = 0;
+  // The flags' four digits by the table: fewer steps than a word's worth of digit tests.
   const std::uint64_t flag_word = detail::load_word(p + end + 15);
-  const std::uint64_t flag_values = detail::hex_digit_values(flag_word, bad);
+  const unsigned f0 = detail::hex_value(static_cast<char>(flag_word >> 32));
+  const unsigned f1 = detail::hex_value(static_cast<char>(flag_word >> 40));
+  const unsigned f2 = detail::hex_value(static_cast<char>(flag_word >> 48));
+  const unsigned f3 = detail::hex_value(static_cast<char>(flag_word >> 56));
   if (detail::load_word(p + end) != detail::every_byte(' ') ||
       detail::load_word(p + end + 8) != detail::text_word("0    0  ") ||
-      ((flag_word ^ detail::every_byte(' ')) & 0xFFFFFFFF) != 0 || (bad >> 32) != 0 ||
+      ((flag_word ^ detail::every_byte(' ')) & 0xFFFFFFFF) != 0 || (f0 | f1 | f2 | f3) > 15 ||
       !fields::is_space(p[end + 23])) {
     std::memset(record.data, 0, sizeof record.data);
     return false;
   }
-  const std::uint32_t flags = detail::digits_number(flag_values & 0xFFFFFFFF00000000ULL);
+  const std::uint32_t flags = f0 << 12 | f1 << 8 | f2 << 4 | f3;
   record.can_id = id.can_id;
   fields::put_channel_name(state, channel, out);
   verdict = fd_frame(brs, esi, dlc, length, flags, {p + id_begin, end - id_begin},

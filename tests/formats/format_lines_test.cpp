@@ -75,6 +75,12 @@ const line_case line_cases[] = {
      "(1700000000.223) can0 123##10102030405060708090A0B0C R\n"
      "(1700000000.323) can1 00001234##2AABB T\n",
      5},
+    {"asc_fd_flags_in_the_writers_layout", asc,
+     ASC_HEAD "   0.001133 CANFD   1 Rx   50C      1 1 5  5 46 38 7D 8C 5B        0    0     7000"
+              "        0        0        0        0        0\n"
+              "   0.001133 CANFD   1 Rx   50C      1 1 5  5 46 38 7D 8C 5B        0    0     70G0"
+              "        0        0        0        0        0\n",
+     "(1700000000.124133) can0 50C##346387D8C5B R\n7: bad flags\n", 5},
     {"asc_fd_line_of_classic_frames", asc,
      ASC_HEAD "   0.1 CANFD 1 Rx 321 0 0 2 2 01 02 0 0 0 0 0 0 0 0\n"
               "   0.2 CANFD 1 Rx 321 0 0 4 0 0 0 10 0 0 0 0 0\n",
