@@ -516,17 +516,20 @@ CANTEXT_STRAIGHT_STEP bool layout_fd(format_state& state, std::string_view text,
     std::memset(record.data, 0, sizeof record.data);
     return false;
   }
-  std::uint64_t bad = 0;
+  // The flags' four digits by the table: fewer steps than a word's worth of digit tests.
   const std::uint64_t flag_word = detail::load_word(p + end + 15);
-  const std::uint64_t flag_values = detail::hex_digit_values(flag_word, bad);
+  const unsigned f0 = detail::hex_value(static_cast<char>(flag_word >> 32));
+  const unsigned f1 = detail::hex_value(static_cast<char>(flag_word >> 40));
+  const unsigned f2 = detail::hex_value(static_cast<char>(flag_word >> 48));
+  const unsigned f3 = detail::hex_value(static_cast<char>(flag_word >> 56));
   if (detail::load_word(p + end) != detail::every_byte(' ') ||
       detail::load_word(p + end + 8) != detail::text_word("0    0  ") ||
-      ((flag_word ^ detail::every_byte(' ')) & 0xFFFFFFFF) != 0 || (bad >> 32) != 0 ||
+      ((flag_word ^ detail::every_byte(' ')) & 0xFFFFFFFF) != 0 || (f0 | f1 | f2 | f3) > 15 ||
       !fields::is_space(p[end + 23])) {
     std::memset(record.data, 0, sizeof record.data);
     return false;
   }
-  const std::uint32_t flags = detail::digits_number(flag_values & 0xFFFFFFFF00000000ULL);
+  const std::uint32_t flags = f0 << 12 | f1 << 8 | f2 << 4 | f3;
   record.can_id = id.can_id;
   fields::put_channel_name(state, channel, out);
   verdict = fd_frame(brs, esi, dlc, length, flags, {p + id_begin, end - id_begin},
@@ -591,11 +594,49 @@ CANTEXT_STRAIGHT_STEP bool layout_frame(format_state& state, std::string_view te
                              : layout_classic<shuffles>(state, text, at, out, verdict);
 }
 
+// The time at the start of a line that begins as the line before did, up to the point of its
+// time (format_state::time_head), and has as many digits of fraction after it, then a space:
+// what the readings of parse_asc_as give for it, in a few word operations.  `end` gets where the
+// fraction ends.  The line has 16 bytes or more.
+CANTEXT_STRAIGHT_STEP bool known_time_head(const format_state::kept_time_head& head, const char* p,
+                                           std::int64_t& offset, int& digits,
+                                           std::size_t& end) noexcept {
+  const std::uint64_t fraction_word = detail::load_word(p + head.fraction_at);
+  // The digits in the word's top bytes, zeros below them (as fields::digits_from has them).
+  const std::uint64_t values = (fraction_word ^ detail::every_byte('0')) << head.fraction_shift;
+  if (((detail::load_word(p) ^ head.text) & head.mask) != 0 ||
+      (fraction_word & head.end_mask) != head.end_space || !fields::decimal_values(values)) {
+    return false;
+  }
+  offset = head.whole_ns + std::int64_t{fields::eight_digit_value(values)} * head.fraction_scale;
+  digits = static_cast<int>(head.digits);
+  end = head.fraction_at + head.digits;
+  return true;
+}
+
+// Keeps the start of a time read from the line's start for known_time_head, where it reads it:
+// a point among the first eight bytes of a line of 16 or more, and 1 to 7 digits of fraction
+// (which the readings all take alike).
+void keep_time_head(format_state::kept_time_head& head, std::string_view text, std::int64_t offset,
+                    int digits, std::size_t end) noexcept {
+  const std::size_t point = end - static_cast<std::size_t>(digits) - 1;
+  if (text.size() < 16 || digits < 1 || digits > 7 || point > 7) return;
+  const auto count = static_cast<unsigned>(digits);
+  head.text = detail::load_word(text.data());
+  head.mask = point == 7 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * (point + 1))) - 1;
+  head.end_mask = std::uint64_t{0xFF} << (8 * count);
+  head.end_space = std::uint64_t{' '} << (8 * count);
+  head.whole_ns = offset - offset % ns_per_second;
+  head.fraction_at = static_cast<std::uint32_t>(point + 1);
+  head.digits = count;
+  head.fraction_shift = 8 * (8 - count);
+  head.fraction_scale = static_cast<std::uint32_t>(fields::powers_of_ten[9 - digits]);
+}
+
 template <bool shuffles>
 [[gnu::always_inline]] inline line_verdict parse_asc_as(format_state& state, std::string_view text,
                                                         line_parts& out) noexcept {
   std::memset(&out.record, 0, sizeof out.record);
-  splitter words{text};
   std::int64_t offset = 0;
   int digits = 0;
   // The usual time first (after spaces that fill the first word a second reading takes), else
@@ -603,12 +644,16 @@ template <bool shuffles>
   // general path.
   const fields::usual_cursor line{text.data(), text.size(), 0};
   auto time = line;
-  bool read = false;
+  const bool known =
+      text.size() >= 16 && known_time_head(state.time_head, text.data(), offset, digits, time.at);
+  bool read = known;
 #if CANTEXT_X86_KERNELS
   if constexpr (shuffles) {
     // The usual time from one vector of the line's first 16 characters.
-    if (text.size() >= 16) time.at = fields::line_time_ssse3(text.data(), offset, digits);
-    read = time.at != 0;
+    if (!read && text.size() >= 16) {
+      time.at = fields::line_time_ssse3(text.data(), offset, digits);
+      read = time.at != 0;
+    }
   }
 #endif
   if (!read) time.decimal_field(9, offset, digits);
@@ -617,14 +662,19 @@ template <bool shuffles>
     time.spaces();
     time.decimal_field(9, offset, digits);
   }
+  // Where the time ends: the words after it are split only where the straight paths leave the
+  // line to the general one.
+  std::size_t time_end = time.at;
   if (time.good) {
-    words.at = time.at;
+    if (!known) keep_time_head(state.time_head, text, offset, digits, time.at);
   } else {
+    splitter words{text};
     const std::string_view first = words.next();
     if (first.empty()) return line_verdict::skipped;
     if (!fields::read_scaled_in(text, first, 9, offset, digits)) {
       return header_line(state, first, words, out);
     }
+    time_end = words.at;
   }
   // The time of every timed line, events too: relative times count from the line before.
   const std::int64_t base_ns = state.settings & relative_times ? state.last_ns : state.start_ns;
@@ -649,10 +699,11 @@ template <bool shuffles>
 
   line_verdict verdict = line_verdict::skipped;
   if ((state.settings & decimal_base) == 0 &&
-      (layout_frame<shuffles>(state, text, words.at, out, verdict) ||
-       usual_frame(state, text, words.at, out, verdict))) {
+      (layout_frame<shuffles>(state, text, time_end, out, verdict) ||
+       usual_frame(state, text, time_end, out, verdict))) {
     return verdict;
   }
+  splitter words{text, time_end};
   const std::string_view second = words.next();
   if (second == "CANFD") return fd_line(state, text, words, out);
   std::uint32_t channel = 0;

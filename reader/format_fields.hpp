@@ -532,13 +532,15 @@ bool read_scaled_in(std::string_view line, std::string_view field, int scale, st
 // the line's channel field.
 CANTEXT_STRAIGHT_STEP void put_channel_name(format_state& state, std::uint32_t number,
                                             line_parts& out) noexcept {
-  std::memcpy(state.channel_text, "can", 3);
-  char* end = state.channel_text + 4;
-  if (number <= 10) {
-    state.channel_text[3] = static_cast<char>('0' + number - 1);
-  } else {
-    end = put_decimal(state.channel_text + 3, number - 1);
+  if (number - 1 < 10) {
+    // "can0" to "can9" and the NUL after them in one store.
+    detail::store_word(state.channel_text,
+                       detail::text_word("can0\0\0\0\0") + (std::uint64_t{number - 1} << 24));
+    out.fields[1] = {state.channel_text, 4};
+    return;
   }
+  std::memcpy(state.channel_text, "can", 3);
+  char* const end = put_decimal(state.channel_text + 3, number - 1);
   *end = '\0';
   out.fields[1] = {state.channel_text, static_cast<std::size_t>(end - state.channel_text)};
 }

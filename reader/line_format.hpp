@@ -54,6 +54,20 @@ struct format_state {
   char time_text[40] = {};
   char channel_text[24] = {};
   char frame_text[16] = {};
+  // The start of the time that begins the line before, up to its point, where a format reads
+  // one there: most lines share it with the line before, and only their fraction is new.
+  struct kept_time_head {
+    std::uint64_t text = 0x0A0A0A0A0A0A0A0AULL;  // line breaks, which no line starts with
+    std::uint64_t mask = ~std::uint64_t{0};      // of the bytes up to the point
+    // Of the word from the fraction on: the byte after its digits, and that byte a space.
+    std::uint64_t end_mask = 0;
+    std::uint64_t end_space = 0;
+    std::int64_t whole_ns = 0;         // what the digits before the point say
+    std::uint32_t fraction_at = 0;     // after the point
+    std::uint32_t digits = 1;          // of fraction, 1 to 7
+    std::uint32_t fraction_shift = 0;  // 8 * (8 - digits): the digits to a word's top
+    std::uint32_t fraction_scale = 0;  // nanoseconds per unit of the fraction
+  } time_head;
 };
 
 // One line as a format gives it.  The fields are texts as a capture log holds them: the time

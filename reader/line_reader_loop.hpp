@@ -80,6 +80,16 @@ struct takes_skipped_lines<Consumer, std::void_t<decltype(std::declval<Consumer&
                                          std::string_view(), std::uint64_t{}))>> : std::true_type {
 };
 
+// A consumer that has frame() takes a frame's line as the format's parts, where they lie: a line
+// built of them is a copy of its fields, which costs a consumer that has calls out of line for
+// rare cases (and so keeps them) a few dozen instructions a line.
+template <class Consumer, class = void>
+struct takes_parts : std::false_type {};
+template <class Consumer>
+struct takes_parts<Consumer, std::void_t<decltype(std::declval<Consumer&>().frame(
+                                 std::declval<const line_parts&>(), std::uint64_t{}))>>
+    : std::true_type {};
+
 template <class Consumer>
 bool hand_skipped_line(Consumer& consumer, std::string_view text, std::uint64_t number) noexcept {
   if constexpr (takes_skipped_lines<Consumer>::value) {
@@ -190,6 +200,7 @@ bool line_reader::take_piece(Consumer& consumer, std::size_t begin, std::size_t 
   // A line of its own for each call: the frame's is a temporary whose address the consumer's
   // line(), inline, need not take, so that its fields are read from `parts` with no copy.
   if (verdict == line_verdict::frame) {
+    if constexpr (loop::takes_parts<Consumer>::value) return consumer.frame(parts, number);
     return consumer.line(line{{parts.fields[0], parts.fields[1], parts.fields[2]},
                               parts.direction,
                               parts.record,
@@ -243,8 +254,14 @@ bool line_reader::take_whole_lines_as(Consumer& consumer, std::uint64_t& number)
     // block ends one.  Most lines end within the window of bits of one load.
     const std::uint64_t breaks = bits_window(b.marks.breaks, start);
     std::size_t line_break;
+    std::uint64_t next_breaks;
     if (breaks != 0) {
       line_break = lowest_set_bit(breaks);
+    } else if (2 * window_bits <= b.end - start &&
+               (next_breaks = bits_window(b.marks.breaks, start + window_bits)) != 0) {
+      // The lines of the formats other than the log are often longer than a window: the next
+      // one, where it lies in the block, holds most of the others' ends.
+      line_break = window_bits + lowest_set_bit(next_breaks);
     } else {
       const std::size_t limit = b.end - start < max_piece ? b.end - start : max_piece;
       line_break = next_set(b.marks.breaks, start + window_bits, start + limit) - start;
@@ -266,6 +283,7 @@ ending line_reader::read(Consumer& consumer) noexcept {
     // The format is told by the first block, once there is one.
     if (format_ == nullptr && (b.end > 0 || b.at_end)) {
       format_ = &recognise_({b.buf, b.end});
+      want_space_marks(format_ == &log_format);
     }
     // Lines are cut at NUL bytes, which the straight path does not look for.
     if (format_ == &log_format && !b.has_nul) {

@@ -30,6 +30,7 @@ byte_source fd_source(int* fd) noexcept {
 
 line_reader::line_reader(byte_source in, reader_buffers& buffers, mark_function mark) noexcept
     : in_(in),
+      space_marks_(buffers.space_marks),
       block_{buffers.input + input_front,
              {buffers.space_marks, buffers.break_marks},
              mark,
@@ -59,8 +60,9 @@ void mark_from(block_state& b) noexcept {
   const std::size_t first = b.start / 64;
   const std::size_t words = b.end / 64 + 2;
   std::memset(b.buf + b.end, ' ', words * 64 - b.end);
-  b.has_nul =
-      b.mark(b.buf + 64 * first, words - first, {b.marks.spaces + first, b.marks.breaks + first});
+  // The white space marks only where the reading has them (want_space_marks).
+  std::uint64_t* const spaces = b.marks.spaces != nullptr ? b.marks.spaces + first : nullptr;
+  b.has_nul = b.mark(b.buf + 64 * first, words - first, {spaces, b.marks.breaks + first});
   b.marks_owed = false;
 }
 

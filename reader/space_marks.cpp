@@ -12,7 +12,22 @@ using detail::every_byte;
 using detail::gather_high_bits;
 using detail::high_bits;
 
+bool mark_breaks_portable(const char* block, std::size_t count, std::uint64_t* breaks) noexcept {
+  std::uint64_t nul = 0;
+  for (std::size_t word = 0; word < count; ++word) {
+    std::uint64_t marks = 0;
+    for (unsigned part = 0; part < 8; ++part) {
+      const std::uint64_t w = detail::load_word(block + 64 * word + 8 * part);
+      marks |= gather_high_bits(bytes_equal(w, '\n')) << (8 * part);
+      nul |= bytes_equal(w, 0);
+    }
+    breaks[word] = marks;
+  }
+  return nul != 0;
+}
+
 bool mark_portable(const char* block, std::size_t count, mark_words marks) noexcept {
+  if (marks.spaces == nullptr) return mark_breaks_portable(block, count, marks.breaks);
   std::uint64_t nul = 0;
   for (std::size_t word = 0; word < count; ++word) {
     std::uint64_t spaces = 0;

@@ -26,15 +26,21 @@ namespace reader = cantext::reader;
 // Channel names and their codes, in the order they first appear.
 class channel_table {
  public:
-  // A log has a few channels, met over and over: names of up to 8 (16) bytes among the first
-  // few are compared as one word (two), every one of them each time.  Which channel a line has
-  // is as good as random, so a search that stops at the match mispredicts a branch on about
-  // every other line.
+  // A log has a few channels, met over and over, which one on a line as good as random: a name
+  // of up to 8 bytes is looked up in the one slot its text picks, a compare whose outcome the
+  // processor foresees (a search that stopped at the match mispredicted a branch on about every
+  // other line).  Names that share a slot with an earlier one, and those of 9 to 16 bytes among
+  // the first few, are compared as words (two) with every one of them.
   bool find_usual(std::string_view name, std::uint32_t& code) const noexcept {
     const std::size_t size = name.size();
     std::uint32_t found = 0;  // the code plus one
     if (size <= 8) {
       const std::uint64_t key = low_bytes(load_word(name.data()), size);
+      const slot& s = slots_[slot_of(key)];
+      if (s.name == key && s.code != 0) {
+        code = s.code - 1;
+        return true;
+      }
       for (std::size_t i = 0; i < short_.count; ++i) {
         found |= short_.codes[i] & (0u - static_cast<std::uint32_t>(short_.names[i] == key));
       }
@@ -56,7 +62,13 @@ class channel_table {
     names_.push_back(key);
     codes_.emplace(std::move(key), code);
     if (name.size() <= 8) {
-      short_.add(low_bytes(load_word(name.data()), name.size()), code);
+      const std::uint64_t word = low_bytes(load_word(name.data()), name.size());
+      slot& s = slots_[slot_of(word)];
+      if (s.code == 0) {
+        s = {word, code + 1};
+      } else {
+        short_.add(word, code);
+      }
     } else if (name.size() <= short_name::most) {
       long_.add(short_name::of(name), code);
     }
@@ -65,6 +77,18 @@ class channel_table {
   const std::vector<std::string>& names() const noexcept { return names_; }
 
  private:
+  // A name of up to 8 bytes as a word and its code plus one (0: the slot is free).
+  struct slot {
+    std::uint64_t name;
+    std::uint32_t code;
+  };
+  static constexpr unsigned slot_bits = 6;
+  // The high bits of the name, its halves folded, times a constant of well mixed bits: the
+  // usual names ("can0" to "can15", "vcan0" to "vcan15") mostly land in slots of their own.
+  static std::size_t slot_of(std::uint64_t name) noexcept {
+    return static_cast<std::size_t>(((name ^ (name >> 32)) * 0x9E3779B97F4A7C15ULL) >>
+                                    (64 - slot_bits));
+  }
   // The first few names of one kind with their codes plus one.
   template <class Name>
   struct usual_names {
@@ -78,6 +102,7 @@ class channel_table {
       codes[count++] = code + 1;
     }
   };
+  slot slots_[std::size_t{1} << slot_bits] = {};
   usual_names<std::uint64_t> short_;
   usual_names<short_name> long_;
   std::vector<std::string> names_;
@@ -168,38 +193,12 @@ class column_sink {
 
   // Inline in the reader's loop, with the rare cases out of line: a call per line cost about
   // 5 % of read_log's time.
-  [[gnu::always_inline]] bool line(const reader::line& l) noexcept {
-    if (filter_ != nullptr && !reader::keeps(*filter_, l.record, l.fields[1])) return true;
-    if (count_ == capacity_ && !make_room()) return false;
-    const std::size_t row = count_;
-    // A format that knew the time's number hands it on: the text need not be read back, and the
-    // reading asks the formats not to write it (format_options::time_text).  Only a time of 0
-    // or more, which the text reader below takes too; for the others the text is there.
-    std::int64_t ns;
-    if (l.time_digits != 0 && l.time_ns >= 0) {
-      ns = reader::written_log_time(l.time_ns, l.time_digits);
-    } else if (!times_.parse(l.fields[0], ns) && !keep_odd_time(row, l.number, l.fields[0], ns)) {
-      return false;
-    }
-    std::uint32_t code;
-    if (!channels_.find_usual(l.fields[1], code) && !find_channel(l.fields[1], code)) {
-      return false;
-    }
-    const row_places& to = places_;
-    to.time[row] = ns;
-    to.channel[row] = code;
-    to.can_id[row] = l.record.can_id;
-    to.flags[row] = l.record.flags;
-    to.len[row] = l.record.len;
-    to.fd[row] = l.max_data_length == cantext::CANFD_MAX_DLEN;
-    to.direction[row] = l.direction.empty() ? 0 : l.direction[0];
-    std::uint8_t* const data = to.data + row * cantext::CANFD_MAX_DLEN;
-    std::memcpy(data, l.record.data, cantext::CANFD_MAX_DLEN);
-    // A remote request carries no data, whatever its text held.
-    if ((l.record.can_id & cantext::CAN_RTR_FLAG) != 0)
-      std::memset(data, 0, cantext::CANFD_MAX_DLEN);
-    count_ = row + 1;
-    return count_ < limit_;
+  [[gnu::always_inline]] bool line(const reader::line& l) noexcept { return row(l, l.number); }
+  // A line of a format other than the log, as the format left it: read where it lies, not
+  // copied into a line first.
+  [[gnu::always_inline]] bool frame(const reader::line_parts& parts,
+                                    std::uint64_t number) noexcept {
+    return row(parts, number);
   }
 
   bool bad_line(const reader::line& l, reader::line_fault fault, std::string_view text) noexcept {
@@ -245,6 +244,42 @@ class column_sink {
   line_numbers take_bad_lines() noexcept { return std::move(bad_lines_); }
 
  private:
+  // A row from a line or a format's parts (whose members have the same names).
+  template <class Line>
+  [[gnu::always_inline]] bool row(const Line& l, std::uint64_t number) noexcept {
+    if (filter_ != nullptr && !reader::keeps(*filter_, l.record, l.fields[1])) return true;
+    if (count_ == capacity_ && !make_room()) return false;
+    const std::size_t row = count_;
+    // A format that knew the time's number hands it on: the text need not be read back, and the
+    // reading asks the formats not to write it (format_options::time_text).  Only a time of 0
+    // or more, which the text reader below takes too; for the others the text is there.
+    std::int64_t ns;
+    if (l.time_digits != 0 && l.time_ns >= 0) {
+      ns = reader::written_log_time(l.time_ns, l.time_digits);
+    } else if (!times_.parse(l.fields[0], ns) && !keep_odd_time(row, number, l.fields[0], ns)) {
+      return false;
+    }
+    std::uint32_t code;
+    if (!channels_.find_usual(l.fields[1], code) && !find_channel(l.fields[1], code)) {
+      return false;
+    }
+    const row_places& to = places_;
+    to.time[row] = ns;
+    to.channel[row] = code;
+    to.can_id[row] = l.record.can_id;
+    to.flags[row] = l.record.flags;
+    to.len[row] = l.record.len;
+    to.fd[row] = l.max_data_length == cantext::CANFD_MAX_DLEN;
+    to.direction[row] = l.direction.empty() ? 0 : l.direction[0];
+    std::uint8_t* const data = to.data + row * cantext::CANFD_MAX_DLEN;
+    std::memcpy(data, l.record.data, cantext::CANFD_MAX_DLEN);
+    // A remote request carries no data, whatever its text held.
+    if ((l.record.can_id & cantext::CAN_RTR_FLAG) != 0)
+      std::memset(data, 0, cantext::CANFD_MAX_DLEN);
+    count_ = row + 1;
+    return count_ < limit_;
+  }
+
   void begin(column_set* growing, row_places places, std::size_t capacity,
              std::size_t limit) noexcept {
     growing_ = growing;

@@ -75,6 +75,12 @@ const line_case line_cases[] = {
      "(1700000000.223) can0 123##10102030405060708090A0B0C R\n"
      "(1700000000.323) can1 00001234##2AABB T\n",
      5},
+    {"asc_fd_flags_in_the_writers_layout", asc,
+     ASC_HEAD "   0.001133 CANFD   1 Rx   50C      1 1 5  5 46 38 7D 8C 5B        0    0     7000"
+              "        0        0        0        0        0\n"
+              "   0.001133 CANFD   1 Rx   50C      1 1 5  5 46 38 7D 8C 5B        0    0     70G0"
+              "        0        0        0        0        0\n",
+     "(1700000000.124133) can0 50C##346387D8C5B R\n7: bad flags\n", 5},
     {"asc_fd_line_of_classic_frames", asc,
      ASC_HEAD "   0.1 CANFD 1 Rx 321 0 0 2 2 01 02 0 0 0 0 0 0 0 0\n"
               "   0.2 CANFD 1 Rx 321 0 0 4 0 0 0 10 0 0 0 0 0\n",
@@ -83,6 +89,13 @@ const line_case line_cases[] = {
      "date Tue Nov 14 22:13:20 2023\nbase dec  timestamps relative\n"
      "   0.5 1  291  Rx   d 2 1 255\n   0.25 1 Statistic: D 0\n   0.25 1  2047x  Tx   r 2\n",
      "(1700000000.5) can0 123#01FF R\n(1700000001.00) can0 000007FF#R2 T\n", 3},
+    {"asc_times_that_share_their_seconds", asc,
+     ASC_HEAD "   1.000100 1 1 Rx d 0\n   1.000200 1 1 Rx d 0\n   1.0003\t1 1 Rx d 0\n"
+              "   1.00040001 1 1 Rx d 0\n   1.000500x1 1 Rx d 0\n  11.000600 1 1 Rx d 0\n",
+     "(1700000001.123100) can0 001# R\n(1700000001.123200) can0 001# R\n"
+     "(1700000001.1233) can0 001# R\n(1700000001.12340001) can0 001# R\n"
+     "(1700000011.123600) can0 001# R\n",
+     6},
     {"asc_german_month_and_morning", asc, "date Di Dez 05 12:00:01.5 am 2023\n   1 1 1 Rx d 0\n",
      "(1701734402.5) can0 001# R\n", 1},
     {"asc_no_date_counts_from_the_epoch", asc,

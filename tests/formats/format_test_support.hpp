@@ -80,6 +80,8 @@ inline read_result read_all(const cantext::reader::line_format& format, std::str
     line_parts parts{};
     const line_verdict verdict = format.parse(state, line, parts);
     line_parts bare{};
+    // And with no time head kept from the line before: the quick time against the full one.
+    bare_state.time_head = format_state::kept_time_head{};
     const line_verdict bare_verdict = format.parse(bare_state, line, bare);
     start = end + 1;
     if (!same_without_time_text(parts, verdict, bare, bare_verdict)) {

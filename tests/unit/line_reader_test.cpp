@@ -88,6 +88,10 @@ TEST_P(block_marks, every_way_gives_the_bits_of_the_per_character_rule) {
     EXPECT_EQ(m.mark(bytes.data(), words, {s.data(), b.data()}), any_nul) << m.name;
     EXPECT_EQ(s, spaces) << m.name;
     EXPECT_EQ(b, breaks) << m.name;
+    // The breaks alone, for the formats that do not look at the white space.
+    std::vector<std::uint64_t> alone(words, 0xA5A5);
+    EXPECT_EQ(m.mark(bytes.data(), words, {nullptr, alone.data()}), any_nul) << m.name;
+    EXPECT_EQ(alone, breaks) << m.name << " breaks alone";
   }
 }
 
@@ -280,6 +284,12 @@ const line_shape line_shapes[] = {
      std::string("a b 123#22\0 x\n", 14) + log_lines(300) + padded("a b 123#11", 517) + "\n" +
          padded("a b 123#11", 518) + "\n" + padded("a b 123#11", 1500) + "\n" + log_lines(20) +
          "a b 123#33",
+     ""},
+    // Their ends found in the first window of marks, the second, or past both.
+    {"long_lines_of_a_block_with_a_nul",
+     std::string("\0\n", 2) + padded("a b 123#11", 56) + "\n" + padded("a b 123#22", 57) + "\n" +
+         padded("a b 123#33", 113) + "\n" + padded("a b 123#44", 114) + "\n" +
+         padded("a b 123#55", 200) + "\n" + log_lines(40),
      ""},
 };
 
