@@ -23,6 +23,7 @@ Usage: PYTHONPATH=build/python:bench /usr/bin/python3 bench/dask_scale.py [FILES
 generated capture copied FILES times, in a temporary folder.
 """
 
+import contextlib
 import functools
 import os
 import random
@@ -70,8 +71,14 @@ def on_cluster(workers, pinned, files, db, taken):
     import the modules), then once timed, and stops it: the seconds and the counts.  Only one
     cluster is running at a time, so that no idle one takes a share of the processors."""
     def call():
-        with LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
-                          host="127.0.0.1", dashboard_address=None) as local, \
+        # Pinned, the scheduler (threads of this process) runs on the processors no worker is
+        # held to, where there are any, as a service would place it: left free, Linux often
+        # wakes it on a busy worker's processor, which then waits for it.
+        processors = sorted(os.sched_getaffinity(0))
+        spare = set(processors[workers:]) if pinned else set()
+        with held_to(spare), LocalCluster(n_workers=workers, threads_per_worker=1,
+                                          processes=True, host="127.0.0.1",
+                                          dashboard_address=None) as local, \
                 Client(local) as client:
             # Each worker a session of its own, as a service would start it: Linux shares the
             # processors out among sessions first (autogroups), so that on a machine busy with
@@ -81,7 +88,7 @@ def on_cluster(workers, pinned, files, db, taken):
                 # Worker i on processor i: read_log then reads on one thread (it takes the
                 # threads of the processors its process may use).
                 for i, address in enumerate(client.scheduler_info()["workers"]):
-                    client.run(os.sched_setaffinity, 0, {i}, workers=[address])
+                    client.run(os.sched_setaffinity, 0, {processors[i]}, workers=[address])
 
             def count():
                 messages = cantext.dask.read_logs(files, dbc=db)
@@ -94,6 +101,23 @@ def on_cluster(workers, pinned, files, db, taken):
             counts = count()
             return time.perf_counter() - start, counts
     return call
+
+
+@contextlib.contextmanager
+def held_to(processors):
+    """Every thread of this process, and those it starts, on `processors` (none: unchanged)."""
+    threads = [int(t) for t in os.listdir("/proc/self/task")]
+    before = {t: os.sched_getaffinity(t) for t in threads}
+    try:
+        for t in threads if processors else ():
+            os.sched_setaffinity(t, processors)
+        yield
+    finally:
+        for t in map(int, os.listdir("/proc/self/task")):
+            try:
+                os.sched_setaffinity(t, before.get(t, before[os.getpid()]))
+            except ProcessLookupError:  # a thread that has ended since
+                pass
 
 
 def timed_once(call):
@@ -128,6 +152,24 @@ def shell_loops(command, db_path, files, runs):
               f"(load {before:.1f} before, {load():.1f} after)")
 
 
+def processor_ticks():
+    """The machine's processor time so far (Linux's /proc/stat: user to steal), or None."""
+    try:
+        with open("/proc/stat") as f:
+            return [int(n) for n in f.readline().split()[1:9]]
+    except OSError:
+        return None
+
+
+def stolen(before, after):
+    """The share of the processors' time between two processor_ticks() that a virtual machine's
+    host gave to others (steal), which slows every step alike."""
+    if before is None or after is None:
+        return 0.0
+    spent = [b - a for a, b in zip(before, after)]
+    return spent[7] / max(1, sum(spent))
+
+
 def measure(pinned, files, db, names, runs):
     lines = len(files) * sum(1 for _ in open(files[0], "rb"))
     print("each worker, and the loop, on one processor" if pinned else
@@ -143,6 +185,7 @@ def measure(pinned, files, db, names, runs):
     # of them alike; the first round, not counted, warms the loop and the page cache.
     times = {name: [] for name in steps}
     loads = []
+    ticks = processor_ticks()
     expected = None
     for run in range(runs + 1):
         loads.append(load())
@@ -154,8 +197,10 @@ def measure(pinned, files, db, names, runs):
             assert counts == expected, name
     figures = {name: statistics.median(t) for name, t in times.items()}
     for name, seconds in figures.items():
-        print(f"  {name:42} {seconds:7.2f} s {lines / seconds / 1e6:6.2f} M frames/s")
-    print(f"  load average {min(loads):.1f} to {max(loads):.1f} over the runs")
+        each = " ".join(f"{t:.2f}" for t in times[name])
+        print(f"  {name:42} {seconds:7.2f} s {lines / seconds / 1e6:6.2f} M frames/s  ({each})")
+    print(f"  load average {min(loads):.1f} to {max(loads):.1f} over the runs; "
+          f"{stolen(ticks, processor_ticks()):.1%} of the processors' time taken by the host")
     one, two = figures["LocalCluster, 1 worker"], figures["LocalCluster, 2 workers"]
     print(f"  2 workers / 1 worker: {one / two:.2f}x; 1 worker against the loop with to_pandas: "
           f"{figures['loop: read_log + decode_log + to_pandas'] / one:.2f} of its speed")

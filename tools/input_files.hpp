@@ -59,7 +59,9 @@ int read_files(char* const* names, int count, Writer& writer, reader::reader_buf
     compress::compressed_source input(reader::fd_source(&fd));
     if (fd >= 0) {
       writer.set_file(names[i]);
-      compress::pipelined_source bytes(input, compress::is_regular_file(fd));
+      const bool regular = compress::is_regular_file(fd);
+      writer.set_input_waits(!regular);
+      compress::pipelined_source bytes(input, regular);
       reader::line_reader lines(bytes.bytes(), buffers);
       lines.set_format(format, options);
       how = lines.read(writer);
