@@ -63,6 +63,26 @@ constexpr digit_groups make_digit_groups() noexcept {
 
 inline constexpr digit_groups three_digits = make_digit_groups();
 
+// x / Divisor for any x below 2^Bits, as a multiply and a shift.  A compiler turns a division by
+// a constant into these itself, but not where it guesses the code rarely runs, as it may for a
+// line's last step after many checks; the division it leaves costs tens of cycles a line.  The
+// multiplier is 2^shift / Divisor rounded up: its excess over the exact value, below Divisor /
+// 2^shift, times x stays below 1 / Divisor, so that the quotient is exact.
+template <std::uint32_t Divisor, unsigned Bits>
+constexpr std::uint32_t divide_below(std::uint32_t x) noexcept {
+  constexpr unsigned shift = [] {
+    unsigned s = Bits;
+    while ((std::uint64_t{1} << (s - Bits)) < Divisor) ++s;
+    return s;
+  }();
+  constexpr std::uint64_t multiplier = ((std::uint64_t{1} << shift) + Divisor - 1) / Divisor;
+  static_assert(Bits <= 31 && multiplier >> (64 - Bits) == 0, "x * multiplier overflows");
+  static_assert(
+      (multiplier * Divisor - (std::uint64_t{1} << shift)) << Bits <= std::uint64_t{1} << shift,
+      "the multiplier's excess reaches the quotient");
+  return static_cast<std::uint32_t>((x * multiplier) >> shift);
+}
+
 // The time field and a space, written from the nanoseconds a format read (line::time_ns and
 // time_digits), as reader::put_log_time writes it: a reading that writes the log asks the formats
 // for the number alone (format_options::time_text), and this writer keeps the text of the current
@@ -81,9 +101,9 @@ class log_time_out {
     // All nine digits of the fraction, of which `digits` stay (cut, not rounded).
     char* p = out + head_size_;
     const auto fraction = static_cast<std::uint32_t>(in_second);
-    const std::uint32_t millis = fraction / 1000000;
+    const std::uint32_t millis = divide_below<1000000, 30>(fraction);
     const std::uint32_t below_milli = fraction - millis * 1000000;
-    const std::uint32_t micros = below_milli / 1000;
+    const std::uint32_t micros = divide_below<1000, 20>(below_milli);
     std::memcpy(p, three_digits.group[millis], 4);
     std::memcpy(p + 3, three_digits.group[micros], 4);
     std::memcpy(p + 6, three_digits.group[below_milli - micros * 1000], 4);

@@ -61,6 +61,11 @@ TEST(log_time, next_time_writes_what_a_fresh_one_does) {
       times.push_back(ns);
     }
   }
+  // Fractions at the edges of the groups of three digits, within one kept second.
+  for (const std::int64_t fraction :
+       {0, 999, 1000, 999999, 1000000, 999000000, 999999000, 999999999, 1, 0}) {
+    times.push_back(std::int64_t{1700000000000000000} + fraction);
+  }
   char text[cantext::reader::max_log_time + 1] = {};
   std::int64_t previous = 0;
   cantext::writers::log_time_out writer;
