@@ -403,6 +403,23 @@ constexpr tail_lanes tails[5] = {
      {-1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
 };
 
+// The 16 characters that end the last `rest` pairs (1 to 5) of data whose digits end at `end`,
+// with their high halves, the lanes that break "AA BB ..." among the pairs added to `wrong`.
+__attribute__((target("ssse3"))) inline __m128i spaced_tail_ssse3(const char* end, unsigned rest,
+                                                                  __m128i& high,
+                                                                  __m128i& wrong) noexcept {
+  using namespace kind;
+  constexpr char sp = kind_byte(space);
+  const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
+  const __m128i tail_kinds =
+      _mm_or_si128(kinds_ssse3(tail, high),
+                   _mm_load_si128(reinterpret_cast<const __m128i*>(tails[rest - 1].before)));
+  wrong = _mm_or_si128(
+      wrong, not_allowed_sse2(tail_kinds, _mm_setr_epi8(hex, sp, hex, hex, sp, hex, hex, sp, hex,
+                                                        hex, sp, hex, hex, sp, hex, hex)));
+  return tail;
+}
+
 // The bytes "AA BB ..." as read_spaced_data_sse2 reads them, five from each 16 characters.
 __attribute__((target("ssse3"))) inline bool read_spaced_data_ssse3(const char* p, unsigned count,
                                                                     std::uint8_t* data) noexcept {
@@ -427,18 +444,11 @@ __attribute__((target("ssse3"))) inline bool read_spaced_data_ssse3(const char* 
   // The last one to five pairs from the 16 characters that end with them; only the last
   // `chars` lanes are the data's.
   const unsigned rest = count - i;
-  const unsigned chars = rest * 3 - 1;
-  const tail_lanes& lanes = tails[rest - 1];
-  const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + chars - 16));
   __m128i high;
-  const __m128i tail_kinds = _mm_or_si128(
-      kinds_ssse3(tail, high), _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.before)));
-  wrong = _mm_or_si128(
-      wrong, not_allowed_sse2(tail_kinds, _mm_setr_epi8(hex, sp, hex, hex, sp, hex, hex, sp, hex,
-                                                        hex, sp, hex, hex, sp, hex, hex)));
+  const __m128i tail = spaced_tail_ssse3(p + rest * 3 - 1, rest, high, wrong);
   const __m128i digits =
       _mm_shuffle_epi8(hex_values_ssse3(tail, high),
-                       _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.shuffle)));
+                       _mm_load_si128(reinterpret_cast<const __m128i*>(tails[rest - 1].shuffle)));
   const auto last = static_cast<std::uint64_t>(_mm_cvtsi128_si64(pair_bytes_ssse3(digits)));
   // Past i = 56 only a 64-byte frame's last four (64 = 12 * 5 + 4).
   if (i <= 56) {

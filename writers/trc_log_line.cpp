@@ -119,18 +119,12 @@ __attribute__((target("ssse3"))) inline bool put_spaced_digits_ssse3(const char*
                      _mm_shuffle_epi8(upper_case_ssse3(chars, high), pairs));
   }
   const unsigned rest = count - i;
-  const tail_lanes& lanes = tails[rest - 1];
-  const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + rest * 3 - 1 - 16));
   __m128i high;
-  const __m128i tail_kinds = _mm_or_si128(
-      kinds_ssse3(tail, high), _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.before)));
-  wrong = _mm_or_si128(
-      wrong, not_allowed_sse2(tail_kinds, _mm_setr_epi8(hex, sp, hex, hex, sp, hex, hex, sp, hex,
-                                                        hex, sp, hex, hex, sp, hex, hex)));
+  const __m128i tail = spaced_tail_ssse3(p + rest * 3 - 1, rest, high, wrong);
   _mm_storeu_si128(
       reinterpret_cast<__m128i*>(out),
       _mm_shuffle_epi8(upper_case_ssse3(tail, high),
-                       _mm_load_si128(reinterpret_cast<const __m128i*>(lanes.shuffle))));
+                       _mm_load_si128(reinterpret_cast<const __m128i*>(tails[rest - 1].shuffle))));
   return _mm_movemask_epi8(wrong) == 0;
 }
 
