@@ -48,9 +48,9 @@ inline char* put_long_line(char* out, const reader::line& l, unsigned view) noex
   return out;
 }
 
-// The bytes an output block gathers before it is written out: a write of a few hundred KB costs
-// the kernel about 40% less a byte than one of the reader's block (the file system's work per
-// call), which a conversion of a file, whose time is mostly reading and writing, shows.
+// The bytes an output block gathers before it is written out: writes of a few hundred KB cost the
+// kernel a quarter to 40% less a byte than writes of a reader's block or less (the file system's
+// work per call), which a conversion of a file, whose time is mostly reading and writing, shows.
 inline constexpr std::size_t output_block_size = 512 * 1024;
 
 // The output of a writer stage in a caller's buffer, which has room for a whole line (and its

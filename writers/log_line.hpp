@@ -66,8 +66,9 @@ inline constexpr digit_groups three_digits = make_digit_groups();
 // x / Divisor for any x below 2^Bits, as a multiply and a shift.  A compiler turns a division by
 // a constant into these itself, but not where it guesses the code rarely runs, as it may for a
 // line's last step after many checks; the division it leaves costs tens of cycles a line.  The
-// multiplier is 2^shift / Divisor rounded up: its excess over the exact value, below Divisor /
-// 2^shift, times x stays below 1 / Divisor, so that the quotient is exact.
+// multiplier is 2^shift / Divisor rounded up, by less than 1, and shift is large enough that x
+// times that rounding, shifted, stays below the 1 / Divisor between x / Divisor and the next
+// whole number: the quotient is exact.
 template <std::uint32_t Divisor, unsigned Bits>
 constexpr std::uint32_t divide_below(std::uint32_t x) noexcept {
   constexpr unsigned shift = [] {
