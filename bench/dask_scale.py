@@ -14,7 +14,7 @@ load falls on all alike.  Prints the median seconds of each, frames read per sec
 against one and one against the loop, and the load average over the rounds.
 
 Each is measured with every worker (and the loop) held to one processor, so that read_log reads
-on one thread (pinned), and with none held (free), or only one of the two (MODE pinned or free).
+on one thread, and the scheduler to the processors no worker is held to, if any (pinned), and with none held (free), or only one of the two (MODE pinned or free).
 With CANTEXT set to the cantext command, a shell loop of `cantext decode --dbc` per file (its
 text to /dev/null) is measured too, one file at a time and two at a time (xargs -P 2).
 
@@ -85,7 +85,7 @@ def on_cluster(workers, pinned, files, db, taken):
             # others' work the workers of one session would share one session's part.
             client.run(os.setsid)
             if pinned:
-                # Worker i on processor i: read_log then reads on one thread (it takes the
+                # Worker i on the i-th processor: read_log then reads on one thread (it takes the
                 # threads of the processors its process may use).
                 for i, address in enumerate(client.scheduler_info()["workers"]):
                     client.run(os.sched_setaffinity, 0, {processors[i]}, workers=[address])
