@@ -14,7 +14,8 @@ load falls on all alike.  Prints the median seconds of each, frames read per sec
 against one and one against the loop, and the load average over the rounds.
 
 Each is measured with every worker (and the loop) held to one processor, so that read_log reads
-on one thread, and the scheduler to the processors no worker is held to, if any (pinned), and with none held (free), or only one of the two (MODE pinned or free).
+on one thread, and the scheduler to the processors no worker is held to, if any (pinned), and
+with none held (free), or only one of the two (MODE pinned or free).
 With CANTEXT set to the cantext command, a shell loop of `cantext decode --dbc` per file (its
 text to /dev/null) is measured too, one file at a time and two at a time (xargs -P 2).
 
