@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -197,6 +198,25 @@ TEST_P(live_input, command_long_writes_each_line_before_the_next_is_read) {
 
 INSTANTIATE_TEST_SUITE_P(cases, live_input, testing::ValuesIn(live_cases),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// A file's lines are not written out before each read of the file, but they are before the
+// command waits for the standard input that follows it.
+TEST(live_input_after_file, a_files_lines_come_out_before_standard_input_is_waited_for) {
+  char path[] = "/tmp/cantext_live_XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  const std::string text = "(1.5) can1 12345678#41\n";
+  ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  close(fd);
+  live_filter command(filter_test::with_args(command_argv, {"long", path, "-"}));
+  ASSERT_TRUE(command.started());
+  EXPECT_EQ(command.read_line(), "(1.5)  can1  12345678   [1]  41                        'A'\n");
+  ASSERT_TRUE(command.send("a b 123#DEADBEEF\n"));
+  EXPECT_EQ(command.read_line(), classic_out);
+  command.close_input();
+  EXPECT_EQ(command.wait_status(), 0);
+  unlink(path);
+}
 
 TEST(live_input_stop, a_bad_line_ends_the_filter_while_its_input_stays_open) {
   live_filter filter;
