@@ -60,10 +60,8 @@ class writer_stage {
     file_ = name;
     last_bad_number_ = 0;
   }
-  // Whether reading the input may wait (a pipe, a terminal, a socket), as it may unless the
-  // caller says otherwise: only then is what was rendered written out before each read, so that
-  // live input comes out promptly; a file's lines are written out in full blocks, fewer writes.
-  void set_input_waits(bool waits) noexcept { input_waits_ = waits; }
+  // Whether reading the input may wait (output_block::set_input_waits).
+  void set_input_waits(bool waits) noexcept { block_.set_input_waits(waits); }
   bool keep_going() const noexcept { return keep_going_; }
   // Whether a bad line was met.
   bool saw_bad_line() const noexcept { return saw_bad_line_; }
@@ -72,7 +70,7 @@ class writer_stage {
 
   // The reader's consumer, less line().
   bool bad_line(const reader::line& l, reader::line_fault fault, std::string_view) noexcept;
-  bool before_read() noexcept { return !input_waits_ || block_.flush(); }
+  bool before_read() noexcept { return block_.before_read(); }
 
   // The exit status once the reader has ended so (one input, the filter's way).
   int finish(reader::ending how, int read_error) noexcept;
@@ -85,7 +83,6 @@ class writer_stage {
   bad_line_style style_;
   const char* file_ = "-";
   bool keep_going_;
-  bool input_waits_ = true;
   bool saw_bad_line_ = false;
   std::uint64_t last_bad_number_ = 0;
 };

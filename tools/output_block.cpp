@@ -33,6 +33,10 @@ void report_error(byte_sink err, const char* what, int errnum) noexcept {
   (void)try_write_all(err, message, w + 3 + t);
 }
 
+bool output_block::before_read() noexcept {
+  return !input_waits_ || flush();
+}
+
 void output_block::report_failure() noexcept {
   report_error(err_, "write", errno);
   failed_ = true;

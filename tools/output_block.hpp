@@ -80,6 +80,14 @@ class output_block {
     return ok;
   }
 
+  // Whether reading the input may wait (a pipe, a terminal, a socket), as it may unless the
+  // caller says otherwise: only then is the block written out before each read, so that live
+  // input comes out promptly; a file's lines are written out in full blocks, fewer writes.
+  void set_input_waits(bool waits) noexcept { input_waits_ = waits; }
+  // Before a read of input: writes the block out where the input may wait.  Not inline: the
+  // reader's loop of every consumer calls it, once a block.
+  bool before_read() noexcept;
+
   // Whether a write has failed.
   bool failed() const noexcept { return failed_; }
 
@@ -90,6 +98,7 @@ class output_block {
   byte_sink err_;
   char* buf_;
   std::size_t used_ = 0;
+  bool input_waits_ = true;
   bool failed_ = false;
 };
 

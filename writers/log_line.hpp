@@ -77,11 +77,13 @@ constexpr std::uint32_t divide_below(std::uint32_t x) noexcept {
     return s;
   }();
   constexpr std::uint64_t multiplier = ((std::uint64_t{1} << shift) + Divisor - 1) / Divisor;
-  static_assert(Bits <= 31 && multiplier >> (64 - Bits) == 0, "x * multiplier overflows");
+  // A multiplier of 32 bits: one widening multiply on 32-bit processors too.
+  static_assert(Bits <= 32 && multiplier >> 32 == 0, "the multiplier needs more than 32 bits");
   static_assert(
       (multiplier * Divisor - (std::uint64_t{1} << shift)) << Bits <= std::uint64_t{1} << shift,
       "the multiplier's excess reaches the quotient");
-  return static_cast<std::uint32_t>((x * multiplier) >> shift);
+  return static_cast<std::uint32_t>((std::uint64_t{x} * static_cast<std::uint32_t>(multiplier)) >>
+                                    shift);
 }
 
 // The time field and a space, written from the nanoseconds a format read (line::time_ns and
